@@ -1,0 +1,99 @@
+#include "settings/settings_file.h"
+
+#include <vector>
+
+#include "text/files.h"
+#include "text/text_file.h"
+#include "text/utf.h"
+
+namespace kjf {
+
+namespace {
+
+std::u16string header(std::u16string_view section) {
+    std::u16string h = u"[";
+    h += section;
+    h += u"]";
+    return h;
+}
+
+std::u16string keyPrefix(std::u16string_view key) {
+    std::u16string p(key);
+    p += u"=";
+    return p;
+}
+
+bool startsWith(std::u16string_view line, std::u16string_view prefix) {
+    return line.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+std::u16string readSetting(const std::string& programDirectory, std::u16string_view section,
+                           std::u16string_view key, std::u16string_view defaultValue) {
+    const std::string path = programDirectory + std::string(kSettingsFileName);
+    // A missing file gives the caller's default like a missing key does, so that a run without
+    // setup.ini still checks with the usual options.
+    const auto lines = splitText(readTextFile(path), u"\r\n");
+    const std::u16string head = header(section);
+    const std::u16string prefix = keyPrefix(key);
+    bool inSection = false;
+    for (const auto& line : lines) {
+        if (line == head) {
+            inSection = true;
+        } else if (inSection && startsWith(line, prefix)) {
+            return line.substr(prefix.size());
+        }
+    }
+    return std::u16string(defaultValue);
+}
+
+bool writeSetting(const std::string& programDirectory, std::u16string_view section,
+                  std::u16string_view key, std::u16string_view value) {
+    const std::string path = programDirectory + std::string(kSettingsFileName);
+    std::u16string keyLine = keyPrefix(key);
+    keyLine += value;
+
+    std::u16string text;
+    const TextFileContent content = readTextFileChecked(path);
+    if (!content.exists) {
+        text = header(section) + u"\r\n" + keyLine;
+    } else {
+        // Rebuilding the file from a text that was cut short would lose the rest of it.
+        if (!content.complete) {
+            return false;
+        }
+        auto lines = splitText(content.text, u"\r\n");
+        const std::u16string head = header(section);
+        const std::u16string prefix = keyPrefix(key);
+        std::ptrdiff_t headerIndex = -1;
+        bool inSection = false;
+        bool written = false;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i] == head) {
+                inSection = true;
+                headerIndex = static_cast<std::ptrdiff_t>(i);
+            } else if (inSection && startsWith(lines[i], prefix)) {
+                lines[i] = keyLine;
+                written = true;
+                inSection = false;
+            }
+        }
+        if (!written) {
+            if (headerIndex < 0) {
+                const std::size_t at = std::min<std::size_t>(1, lines.size());
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), head);
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at) + 1, keyLine);
+            } else {
+                lines.insert(lines.begin() + headerIndex + 1, keyLine);
+            }
+        }
+        for (const auto& line : lines) {
+            text += line;
+            text += u"\r\n";
+        }
+    }
+    return writeFileAtomically(path, utf16ToUtf8Lossy(text));
+}
+
+}  // namespace kjf

@@ -1,0 +1,99 @@
+#include "text/text_file.h"
+
+#include <unistd.h>
+
+#include "text/files.h"
+#include "text/utf.h"
+
+namespace kjf {
+
+std::u16string_view trimControlAndSpace(std::u16string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && text[begin] <= 0x20) {
+        ++begin;
+    }
+    while (end > begin && text[end - 1] <= 0x20) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::vector<std::u16string> splitText(std::u16string_view text, std::u16string_view separators) {
+    std::vector<std::u16string> pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || separators.find(text[i]) != std::u16string_view::npos) {
+            const auto piece = trimControlAndSpace(text.substr(start, i - start));
+            if (!piece.empty()) {
+                pieces.emplace_back(piece);
+            }
+            start = i + 1;
+        }
+    }
+    return pieces;
+}
+
+TextFileContent decodeTextFileBytes(std::string_view bytes) {
+    TextFileContent content;
+    content.exists = true;
+    content.readable = true;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        // An odd last byte pairs with the zero padding into one last unit.
+        std::u16string& text = content.text;
+        text.reserve(bytes.size() / 2);
+        std::size_t i = 2;
+        for (; i < bytes.size(); i += 2) {
+            const auto lo = static_cast<unsigned char>(bytes[i]);
+            const auto hi = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+            const auto unit = static_cast<char16_t>(lo | (hi << 8));
+            if (unit == 0) {
+                break;
+            }
+            text.push_back(unit);
+        }
+        content.complete = i >= bytes.size();
+        return content;
+    }
+    auto decoded = decodeUtf8LenientChecked(bytes);
+    content.text = std::move(decoded.text);
+    content.complete = decoded.complete;
+    return content;
+}
+
+TextFileContent readTextFileChecked(const std::string& path) {
+    TextFileContent content;
+    if (path.empty()) {
+        return content;
+    }
+    content.exists = pathExists(path);
+    if (!content.exists) {
+        return content;
+    }
+    auto bytes = readWholeFile(path);
+    if (!bytes) {
+        return content;
+    }
+    return decodeTextFileBytes(*bytes);
+}
+
+std::u16string readTextFile(const std::string& path) {
+    return readTextFileChecked(path).text;
+}
+
+std::string programDirectory() {
+    std::string buffer(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) {
+        return "./";
+    }
+    buffer.resize(static_cast<std::size_t>(n));
+    const auto slash = buffer.find_last_of('/');
+    if (slash == std::string::npos) {
+        return "./";
+    }
+    return buffer.substr(0, slash + 1);
+}
+
+}  // namespace kjf

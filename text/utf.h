@@ -1,0 +1,33 @@
+// Conversions between the core's UTF-16 text and UTF-8 bytes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kjf {
+
+// Decodes UTF-8 leniently: 1- to 6-byte forms are accepted, overlong forms and surrogate values
+// are taken as they stand, values above U+FFFF become surrogate pairs. Decoding ends quietly at a
+// zero byte, at the end of the input, at a byte that cannot start a sequence or inside a sequence
+// that is cut short; everything decoded so far is the result. Any thread.
+std::u16string decodeUtf8Lenient(std::string_view bytes);
+
+// Like decodeUtf8Lenient, and tells whether decoding consumed every byte of the input.
+struct LenientDecoding {
+    std::u16string text;
+    bool complete = false;
+};
+LenientDecoding decodeUtf8LenientChecked(std::string_view bytes);
+
+// Converts UTF-16 text to UTF-8 through iconv. Fails (nullopt) on a lone surrogate. Any thread.
+std::optional<std::string> utf16ToUtf8(std::u16string_view text);
+
+// As utf16ToUtf8, but a lone surrogate becomes U+FFFD, so the conversion never fails.
+std::string utf16ToUtf8Lossy(std::u16string_view text);
+
+// Strict UTF-8 to UTF-16 for text that comes from the system (arguments, paths); invalid
+// sequences become U+FFFD.
+std::u16string utf8ToUtf16(std::string_view bytes);
+
+}  // namespace kjf
