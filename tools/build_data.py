@@ -55,6 +55,9 @@ VARIANT_MIN_CHARACTER_WEIGHT = 1000
 # A variant is kept only when reading it as a run of correct words is at least this much less
 # likely (natural log) than the word it misspells.
 VARIANT_MAX_LOG_RATIO = -6.0
+VARIANT_MAX_LOG_RATIO_LONG = -6.0  # for variants of three or four characters
+# The same test for the team's pairs, which are known misspellings and so need less margin.
+COMMON_MAX_LOG_RATIO = -3.0
 
 SETTINGS = [
     ("引擎设置", "引擎类型", "1"),
@@ -268,23 +271,47 @@ class Sources:
         return all(is_han(c) and c not in self.traditional for c in word)
 
 
-def word_log_probabilities(jieba):
-    total = sum(jieba.values())
-    return {w: math.log(n / total) for w, n in jieba.items() if n > 0}, math.log(0.5 / total)
+class Reader:
+    """How likely a piece of text is to occur inside correct text, from jieba's word counts.
 
+    A piece is read as a run of words whose first may be the end of a longer word and whose last
+    may be the start of one: 中删 is read as the end of 其中 or 中 followed by the start of 删除."""
 
-def best_reading(word, logp, unknown_char):
-    """The log probability of the likeliest way to read word as a run of jieba words."""
-    best = [0.0] + [-math.inf] * len(word)
-    for j in range(1, len(word) + 1):
-        for i in range(max(0, j - 8), j):
-            lp = logp.get(word[i:j])
-            if lp is None:
-                if j - i > 1:
-                    continue
-                lp = unknown_char
-            best[j] = max(best[j], best[i] + lp)
-    return best[len(word)]
+    def __init__(self, jieba):
+        total = sum(jieba.values())
+        self.word = {}
+        starts = collections.Counter()
+        ends = collections.Counter()
+        for w, n in jieba.items():
+            if n <= 0:
+                continue
+            self.word[w] = math.log(n / total)
+            for k in range(1, min(len(w), 4) + 1):
+                starts[w[:k]] += n
+                ends[w[-k:]] += n
+        self.start = {s: math.log(n / total) for s, n in starts.items()}
+        self.end = {s: math.log(n / total) for s, n in ends.items()}
+        self.unknown = math.log(0.5 / total)
+
+    def best(self, text):
+        """The log probability of the likeliest reading of text."""
+        n = len(text)
+        best = [0.0] + [-math.inf] * n
+        for j in range(1, n + 1):
+            for i in range(max(0, j - 8), j):
+                piece = text[i:j]
+                candidates = [self.word.get(piece)]
+                if i == 0:
+                    candidates.append(self.end.get(piece))
+                if j == n:
+                    candidates.append(self.start.get(piece))
+                lp = max((c for c in candidates if c is not None), default=None)
+                if lp is None:
+                    if j - i > 1:
+                        continue
+                    lp = self.unknown
+                best[j] = max(best[j], best[i] + lp)
+        return best[n]
 
 
 def build(src):
@@ -293,7 +320,8 @@ def build(src):
     for w in list(src.jieba) + sorted(src.friso) + list(src.rime_weights):
         if len(w) >= 2 and src.simplified_han(w):
             words.add(w)
-    logp, unknown_char = word_log_probabilities(src.jieba)
+    reader = Reader(src.jieba)
+    logp = reader.word
 
     chars = {w for w, n in src.jieba.items()
              if len(w) == 1 and n >= SINGLE_CHARACTER_MIN_COUNT and src.simplified_han(w)}
@@ -312,7 +340,7 @@ def build(src):
             dropped["right form unknown"] += 1
             print(f"{where}: {right} is no known word, {wrong} dropped", file=sys.stderr)
             continue
-        if right in logp and best_reading(wrong, logp, unknown_char) - logp[right] > -3.0 \
+        if right in logp and reader.best(wrong) - logp[right] > COMMON_MAX_LOG_RATIO \
                 and wrong not in words:
             dropped["wrong form reads as correct text"] += 1
             continue
@@ -362,7 +390,8 @@ def build(src):
                     v = word[:i] + ch + word[i + 1:]
                     if v in variants or v in common or v in words or v in known_single:
                         continue
-                    if best_reading(v, logp, unknown_char) - logp[word] >= VARIANT_MAX_LOG_RATIO:
+                    limit = VARIANT_MAX_LOG_RATIO if len(word) == 2 else VARIANT_MAX_LOG_RATIO_LONG
+                    if reader.best(v) - logp[word] >= limit:
                         continue
                     variants[v] = word
     return {

@@ -1,0 +1,599 @@
+#include "engine/checking_engine.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "engine/dictionary_file.h"
+#include "text/files.h"
+#include "text/utf.h"
+
+namespace kjf {
+
+namespace {
+
+bool isHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+
+// A lone CR, a lone LF and the empty text are never reported as matches.
+bool isUnreportable(std::u16string_view t) {
+    return t.empty() || t == u"\r" || t == u"\n";
+}
+
+constexpr std::int64_t kFirstRequest = 16;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+rg_ChaCuoYinQing::rg_ChaCuoYinQing(std::string programDirectory)
+    : m_programDirectory(std::move(programDirectory)),
+      m_clock([] { return static_cast<std::int64_t>(std::time(nullptr)); }) {}
+
+rg_ChaCuoYinQing::~rg_ChaCuoYinQing() {
+    stopLoaders();
+}
+
+void rg_ChaCuoYinQing::stopLoaders() {
+    {
+        std::lock_guard lock(m_guardMutex);
+        m_cancelLoad = true;
+    }
+    m_guardChanged.notify_all();
+    for (auto& loader : m_loaders) {
+        if (loader.joinable()) {
+            loader.join();
+        }
+    }
+}
+
+void rg_ChaCuoYinQing::loadDictionaries() {
+    std::lock_guard callLock(m_loadCallMutex);
+    // Loaders of an earlier load would mix the old lists into the freshly emptied tables.
+    stopLoaders();
+    {
+        std::lock_guard lock(m_guardMutex);
+        m_loading = true;
+        m_tablesCleared = false;
+        m_cancelLoad = false;
+    }
+    onListsRequested.call(*this, m_lists[0], m_lists[1], m_lists[2], m_lists[3]);
+    m_remainingLoaders = static_cast<int>(m_loaders.size());
+    for (std::size_t i = 0; i < m_loaders.size(); ++i) {
+        m_loaders[i] = std::thread([this, kind = kAllDictionaryKinds[i]] { loaderMain(kind); });
+    }
+}
+
+void rg_ChaCuoYinQing::waitForLoading() {
+    std::unique_lock lock(m_guardMutex);
+    m_guardChanged.wait(lock, [this] { return !m_loading; });
+}
+
+void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
+    {
+        // Runs in progress still read the tables; they are emptied once the last one has ended.
+        std::unique_lock lock(m_guardMutex);
+        m_guardChanged.wait(lock, [this] { return m_readers == 0 || m_cancelLoad; });
+        if (!m_cancelLoad && !m_tablesCleared) {
+            m_correctWords.clear();
+            m_errorWords.clear();
+            m_index.clear();
+            m_tablesCleared = true;
+        }
+    }
+    if (kind == DictionaryKind::Automatic) {
+        loadFile(kind, m_programDirectory + std::string(kAutomaticDictionaryPath));
+    } else {
+        const std::string directory = m_programDirectory + std::string(dictionaryDirectory(kind));
+        for (const auto& name : m_lists[static_cast<std::size_t>(kind)]) {
+            if (m_cancelLoad) {
+                break;
+            }
+            loadFile(kind, directory + utf16ToUtf8Lossy(name));
+        }
+    }
+    if (m_remainingLoaders.fetch_sub(1) != 1) {
+        return;
+    }
+    // The last loader to finish completes the load.
+    if (m_cancelLoad) {
+        return;  // the load that cancelled this one owns the tables now
+    }
+    m_correctWords.finalize();
+    m_errorWords.finalize();
+    m_index.build(m_correctWords, m_errorWords);
+    {
+        std::lock_guard lock(m_guardMutex);
+        m_loading = false;
+    }
+    m_guardChanged.notify_all();
+    onDictionariesLoaded.call(*this);
+}
+
+void rg_ChaCuoYinQing::loadFile(DictionaryKind kind, const std::string& path) {
+    if (m_cancelLoad || !pathExists(path)) {
+        return;
+    }
+    onDictionaryFileLoading.call(*this, std::u16string_view(utf8ToUtf16(path)));
+    const auto bytes = readWholeFile(path);
+    if (!bytes || bytes->empty()) {
+        return;
+    }
+    WordBatch batch;
+    parseDictionaryText(decodeDictionaryBytes(*bytes), isErrorKind(kind), correctWordTag(kind),
+                        batch);
+    (isErrorKind(kind) ? m_errorWords : m_correctWords).insert(std::move(batch));
+}
+
+void rg_ChaCuoYinQing::beginRead() const {
+    std::unique_lock lock(m_guardMutex);
+    m_guardChanged.wait(lock, [this] { return !m_loading; });
+    ++m_readers;
+}
+
+void rg_ChaCuoYinQing::endRead() const {
+    {
+        std::lock_guard lock(m_guardMutex);
+        --m_readers;
+    }
+    m_guardChanged.notify_all();
+}
+
+rg_ChaCuoYinQing::TableReadGuard::TableReadGuard(const rg_ChaCuoYinQing& engine)
+    : m_engine(engine) {
+    m_engine.beginRead();
+}
+
+rg_ChaCuoYinQing::TableReadGuard::~TableReadGuard() {
+    m_engine.endRead();
+}
+
+std::int32_t rg_ChaCuoYinQing::longestEntryLength() const {
+    return std::max(m_correctWords.longestKeyLength(), m_errorWords.longestKeyLength());
+}
+
+std::size_t rg_ChaCuoYinQing::tableMemoryUsage() const {
+    return m_correctWords.memoryUsage() + m_errorWords.memoryUsage() + m_index.memoryUsage();
+}
+
+void rg_ChaCuoYinQing::setClockForTesting(std::function<std::int64_t()> clock,
+                                          std::int32_t stepsPerReading) {
+    m_clock = std::move(clock);
+    m_stepsPerClockReading = std::max(1, stepsPerReading);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checking
+//
+// The scans below give exactly the reports of the window-by-window algorithm (try windows of N,
+// N - 1, ... 1 positions, error table before correct table), but fetch the longest window once
+// per position and walk the tries over it: the deepest marked node is the longest window that
+// is a key of either table.
+
+class rg_ChaCuoYinQing::Scan {
+  public:
+    Scan(rg_ChaCuoYinQing& engine, std::int64_t total, std::int64_t n, bool boost)
+        : m_engine(engine),
+          m_forward(engine.m_index.forward()),
+          m_backward(engine.m_index.backward()),
+          m_total(total),
+          m_n(n),
+          m_boost(boost) {}
+
+    void forwardScan();
+    void reverseScan();
+
+  private:
+    struct Mark {
+        std::int64_t depth;
+        std::uint32_t mark;
+    };
+
+    // One walk over the text at an anchor: the units fetched and the marked depths, shallow first.
+    struct Walk {
+        std::u16string text;         // forward: from the anchor; backward: ending at the anchor
+        std::int64_t requested = 0;  // the length of the last request
+        std::vector<Mark> marks;
+        bool shortAnswer() const { return static_cast<std::int64_t>(text.size()) < requested; }
+    };
+
+    void request(std::int64_t position, std::int64_t length, std::u16string& out) {
+        out.clear();
+        m_engine.onTextRequested.call(m_engine, static_cast<std::int32_t>(position),
+                                      static_cast<std::int32_t>(length), out);
+    }
+
+    void walkForward(std::int64_t anchor, std::int64_t maxLength, Walk& walk);
+    bool walkBackward(std::int64_t anchor, std::int64_t maxLength, Walk& walk);
+    void progress(std::int64_t processed);
+    void report(FindingType type, std::int64_t position, std::int64_t length,
+                std::u16string_view word, std::u16string_view suggestion);
+    std::u16string_view suggestionOf(std::uint32_t mark) const {
+        return m_engine.m_errorWords.valueAt((mark & WordTrie::kErrorMask) - 1);
+    }
+    void unmatched(std::int64_t x, std::u16string_view character);
+    void contextCheck(std::int64_t x, std::u16string_view character);
+    bool literalStepReverse(std::int64_t& e);
+    bool literalWindowsEndingAt(std::int64_t x);
+    void checkLiteral(std::int64_t position, std::int64_t length, std::u16string_view t,
+                      std::int32_t& kind);
+
+    rg_ChaCuoYinQing& m_engine;
+    const WordTrie& m_forward;
+    const WordTrie& m_backward;
+    const std::int64_t m_total;
+    const std::int64_t m_n;
+    const bool m_boost;
+    Walk m_walk;
+    Walk m_contextWalk;
+    std::u16string m_scratch;
+    std::u16string m_character;  // the unmatched character being handled
+    std::int64_t m_startTime = 0;
+    std::int32_t m_clockCountdown = 1;
+};
+
+void rg_ChaCuoYinQing::Scan::walkForward(std::int64_t anchor, std::int64_t maxLength, Walk& walk) {
+    walk.marks.clear();
+    walk.requested = std::min(maxLength, kFirstRequest);
+    request(anchor, walk.requested, walk.text);
+    WordTrie::Node node = m_forward.root();
+    std::int64_t depth = 0;
+    for (;;) {
+        while (depth < static_cast<std::int64_t>(walk.text.size())) {
+            node = m_forward.child(node, walk.text[static_cast<std::size_t>(depth)]);
+            if (node == WordTrie::kNone) {
+                return;
+            }
+            ++depth;
+            if (const auto mark = m_forward.mark(node); mark != 0) {
+                walk.marks.push_back({depth, mark});
+            }
+        }
+        if (walk.shortAnswer() || walk.requested >= maxLength || !m_forward.hasChildren(node)) {
+            return;
+        }
+        // A longer key may still match: ask again for a longer window (the text is unchanged,
+        // so the units seen so far are its prefix).
+        walk.requested = std::min(maxLength, walk.requested * 4);
+        request(anchor, walk.requested, walk.text);
+        if (static_cast<std::int64_t>(walk.text.size()) < depth) {
+            return;
+        }
+    }
+}
+
+// Walks the backward trie over the window that ends at anchor. Returns false when the source
+// answered with fewer units than asked, so the window does not end at the anchor.
+bool rg_ChaCuoYinQing::Scan::walkBackward(std::int64_t anchor, std::int64_t maxLength, Walk& walk) {
+    walk.marks.clear();
+    walk.requested = std::min(maxLength, kFirstRequest);
+    WordTrie::Node node = m_backward.root();
+    std::int64_t depth = 0;
+    for (;;) {
+        request(anchor - walk.requested + 1, walk.requested, walk.text);
+        if (walk.shortAnswer()) {
+            return false;
+        }
+        const auto size = static_cast<std::int64_t>(walk.text.size());
+        while (depth < size) {
+            node = m_backward.child(node, walk.text[static_cast<std::size_t>(size - 1 - depth)]);
+            if (node == WordTrie::kNone) {
+                return true;
+            }
+            ++depth;
+            if (const auto mark = m_backward.mark(node); mark != 0) {
+                walk.marks.push_back({depth, mark});
+            }
+        }
+        if (walk.requested >= maxLength || !m_backward.hasChildren(node)) {
+            return true;
+        }
+        walk.requested = std::min(maxLength, walk.requested * 4);
+    }
+}
+
+void rg_ChaCuoYinQing::Scan::progress(std::int64_t processed) {
+    // Reading the clock costs more than a step; every few steps is often enough to report once
+    // a second has passed.
+    if (--m_clockCountdown > 0) {
+        return;
+    }
+    m_clockCountdown = m_engine.m_stepsPerClockReading;
+    const std::int64_t now = m_engine.m_clock();
+    if (m_startTime == 0) {
+        m_startTime = now;
+    }
+    const std::int64_t elapsed = now - m_startTime;
+    if (elapsed < 1) {
+        return;
+    }
+    const std::int64_t speed = ((processed / elapsed) * 3600) / 10000;
+    const std::int64_t percent = m_total > 0 ? processed * 100 / m_total : 0;
+    m_engine.onProgress.call(m_engine, static_cast<double>(speed),
+                             static_cast<std::int32_t>(percent), std::int32_t{100});
+}
+
+void rg_ChaCuoYinQing::Scan::report(FindingType type, std::int64_t position, std::int64_t length,
+                                    std::u16string_view word, std::u16string_view suggestion) {
+    if (isUnreportable(word)) {
+        return;
+    }
+    const auto t = static_cast<std::int32_t>(type);
+    const auto p = static_cast<std::int32_t>(position);
+    const auto n = static_cast<std::int32_t>(length);
+    m_engine.onWordReported.call(m_engine, t, p, n, word, suggestion);
+    if (type != FindingType::Correct) {
+        m_engine.m_findings.push_back({t, p, n, std::u16string(word), std::u16string(suggestion)});
+    }
+}
+
+void rg_ChaCuoYinQing::Scan::unmatched(std::int64_t x, std::u16string_view character) {
+    if (m_boost) {
+        contextCheck(x, character);
+    } else {
+        report(FindingType::Suspected, x, static_cast<std::int64_t>(character.size()), character,
+               u"");
+    }
+}
+
+void rg_ChaCuoYinQing::Scan::contextCheck(std::int64_t x, std::u16string_view character) {
+    const std::int64_t longest = m_n - 1;
+    if (longest >= 2) {
+        // Passes 1 and 2: the windows of k = 2 .. N - 1 positions that end with the character.
+        const std::int64_t reach = std::min(longest, x + 1);
+        if (reach >= 2) {
+            if (!walkBackward(x, reach, m_contextWalk)) {
+                if (literalWindowsEndingAt(x)) {
+                    return;
+                }
+            } else {
+                const auto& w = m_contextWalk;
+                const auto size = static_cast<std::int64_t>(w.text.size());
+                for (const bool errorPass : {true, false}) {
+                    for (const auto& m : w.marks) {
+                        if (m.depth < 2) {
+                            continue;
+                        }
+                        const bool hit = errorPass ? (m.mark & WordTrie::kErrorMask) != 0
+                                                   : (m.mark & WordTrie::kCorrectBit) != 0;
+                        if (hit) {
+                            const auto word = std::u16string_view(w.text).substr(
+                                static_cast<std::size_t>(size - m.depth));
+                            report(errorPass ? FindingType::Error : FindingType::Correct,
+                                   x - m.depth + 1, m.depth, word, u"");
+                            return;
+                        }
+                    }
+                }
+            }
+        }
+        // Passes 3 and 4: the windows that start with the character. Near the end of the text
+        // the source returns fewer units; a window k longer than what is left reads the same
+        // text as the first window that reached the end, so it cannot hit where that one did not.
+        walkForward(x, longest, m_contextWalk);
+        const auto& w = m_contextWalk;
+        const auto available = static_cast<std::int64_t>(w.text.size());
+        for (const bool errorPass : {true, false}) {
+            for (const auto& m : w.marks) {
+                // The window k reads min(k, available) units; k starts at 2.
+                const std::int64_t k = m.depth >= 2 ? m.depth : (m.depth == available ? 2 : 0);
+                if (k == 0 || k > longest) {
+                    continue;
+                }
+                const bool hit = errorPass ? (m.mark & WordTrie::kErrorMask) != 0
+                                           : (m.mark & WordTrie::kCorrectBit) != 0;
+                if (hit) {
+                    const auto word =
+                        std::u16string_view(w.text).substr(0, static_cast<std::size_t>(m.depth));
+                    report(errorPass ? FindingType::Error : FindingType::Correct, x, k, word, u"");
+                    return;
+                }
+            }
+        }
+    }
+    report(FindingType::Suspected, x, static_cast<std::int64_t>(character.size()), character, u"");
+}
+
+// The context check's first two passes window by window, for a source that answers short.
+bool rg_ChaCuoYinQing::Scan::literalWindowsEndingAt(std::int64_t x) {
+    const auto& errors = m_engine.m_errorWords;
+    const auto& corrects = m_engine.m_correctWords;
+    for (const bool errorPass : {true, false}) {
+        for (std::int64_t k = 2; k <= m_n - 1; ++k) {
+            const std::int64_t b = x - k + 1;
+            if (b < 0) {
+                continue;
+            }
+            request(b, k, m_scratch);
+            if (m_scratch.empty()) {
+                continue;
+            }
+            if (errorPass ? errors.contains(m_scratch) : corrects.contains(m_scratch)) {
+                report(errorPass ? FindingType::Error : FindingType::Correct, b, k, m_scratch, u"");
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void rg_ChaCuoYinQing::Scan::forwardScan() {
+    std::int64_t p = 0;
+    while (m_engine.running.load(std::memory_order_relaxed) != 0 && p < m_total) {
+        progress(p);
+        const std::int64_t length = std::min(m_n, m_total - p);
+        if (length <= 0) {
+            ++p;  // no window at all (N is 0): nothing can match
+            continue;
+        }
+        walkForward(p, length, m_walk);
+        const auto& w = m_walk;
+        if (!w.marks.empty()) {
+            const Mark best = w.marks.back();
+            // When the source answered short, every window from N down to what it gave reads the
+            // same text; the first of them, of the full length, is the one that matches.
+            const bool wholeShortAnswer =
+                w.shortAnswer() && best.depth == static_cast<std::int64_t>(w.text.size());
+            const auto word =
+                std::u16string_view(w.text).substr(0, static_cast<std::size_t>(best.depth));
+            const std::int64_t reported = wholeShortAnswer ? length : best.depth;
+            if ((best.mark & WordTrie::kErrorMask) != 0) {
+                report(FindingType::Error, p, reported, word, suggestionOf(best.mark));
+            } else {
+                report(FindingType::Correct, p, reported, word, u"");
+            }
+            p += wholeShortAnswer ? m_n : best.depth;
+            continue;
+        }
+        if (w.text.empty()) {
+            ++p;
+            continue;
+        }
+        const char16_t unit = w.text[0];
+        if (unit == u'\r' || unit == u'\n') {
+            ++p;
+            continue;
+        }
+        // A character outside the Basic Multilingual Plane is one unmatched character, not two.
+        m_character.assign(1, unit);
+        if (isHighSurrogate(unit) && p + 1 < m_total) {
+            char16_t next = 0;
+            if (w.text.size() >= 2) {
+                next = w.text[1];
+            } else {
+                request(p + 1, 1, m_scratch);
+                next = m_scratch.empty() ? 0 : m_scratch[0];
+            }
+            if (isLowSurrogate(next)) {
+                m_character.push_back(next);
+            }
+        }
+        unmatched(p, m_character);
+        p += static_cast<std::int64_t>(m_character.size());
+    }
+}
+
+// One reverse step window by window, for a source that answers short.
+bool rg_ChaCuoYinQing::Scan::literalStepReverse(std::int64_t& e) {
+    const auto& errors = m_engine.m_errorWords;
+    const auto& corrects = m_engine.m_correctWords;
+    for (std::int64_t w = m_n; w >= 1; --w) {
+        std::int64_t s = e - w + 1;
+        std::int64_t length = w;
+        if (s < 0) {
+            s = 0;
+            length = e + 1;
+        }
+        request(s, length, m_scratch);
+        if (const auto i = errors.find(m_scratch); i >= 0) {
+            report(FindingType::Error, s, length, m_scratch,
+                   errors.valueAt(static_cast<std::size_t>(i)));
+            e -= w;
+            return true;
+        }
+        if (corrects.contains(m_scratch)) {
+            report(FindingType::Correct, s, length, m_scratch, u"");
+            e -= w;
+            return true;
+        }
+    }
+    return false;
+}
+
+void rg_ChaCuoYinQing::Scan::reverseScan() {
+    std::int64_t e = m_total - 1;
+    while (m_engine.running.load(std::memory_order_relaxed) != 0 && e >= 0) {
+        progress(m_total - e);
+        const std::int64_t length = std::min(m_n, e + 1);
+        if (length <= 0) {
+            --e;
+            continue;
+        }
+        char16_t unit = 0;
+        bool previousFetched = false;
+        if (!walkBackward(e, length, m_walk)) {
+            if (literalStepReverse(e)) {
+                continue;
+            }
+            // No window matched; the character is what the window of one position reads.
+            request(e, 1, m_scratch);
+            if (m_scratch.empty()) {
+                --e;
+                continue;
+            }
+            unit = m_scratch[0];
+        } else if (!m_walk.marks.empty()) {
+            const Mark best = m_walk.marks.back();
+            const auto size = m_walk.text.size();
+            const auto word = std::u16string_view(m_walk.text)
+                                  .substr(size - static_cast<std::size_t>(best.depth));
+            if ((best.mark & WordTrie::kErrorMask) != 0) {
+                report(FindingType::Error, e - best.depth + 1, best.depth, word,
+                       suggestionOf(best.mark));
+            } else {
+                report(FindingType::Correct, e - best.depth + 1, best.depth, word, u"");
+            }
+            e -= best.depth;
+            continue;
+        } else {
+            unit = m_walk.text.back();
+            previousFetched = m_walk.text.size() >= 2;
+        }
+        if (unit == u'\r' || unit == u'\n') {
+            --e;
+            continue;
+        }
+        // A character outside the Basic Multilingual Plane is one unmatched character, not two.
+        if (isLowSurrogate(unit) && e >= 1) {
+            char16_t previous = 0;
+            if (previousFetched) {
+                previous = m_walk.text[m_walk.text.size() - 2];
+            } else {
+                request(e - 1, 1, m_scratch);
+                previous = m_scratch.empty() ? 0 : m_scratch[0];
+            }
+            if (isHighSurrogate(previous)) {
+                m_character = {previous, unit};
+                unmatched(e - 1, m_character);
+                e -= 2;
+                continue;
+            }
+        }
+        m_character.assign(1, unit);
+        unmatched(e, m_character);
+        --e;
+    }
+}
+
+void rg_ChaCuoYinQing::runCheck(std::int32_t totalLength, std::int32_t quantization,
+                                std::int32_t engineType, std::int32_t accuracyBoost) {
+    {
+        TableReadGuard guard(*this);
+        m_quantization = quantization < 1 ? longestEntryLength() : quantization;
+        m_accuracyBoost = accuracyBoost;
+        m_findings.clear();
+        if (engineType == 1 || engineType == 2) {
+            m_engineType = engineType;
+            m_totalLength = totalLength;
+            running = 1;
+            // Only 1 turns the context check on; every other value reports unmatched characters.
+            Scan scan(*this, totalLength, m_quantization, accuracyBoost == 1);
+            if (engineType == 1) {
+                scan.forwardScan();
+            } else {
+                scan.reverseScan();
+            }
+        }
+    }
+    // The guard is released first: the owner may start a load from these hooks.
+    if (engineType == 1 || engineType == 2) {
+        onCheckCompleted.call(*this);
+    }
+    onCheckFinished.call(*this);
+}
+
+}  // namespace kjf

@@ -1,0 +1,156 @@
+// The error-checking engine: loads the dictionaries and finds errors and suspected errors in a
+// text that it fetches piece by piece from its owner.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/dictionary_kind.h"
+#include "engine/finding.h"
+#include "engine/hook.h"
+#include "engine/word_index.h"
+#include "engine/word_table.h"
+
+namespace kjf {
+
+// The error-checking engine.
+//
+// Threads: construct, bind hooks, loadDictionaries and destroy on the owner's thread; runCheck on
+// one worker at a time; `running` may be cleared from any thread. The engine guards its tables:
+// a run waits while a load fills them, and a load waits until runs (and other readers holding a
+// TableReadGuard) have finished before it clears them.
+class rg_ChaCuoYinQing {
+  public:
+    using Lists = std::vector<std::u16string>;
+
+    // programDirectory ends in '/'; the dictionaries are read from its data/ tree.
+    explicit rg_ChaCuoYinQing(std::string programDirectory);
+    // Stops and joins any loader still running. No run may be in progress.
+    ~rg_ChaCuoYinQing();
+    rg_ChaCuoYinQing(const rg_ChaCuoYinQing&) = delete;
+    rg_ChaCuoYinQing& operator=(const rg_ChaCuoYinQing&) = delete;
+
+    // The eight hooks, in slot order. Each is called with the owner, this engine and the tag
+    // first. Threads: 1, 2, 6, 7, 8 on the run's thread; 3 on the thread calling
+    // loadDictionaries; 4 and 5 on a loader's thread (they must not wait for the thread that
+    // calls loadDictionaries).
+    HookSlot<rg_ChaCuoYinQing> onCheckFinished;
+    // speed in 10,000 characters per hour, percent, maximum (always 100)
+    HookSlot<rg_ChaCuoYinQing, double, std::int32_t, std::int32_t> onProgress;
+    // replaces the enabled file names: system correct, system error, user correct, user error
+    HookSlot<rg_ChaCuoYinQing, Lists&, Lists&, Lists&, Lists&> onListsRequested;
+    // full path of a dictionary file that exists, just before it is read
+    HookSlot<rg_ChaCuoYinQing, std::u16string_view> onDictionaryFileLoading;
+    // once per load, when all five loaders have finished
+    HookSlot<rg_ChaCuoYinQing> onDictionariesLoaded;
+    // position, length, out text: must answer with the source's text of that range (less at the
+    // end of the text) before returning. The engine may ask for a longer range than a window and
+    // look at its prefixes or suffixes, so the source must not change during a run.
+    HookSlot<rg_ChaCuoYinQing, std::int32_t, std::int32_t, std::u16string&> onTextRequested;
+    // type, position, length, word, suggestion: every Correct, Error and Suspected report
+    HookSlot<rg_ChaCuoYinQing, std::int32_t, std::int32_t, std::int32_t, std::u16string_view,
+             std::u16string_view>
+        onWordReported;
+    // after a forward or reverse scan has ended, before onCheckFinished
+    HookSlot<rg_ChaCuoYinQing> onCheckCompleted;
+
+    // Asks the owner for the enabled lists (onListsRequested, on this thread) and starts the five
+    // loaders, one per kind, and returns. A load still running is cancelled and joined first; only
+    // the new load calls onDictionariesLoaded. The loaders wait for runs in progress to end before
+    // they empty the tables. Must not be called from a hook of this engine.
+    void loadDictionaries();
+    // Blocks until no load is in progress.
+    void waitForLoading();
+
+    // Checks the source's text of totalLength positions: forward (engineType 1) or in reverse (2),
+    // with windows of up to `quantization` positions (below 1: longestEntryLength()), and the
+    // context check for unmatched characters when accuracyBoost is 1. Other engine types run no
+    // scan. Reports through the hooks, keeps Error and Suspected findings in findings(), and always
+    // ends with onCheckFinished. Waits while a load is in progress.
+    void runCheck(std::int32_t totalLength, std::int32_t quantization, std::int32_t engineType,
+                  std::int32_t accuracyBoost);
+
+    // The automatic quantization: the longest key of either table, in code units (no bound).
+    std::int32_t longestEntryLength() const;
+
+    // 1 while a scan may continue; clear it from any thread to interrupt the run.
+    std::atomic<std::int32_t> running{1};
+
+    // Results of the last run: read after onCheckFinished, never during a run.
+    const std::vector<rg_BiaoJiCiYuLei>& findings() const { return m_findings; }
+    std::int32_t quantization() const { return m_quantization; }
+    std::int32_t accuracyBoost() const { return m_accuracyBoost; }
+    std::int32_t engineType() const { return m_engineType; }
+
+    // Keeps loads from changing the tables while it lives; waits for a load in progress.
+    class TableReadGuard {
+      public:
+        explicit TableReadGuard(const rg_ChaCuoYinQing& engine);
+        ~TableReadGuard();
+        TableReadGuard(const TableReadGuard&) = delete;
+        TableReadGuard& operator=(const TableReadGuard&) = delete;
+
+      private:
+        const rg_ChaCuoYinQing& m_engine;
+    };
+
+    // The tables; read them only under a TableReadGuard (runCheck holds one itself).
+    const WordTable& correctWords() const { return m_correctWords; }
+    const WordTable& errorWords() const { return m_errorWords; }
+    std::size_t tableMemoryUsage() const;
+
+    // The enabled lists of the last load.
+    const Lists& systemCorrectList() const { return m_lists[0]; }
+    const Lists& systemErrorList() const { return m_lists[1]; }
+    const Lists& userCorrectList() const { return m_lists[2]; }
+    const Lists& userErrorList() const { return m_lists[3]; }
+
+    // For tests: the wall clock in whole seconds, and how many steps pass between two readings.
+    void setClockForTesting(std::function<std::int64_t()> clock, std::int32_t stepsPerReading);
+
+  private:
+    class Scan;
+    friend class Scan;
+
+    void stopLoaders();
+    void loaderMain(DictionaryKind kind);
+    void loadFile(DictionaryKind kind, const std::string& path);
+    void beginRead() const;
+    void endRead() const;
+
+    const std::string m_programDirectory;
+
+    WordTable m_correctWords;
+    WordTable m_errorWords;
+    WordIndex m_index;
+    std::array<Lists, 4> m_lists;
+
+    std::mutex m_loadCallMutex;  // one loadDictionaries at a time
+    std::array<std::thread, 5> m_loaders;
+    std::atomic<int> m_remainingLoaders{0};
+    std::atomic<bool> m_cancelLoad{false};
+
+    mutable std::mutex m_guardMutex;
+    mutable std::condition_variable m_guardChanged;
+    mutable int m_readers = 0;
+    bool m_loading = false;
+    bool m_tablesCleared = false;
+
+    std::vector<rg_BiaoJiCiYuLei> m_findings;
+    std::int32_t m_quantization = 0;
+    std::int32_t m_accuracyBoost = 0;
+    std::int32_t m_engineType = 0;
+    std::int32_t m_totalLength = 0;
+
+    std::function<std::int64_t()> m_clock;
+    std::int32_t m_stepsPerClockReading = 64;
+};
+
+}  // namespace kjf

@@ -1,0 +1,27 @@
+// Findings of a proofreading run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kjf {
+
+// What a report of the engine means.
+enum class FindingType : std::int32_t {
+    Correct = 0,    // a known correct word; reported, never stored
+    Error = 1,      // a known wrong word; marked red, may carry a suggestion
+    Suspected = 2,  // a character that belongs to no known word; marked pink
+};
+
+// The finding record: one Error or Suspected finding of a run.
+struct rg_BiaoJiCiYuLei {
+    std::int32_t type = 0;      // FindingType as an integer
+    std::int32_t position = 0;  // first position of word in the checked text (UTF-16 units)
+    std::int32_t length = 0;    // number of positions the finding covers
+    std::u16string word;        // the text found at position
+    std::u16string suggestion;  // the correction; empty for context-check errors and Suspected
+
+    friend bool operator==(const rg_BiaoJiCiYuLei&, const rg_BiaoJiCiYuLei&) = default;
+};
+
+}  // namespace kjf

@@ -1,0 +1,64 @@
+#include "engine/run_settings.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "engine/dictionary_kind.h"
+#include "settings/settings_file.h"
+#include "text/text_file.h"
+
+namespace kjf {
+
+std::int32_t parseDecimal(std::u16string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = std::min<std::int64_t>(value * 10 + (text[i] - u'0'),
+                                       std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1);
+    }
+    value = negative ? -value : value;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+RunOptions readRunOptions(const std::string& programDirectory) {
+    using namespace setting;
+    RunOptions options;
+    const auto read = [&](std::u16string_view key, std::u16string_view fallback) {
+        return readSetting(programDirectory, kEngineSection, key, fallback);
+    };
+    if (read(kAutoQuantization, u"1") == u"1") {
+        options.quantization = 0;
+    } else {
+        options.quantization = std::clamp(parseDecimal(read(kQuantization, u"10")), 2, 10);
+    }
+    options.engineType = parseDecimal(read(kEngineType, u"1"));
+    options.accuracyBoost = read(kAccuracyBoost, u"0") == u"1" ? 1 : 0;
+    return options;
+}
+
+void readEnabledLists(const std::string& programDirectory,
+                      std::vector<std::u16string>& systemCorrect,
+                      std::vector<std::u16string>& systemError,
+                      std::vector<std::u16string>& userCorrect,
+                      std::vector<std::u16string>& userError) {
+    const auto read = [&](DictionaryKind kind) {
+        return splitText(
+            readSetting(programDirectory, setting::kDictionarySection, enabledListKey(kind), u""),
+            u",");
+    };
+    systemCorrect = read(DictionaryKind::SystemCorrect);
+    systemError = read(DictionaryKind::SystemError);
+    userCorrect = read(DictionaryKind::UserCorrect);
+    userError = read(DictionaryKind::UserError);
+}
+
+}  // namespace kjf

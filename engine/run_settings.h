@@ -1,0 +1,35 @@
+// What a proofreading run takes from setup.ini: the run's arguments and the enabled dictionaries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kjf {
+
+// The arguments of runCheck other than the text's length.
+struct RunOptions {
+    std::int32_t quantization = 0;  // 0: automatic
+    std::int32_t engineType = 1;
+    std::int32_t accuracyBoost = 0;
+};
+
+// Reads section "引擎设置": "自动量化" (default "1") exactly "1" gives automatic quantization,
+// otherwise "量化数值" (default "10") as a decimal integer clamped to 2..10 (no digits: 2);
+// "引擎类型" (default "1") as a decimal integer; "准确度提升" (default "0") exactly "1" turns the
+// context check on. Any thread.
+RunOptions readRunOptions(const std::string& programDirectory);
+
+// Reads a decimal integer the way the run does: optional blanks, an optional sign, the leading
+// digits; text without digits reads as 0. Values beyond int32 saturate.
+std::int32_t parseDecimal(std::u16string_view text);
+
+// Fills the four enabled lists (system correct, system error, user correct, user error) from
+// section "词库设置": each value cut at "," with pieces trimmed and empty pieces dropped.
+void readEnabledLists(const std::string& programDirectory,
+                      std::vector<std::u16string>& systemCorrect,
+                      std::vector<std::u16string>& systemError,
+                      std::vector<std::u16string>& userCorrect,
+                      std::vector<std::u16string>& userError);
+
+}  // namespace kjf

@@ -1,0 +1,146 @@
+#include "engine/word_index.h"
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <thread>
+
+namespace kjf {
+
+void WordTrie::clear() {
+    m_unit = {};
+    m_firstChild = {};
+    m_mark = {};
+    m_rootChildren = {};
+}
+
+void WordTrie::build(const std::vector<std::u16string_view>& keys,
+                     const std::vector<std::uint32_t>& marks) {
+    clear();
+    // Breadth first: node n covers the keys [lo[n], hi[n]) that share its prefix of depth[n]
+    // units. Nodes are handled in index order and their children appended at the end, so the
+    // children of consecutive nodes form consecutive blocks.
+    std::vector<std::uint32_t> lo{0};
+    std::vector<std::uint32_t> hi{static_cast<std::uint32_t>(keys.size())};
+    std::vector<std::uint32_t> depth{0};
+    m_unit.push_back(0);
+    m_mark.push_back(0);
+    for (std::uint32_t n = 0; n < m_unit.size(); ++n) {
+        m_firstChild.push_back(static_cast<std::uint32_t>(m_unit.size()));
+        std::uint32_t i = lo[n];
+        const std::uint32_t end = hi[n];
+        const std::uint32_t d = depth[n];
+        if (i < end && keys[i].size() == d) {
+            m_mark[n] = marks[i];  // the key that ends here sorts first
+            ++i;
+        }
+        while (i < end) {
+            const char16_t unit = keys[i][d];
+            std::uint32_t j = i + 1;
+            while (j < end && keys[j][d] == unit) {
+                ++j;
+            }
+            m_unit.push_back(unit);
+            m_mark.push_back(0);
+            lo.push_back(i);
+            hi.push_back(j);
+            depth.push_back(d + 1);
+            i = j;
+        }
+    }
+    m_firstChild.push_back(static_cast<std::uint32_t>(m_unit.size()));
+    m_rootChildren.assign(0x10000, kNone);
+    for (std::uint32_t c = m_firstChild[0]; c < m_firstChild[1]; ++c) {
+        m_rootChildren[m_unit[c]] = c;
+    }
+    m_unit.shrink_to_fit();
+    m_mark.shrink_to_fit();
+    m_firstChild.shrink_to_fit();
+}
+
+std::size_t WordTrie::memoryUsage() const {
+    return m_unit.capacity() * sizeof(char16_t) + m_firstChild.capacity() * sizeof(std::uint32_t) +
+           m_mark.capacity() * sizeof(std::uint32_t) + m_rootChildren.capacity() * sizeof(Node);
+}
+
+namespace {
+
+// Merges the two tables' sorted keys into one ascending list of distinct keys with marks.
+void mergeKeys(const WordTable& correctWords, const WordTable& errorWords,
+               std::vector<std::u16string_view>& keys, std::vector<std::uint32_t>& marks) {
+    keys.reserve(correctWords.size() + errorWords.size());
+    marks.reserve(correctWords.size() + errorWords.size());
+    std::size_t c = 0;
+    std::size_t e = 0;
+    while (c < correctWords.size() || e < errorWords.size()) {
+        const bool takeCorrect =
+            e == errorWords.size() ||
+            (c < correctWords.size() && correctWords.keyAt(c) <= errorWords.keyAt(e));
+        const bool takeError =
+            c == correctWords.size() ||
+            (e < errorWords.size() && errorWords.keyAt(e) <= correctWords.keyAt(c));
+        std::uint32_t mark = 0;
+        std::u16string_view key;
+        if (takeCorrect) {
+            key = correctWords.keyAt(c++);
+            mark |= WordTrie::kCorrectBit;
+        }
+        if (takeError) {
+            key = errorWords.keyAt(e);
+            mark |= static_cast<std::uint32_t>(e + 1);
+            ++e;
+        }
+        keys.push_back(key);
+        marks.push_back(mark);
+    }
+}
+
+}  // namespace
+
+void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords) {
+    std::vector<std::u16string_view> keys;
+    std::vector<std::uint32_t> marks;
+    mergeKeys(correctWords, errorWords, keys, marks);
+
+    // The backward trie needs the reversed keys in their own order; build it on a second thread.
+    std::thread backward([&] {
+        std::u16string pool;
+        std::size_t total = 0;
+        for (auto k : keys) {
+            total += k.size();
+        }
+        pool.reserve(total);
+        std::vector<std::uint32_t> offsets;
+        offsets.reserve(keys.size());
+        for (auto k : keys) {
+            offsets.push_back(static_cast<std::uint32_t>(pool.size()));
+            pool.append(k.rbegin(), k.rend());
+        }
+        std::vector<std::u16string_view> reversed(keys.size());
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            reversed[i] = std::u16string_view(pool).substr(offsets[i], keys[i].size());
+        }
+        std::vector<std::uint32_t> order(keys.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return reversed[a] < reversed[b]; });
+        std::vector<std::u16string_view> sortedKeys;
+        std::vector<std::uint32_t> sortedMarks;
+        sortedKeys.reserve(keys.size());
+        sortedMarks.reserve(keys.size());
+        for (auto i : order) {
+            sortedKeys.push_back(reversed[i]);
+            sortedMarks.push_back(marks[i]);
+        }
+        m_backward.build(sortedKeys, sortedMarks);
+    });
+    m_forward.build(keys, marks);
+    backward.join();
+}
+
+void WordIndex::clear() {
+    m_forward.clear();
+    m_backward.clear();
+}
+
+}  // namespace kjf

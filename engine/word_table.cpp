@@ -1,0 +1,92 @@
+#include "engine/word_table.h"
+
+#include <algorithm>
+
+namespace kjf {
+
+void WordBatch::add(std::u16string_view key, std::u16string_view value) {
+    const auto keyOffset = static_cast<std::uint32_t>(pool.size());
+    pool += key;
+    const auto valueOffset = static_cast<std::uint32_t>(pool.size());
+    pool += value;
+    entries.push_back({keyOffset, static_cast<std::uint32_t>(key.size()), valueOffset,
+                       static_cast<std::uint32_t>(value.size())});
+}
+
+void WordTable::clear() {
+    std::lock_guard lock(m_insertLock);
+    m_batches.clear();
+    m_sorted.clear();
+    m_sorted.shrink_to_fit();
+    m_longestKey = 0;
+}
+
+void WordTable::insert(WordBatch&& batch) {
+    if (batch.entries.empty()) {
+        return;
+    }
+    std::lock_guard lock(m_insertLock);
+    m_batches.push_back(std::move(batch));
+}
+
+void WordTable::finalize() {
+    std::lock_guard lock(m_insertLock);
+    std::size_t total = 0;
+    for (const auto& b : m_batches) {
+        total += b.entries.size();
+    }
+    std::vector<Ref> refs;
+    refs.reserve(total);
+    for (const auto& b : m_batches) {
+        for (const auto& e : b.entries) {
+            refs.push_back({b.pool.data() + e.keyOffset, e.keyLength, e.valueLength,
+                            b.pool.data() + e.valueOffset});
+        }
+    }
+    // Stable, so that among equal keys the one inserted first comes first and stays.
+    std::stable_sort(refs.begin(), refs.end(),
+                     [](const Ref& a, const Ref& b) { return a.key() < b.key(); });
+    refs.erase(std::unique(refs.begin(), refs.end(),
+                           [](const Ref& a, const Ref& b) { return a.key() == b.key(); }),
+               refs.end());
+    refs.shrink_to_fit();
+    for (auto& b : m_batches) {
+        b.entries.clear();
+        b.entries.shrink_to_fit();
+    }
+    m_longestKey = 0;
+    for (const auto& r : refs) {
+        m_longestKey = std::max(m_longestKey, static_cast<std::int32_t>(r.keyLength));
+    }
+    m_sorted = std::move(refs);
+}
+
+std::ptrdiff_t WordTable::find(std::u16string_view key) const {
+    const auto it =
+        std::lower_bound(m_sorted.begin(), m_sorted.end(), key,
+                         [](const Ref& r, std::u16string_view k) { return r.key() < k; });
+    if (it == m_sorted.end() || it->key() != key) {
+        return -1;
+    }
+    return it - m_sorted.begin();
+}
+
+std::optional<std::u16string_view> WordTable::value(std::u16string_view key) const {
+    const auto i = find(key);
+    if (i < 0) {
+        return std::nullopt;
+    }
+    return m_sorted[static_cast<std::size_t>(i)].value();
+}
+
+std::size_t WordTable::memoryUsage() const {
+    std::size_t bytes =
+        m_sorted.capacity() * sizeof(Ref) + m_batches.capacity() * sizeof(WordBatch);
+    for (const auto& b : m_batches) {
+        bytes +=
+            b.pool.capacity() * sizeof(char16_t) + b.entries.capacity() * sizeof(WordBatch::Entry);
+    }
+    return bytes;
+}
+
+}  // namespace kjf
