@@ -46,16 +46,16 @@ LICENCE_FILES = {
 }
 
 # A single character is a word of its own when jieba counts it standing alone at least this often.
-SINGLE_CHARACTER_MIN_COUNT = 100
+SINGLE_CHARACTER_MIN_COUNT = 30
 # Same-sound variants are made of jieba words at least this frequent (two-character words, and
 # words of three or four characters), using replacement characters at least this common in rime.
-VARIANT_MIN_COUNT_2 = 300
-VARIANT_MIN_COUNT_34 = 100
+VARIANT_MIN_COUNT_2 = 150
+VARIANT_MIN_COUNT_34 = 30
 VARIANT_MIN_CHARACTER_WEIGHT = 1000
 # A variant is kept only when reading it as a run of correct words is at least this much less
 # likely (natural log) than the word it misspells.
-VARIANT_MAX_LOG_RATIO = -6.0
-VARIANT_MAX_LOG_RATIO_LONG = -6.0  # for variants of three or four characters
+VARIANT_MAX_LOG_RATIO = -5.0
+VARIANT_MAX_LOG_RATIO_LONG = -5.0  # for variants of three or four characters
 # The same test for the team's pairs, which are known misspellings and so need less margin.
 COMMON_MAX_LOG_RATIO = -3.0
 
