@@ -103,8 +103,9 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     if (m_cancelLoad) {
         return;  // the load that cancelled this one owns the tables now
     }
+    std::thread errorTable([this] { m_errorWords.finalize(); });
     m_correctWords.finalize();
-    m_errorWords.finalize();
+    errorTable.join();
     m_index.build(m_correctWords, m_errorWords);
     {
         std::lock_guard lock(m_guardMutex);

@@ -1,16 +1,16 @@
 #include "engine/word_index.h"
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <thread>
+
+#include "engine/key_sort.h"
 
 namespace kjf {
 
 void WordTrie::clear() {
     m_unit = {};
-    m_firstChild = {};
-    m_mark = {};
+    m_nodes = {};
     m_rootChildren = {};
 }
 
@@ -24,14 +24,14 @@ void WordTrie::build(const std::vector<std::u16string_view>& keys,
     std::vector<std::uint32_t> hi{static_cast<std::uint32_t>(keys.size())};
     std::vector<std::uint32_t> depth{0};
     m_unit.push_back(0);
-    m_mark.push_back(0);
+    m_nodes.push_back({0, 0});
     for (std::uint32_t n = 0; n < m_unit.size(); ++n) {
-        m_firstChild.push_back(static_cast<std::uint32_t>(m_unit.size()));
+        m_nodes[n].firstChild = static_cast<std::uint32_t>(m_unit.size());
         std::uint32_t i = lo[n];
         const std::uint32_t end = hi[n];
         const std::uint32_t d = depth[n];
         if (i < end && keys[i].size() == d) {
-            m_mark[n] = marks[i];  // the key that ends here sorts first
+            m_nodes[n].mark = marks[i];  // the key that ends here sorts first
             ++i;
         }
         while (i < end) {
@@ -41,26 +41,25 @@ void WordTrie::build(const std::vector<std::u16string_view>& keys,
                 ++j;
             }
             m_unit.push_back(unit);
-            m_mark.push_back(0);
+            m_nodes.push_back({0, 0});
             lo.push_back(i);
             hi.push_back(j);
             depth.push_back(d + 1);
             i = j;
         }
     }
-    m_firstChild.push_back(static_cast<std::uint32_t>(m_unit.size()));
+    m_nodes.push_back({static_cast<std::uint32_t>(m_unit.size()), 0});
     m_rootChildren.assign(0x10000, kNone);
-    for (std::uint32_t c = m_firstChild[0]; c < m_firstChild[1]; ++c) {
+    for (std::uint32_t c = m_nodes[0].firstChild; c < m_nodes[1].firstChild; ++c) {
         m_rootChildren[m_unit[c]] = c;
     }
     m_unit.shrink_to_fit();
-    m_mark.shrink_to_fit();
-    m_firstChild.shrink_to_fit();
+    m_nodes.shrink_to_fit();
 }
 
 std::size_t WordTrie::memoryUsage() const {
-    return m_unit.capacity() * sizeof(char16_t) + m_firstChild.capacity() * sizeof(std::uint32_t) +
-           m_mark.capacity() * sizeof(std::uint32_t) + m_rootChildren.capacity() * sizeof(Node);
+    return m_unit.capacity() * sizeof(char16_t) + m_nodes.capacity() * sizeof(NodeData) +
+           m_rootChildren.capacity() * sizeof(Node);
 }
 
 namespace {
@@ -116,21 +115,19 @@ void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords
             offsets.push_back(static_cast<std::uint32_t>(pool.size()));
             pool.append(k.rbegin(), k.rend());
         }
-        std::vector<std::u16string_view> reversed(keys.size());
+        std::vector<std::pair<std::u16string_view, std::uint32_t>> reversed(keys.size());
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            reversed[i] = std::u16string_view(pool).substr(offsets[i], keys[i].size());
+            reversed[i] = {std::u16string_view(pool).substr(offsets[i], keys[i].size()), marks[i]};
         }
-        std::vector<std::uint32_t> order(keys.size());
-        std::iota(order.begin(), order.end(), 0u);
-        std::sort(order.begin(), order.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return reversed[a] < reversed[b]; });
+        sortByKey(
+            reversed, [](const auto& item) { return item.first; }, false);
         std::vector<std::u16string_view> sortedKeys;
         std::vector<std::uint32_t> sortedMarks;
         sortedKeys.reserve(keys.size());
         sortedMarks.reserve(keys.size());
-        for (auto i : order) {
-            sortedKeys.push_back(reversed[i]);
-            sortedMarks.push_back(marks[i]);
+        for (const auto& [key, mark] : reversed) {
+            sortedKeys.push_back(key);
+            sortedMarks.push_back(mark);
         }
         m_backward.build(sortedKeys, sortedMarks);
     });

@@ -32,39 +32,34 @@ class WordTrie {
         if (node == 0) {
             return m_rootChildren.empty() ? kNone : m_rootChildren[unit];
         }
-        const std::uint32_t begin = m_firstChild[node];
-        const std::uint32_t end = m_firstChild[node + 1];
-        const char16_t* units = m_unit.data();
-        if (end - begin <= 8) {
-            for (std::uint32_t i = begin; i < end; ++i) {
-                if (units[i] == unit) {
-                    return i;
-                }
-            }
+        const std::uint32_t begin = m_nodes[node].firstChild;
+        std::uint32_t count = m_nodes[node + 1].firstChild - begin;
+        if (count == 0) {
             return kNone;
         }
-        std::uint32_t lo = begin;
-        std::uint32_t hi = end;
-        while (lo < hi) {
-            const std::uint32_t mid = lo + (hi - lo) / 2;
-            if (units[mid] < unit) {
-                lo = mid + 1;
-            } else {
-                hi = mid;
-            }
+        // Branch-free binary search: the children's units are sorted.
+        const char16_t* base = m_unit.data() + begin;
+        while (count > 1) {
+            const std::uint32_t half = count / 2;
+            base = base[half] <= unit ? base + half : base;
+            count -= half;
         }
-        return lo < end && units[lo] == unit ? lo : kNone;
+        return *base == unit ? static_cast<Node>(base - m_unit.data()) : kNone;
     }
-    bool hasChildren(Node node) const { return m_firstChild[node + 1] > m_firstChild[node]; }
-    std::uint32_t mark(Node node) const { return m_mark[node]; }
+    bool hasChildren(Node node) const {
+        return m_nodes[node + 1].firstChild > m_nodes[node].firstChild;
+    }
+    std::uint32_t mark(Node node) const { return m_nodes[node].mark; }
     std::size_t nodeCount() const { return m_unit.size(); }
     std::size_t memoryUsage() const;
 
   private:
-    std::vector<char16_t> m_unit;  // unit on the edge into each node
-    std::vector<std::uint32_t>
-        m_firstChild;  // one more than nodes: children of n are [f[n], f[n+1])
-    std::vector<std::uint32_t> m_mark;
+    struct NodeData {
+        std::uint32_t firstChild;  // children of n: [nodes[n].firstChild, nodes[n + 1].firstChild)
+        std::uint32_t mark;
+    };
+    std::vector<char16_t> m_unit;      // unit on the edge into each node
+    std::vector<NodeData> m_nodes;     // one more than there are nodes
     std::vector<Node> m_rootChildren;  // 65536 entries: direct lookup of the first unit
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/key_sort.h"
+
 namespace kjf {
 
 void WordBatch::add(std::u16string_view key, std::u16string_view value) {
@@ -44,8 +46,8 @@ void WordTable::finalize() {
         }
     }
     // Stable, so that among equal keys the one inserted first comes first and stays.
-    std::stable_sort(refs.begin(), refs.end(),
-                     [](const Ref& a, const Ref& b) { return a.key() < b.key(); });
+    sortByKey(
+        refs, [](const Ref& r) { return r.key(); }, true);
     refs.erase(std::unique(refs.begin(), refs.end(),
                            [](const Ref& a, const Ref& b) { return a.key() == b.key(); }),
                refs.end());

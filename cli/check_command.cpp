@@ -1,0 +1,204 @@
+// kanjianfang-cli check: a proofreading run over a file with the dictionaries of a program
+// directory.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "engine/checking_engine.h"
+#include "engine/run_settings.h"
+#include "engine/run_texts.h"
+#include "engine/text_snapshot.h"
+#include "text/text_file.h"
+#include "text/utf.h"
+
+namespace kjf::cli {
+
+namespace {
+
+struct CheckArguments {
+    RunOptions options;
+    bool json = false;
+    bool eachLine = false;
+    std::string file;
+};
+
+// Parses the options over the defaults from setup.ini; returns an error message or "".
+std::string parseCheckArguments(const std::vector<std::string>& args, CheckArguments& out) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        int value = 0;
+        if (a == "--engine" || a == "--quantization" || a == "--boost") {
+            if (!hasValue || !parseIntOption(args[i + 1], value)) {
+                return a + " needs a whole number";
+            }
+            ++i;
+            if (a == "--engine") {
+                out.options.engineType = value;
+            } else if (a == "--quantization") {
+                if (value < 0) {
+                    return "--quantization must be 0 (automatic) or more";
+                }
+                out.options.quantization = value;
+            } else {
+                if (value != 0 && value != 1) {
+                    return "--boost must be 0 or 1";
+                }
+                out.options.accuracyBoost = value;
+            }
+        } else if (a == "--format") {
+            if (!hasValue || (args[i + 1] != "tsv" && args[i + 1] != "json")) {
+                return "--format must be tsv or json";
+            }
+            out.json = args[++i] == "json";
+        } else if (a == "--each-line") {
+            out.eachLine = true;
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return "unknown option " + a;
+        } else if (out.file.empty()) {
+            out.file = a;
+        } else {
+            return "check takes one FILE";
+        }
+    }
+    if (out.file.empty()) {
+        return "check needs a FILE";
+    }
+    return "";
+}
+
+class CheckPrinter {
+  public:
+    explicit CheckPrinter(const CheckArguments& args) : m_args(args) {}
+
+    void header() const {
+        if (!m_args.json) {
+            std::fputs(m_args.eachLine ? "行\t序号\t错误\t建议\t类型\t位置\t长度\n"
+                                       : "序号\t错误\t建议\t类型\t位置\t长度\n",
+                       stdout);
+        }
+    }
+
+    void run(const rg_ChaCuoYinQing& engine, std::size_t line) const {
+        const auto& findings = engine.findings();
+        if (m_args.json) {
+            std::string out = "{";
+            if (m_args.eachLine) {
+                out += "\"line\":" + std::to_string(line) + ",";
+            }
+            out += "\"findings\":[";
+            for (std::size_t i = 0; i < findings.size(); ++i) {
+                const auto& f = findings[i];
+                out += i ? ",{" : "{";
+                out += "\"type\":" + std::to_string(f.type) +
+                       ",\"position\":" + std::to_string(f.position) +
+                       ",\"length\":" + std::to_string(f.length) +
+                       ",\"word\":" + jsonString(f.word) +
+                       ",\"suggestion\":" + jsonString(f.suggestion) + "}";
+            }
+            out += "],\"count\":" + std::to_string(findings.size()) +
+                   ",\"quantization\":" + std::to_string(engine.quantization()) +
+                   ",\"engineType\":" + std::to_string(m_args.options.engineType) +
+                   ",\"accuracyBoost\":" + std::to_string(m_args.options.accuracyBoost) + "}\n";
+            std::fputs(out.c_str(), stdout);
+            return;
+        }
+        for (std::size_t i = 0; i < findings.size(); ++i) {
+            const auto& f = findings[i];
+            std::string row;
+            if (m_args.eachLine) {
+                row += std::to_string(line) + "\t";
+            }
+            row += std::to_string(i + 1) + "\t" + tsvCell(f.word) + "\t" +
+                   tsvCell(f.type == 1 ? std::u16string_view(f.suggestion) : u"") + "\t" +
+                   (f.type == 1 ? "错误" : "") + "\t" + std::to_string(f.position) + "\t" +
+                   std::to_string(f.length) + "\n";
+            std::fputs(row.c_str(), stdout);
+        }
+    }
+
+  private:
+    const CheckArguments& m_args;
+};
+
+// Shows the progress on standard error the way the progress window does, when it is a terminal.
+struct TerminalProgress {
+    bool shown = false;
+};
+
+}  // namespace
+
+int checkCommand(const std::string& root, const std::vector<std::string>& args) {
+    CheckArguments parsed;
+    parsed.options = readRunOptions(root);
+    if (const auto error = parseCheckArguments(args, parsed); !error.empty()) {
+        return usageError(error);
+    }
+    const TextFileContent content = readTextFileChecked(parsed.file);
+    if (!content.readable) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: %s\n", parsed.file.c_str(),
+                     content.exists ? "not a readable file" : "no such file");
+        return 2;
+    }
+    const std::u16string text = normalizeLineBreaks(content.text);
+
+    rg_ChaCuoYinQing engine(root);
+    engine.onListsRequested.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
+            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
+        },
+        const_cast<std::string*>(&root), 0);
+    TerminalProgress progress;
+    if (::isatty(STDERR_FILENO) != 0) {
+        engine.onProgress.bind(
+            [](void* owner, rg_ChaCuoYinQing&, std::int32_t, double speed, std::int32_t percent,
+               std::int32_t) {
+                static_cast<TerminalProgress*>(owner)->shown = true;
+                std::fputc('\r', stderr);
+                printText(stderr, speedText(speed));
+                std::fprintf(stderr, " %d%%", percent);
+                std::fflush(stderr);
+            },
+            &progress, 0);
+    }
+    engine.loadDictionaries();
+    engine.waitForLoading();
+
+    CheckPrinter printer(parsed);
+    printer.header();
+    std::u16string piece;
+    bindTextSnapshot(engine, &piece);
+    std::size_t total = 0;
+    const auto runOver = [&](std::u16string_view part, std::size_t line) {
+        piece.assign(part);
+        engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
+                        parsed.options.engineType, parsed.options.accuracyBoost);
+        total += engine.findings().size();
+        printer.run(engine, line);
+    };
+    if (!parsed.eachLine) {
+        runOver(text, 0);
+    } else {
+        std::size_t start = 0;
+        std::size_t line = 1;
+        while (start < text.size()) {
+            auto end = text.find(u'\n', start);
+            if (end == std::u16string::npos) {
+                end = text.size();
+            }
+            runOver(std::u16string_view(text).substr(start, end - start), line++);
+            start = end + 1;
+        }
+    }
+    if (progress.shown) {
+        std::fputc('\n', stderr);
+    }
+    printText(stderr, checkFinishedText(total));
+    std::fputc('\n', stderr);
+    return total == 0 ? 0 : 1;
+}
+
+}  // namespace kjf::cli

@@ -1,0 +1,104 @@
+#include "cli/cli_common.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "text/utf.h"
+
+namespace kjf::cli {
+
+int usageError(const std::string& message) {
+    if (!message.empty()) {
+        std::fprintf(stderr, "kanjianfang-cli: %s\n", message.c_str());
+    }
+    std::fputs(
+        "usage:\n"
+        "  kanjianfang-cli [--root DIR] setting get SECTION KEY [DEFAULT]\n"
+        "  kanjianfang-cli [--root DIR] setting set SECTION KEY VALUE\n"
+        "  kanjianfang-cli [--root DIR] text FILE\n"
+        "  kanjianfang-cli [--root DIR] check [--engine 1|2] [--quantization N] [--boost 0|1]\n"
+        "                                     [--format tsv|json] [--each-line] FILE\n",
+        stderr);
+    return 2;
+}
+
+void printText(std::FILE* stream, std::u16string_view text) {
+    const std::string utf8 = utf16ToUtf8Lossy(text);
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+}
+
+std::string tsvCell(std::u16string_view text) {
+    std::string out;
+    for (char c : utf16ToUtf8Lossy(text)) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string jsonString(std::u16string_view text) {
+    std::string out = "\"";
+    char escape[8];
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        const bool high = u >= 0xD800 && u <= 0xDBFF;
+        const bool low = u >= 0xDC00 && u <= 0xDFFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            out += utf16ToUtf8Lossy(text.substr(i, 2));
+            ++i;
+        } else if (high || low || u < 0x20) {
+            switch (u) {
+                case u'\n':
+                    out += "\\n";
+                    break;
+                case u'\r':
+                    out += "\\r";
+                    break;
+                case u'\t':
+                    out += "\\t";
+                    break;
+                default:
+                    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(u));
+                    out += escape;
+            }
+        } else if (u == u'"') {
+            out += "\\\"";
+        } else if (u == u'\\') {
+            out += "\\\\";
+        } else {
+            out += utf16ToUtf8Lossy(text.substr(i, 1));
+        }
+    }
+    return out + "\"";
+}
+
+bool parseIntOption(const std::string& text, int& value) {
+    if (text.empty()) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < INT_MIN || v > INT_MAX) {
+        return false;
+    }
+    value = static_cast<int>(v);
+    return true;
+}
+
+}  // namespace kjf::cli

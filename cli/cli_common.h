@@ -1,0 +1,30 @@
+// Shared pieces of the command-line tool's commands.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kjf::cli {
+
+// Prints "kanjianfang-cli: message" and the usage to standard error; returns exit status 2.
+int usageError(const std::string& message);
+
+// Writes text to a stream as UTF-8; a lone surrogate becomes U+FFFD.
+void printText(std::FILE* stream, std::u16string_view text);
+
+// A TSV cell: backslash, tab, CR and LF written as \\, \t, \r, \n.
+std::string tsvCell(std::u16string_view text);
+
+// A JSON string literal, with quotes; control characters and lone surrogates as \u escapes.
+std::string jsonString(std::u16string_view text);
+
+// Parses a whole decimal integer option value; false when it is not one.
+bool parseIntOption(const std::string& text, int& value);
+
+int settingCommand(const std::string& root, const std::vector<std::string>& args);
+int textCommand(const std::vector<std::string>& args);
+int checkCommand(const std::string& root, const std::vector<std::string>& args);
+
+}  // namespace kjf::cli
