@@ -226,6 +226,7 @@ void BM_Check(benchmark::State& state) {
 }
 BENCHMARK(BM_Check)
     ->ArgNames({"type", "N", "boost", "hook", "shipped"})
+    ->Args({1, 10, 0, 0, 1})
     ->Args({1, 10, 0, 1, 0})
     ->Args({1, 10, 1, 1, 0})
     ->Args({1, 0, 0, 1, 0})

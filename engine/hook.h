@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kjf {
@@ -15,13 +16,12 @@ class SpinLock {
   public:
     void lock() noexcept {
         while (m_flag.test_and_set(std::memory_order_acquire)) {
-            m_flag.wait(true, std::memory_order_relaxed);
+            while (m_flag.test(std::memory_order_relaxed)) {
+                std::this_thread::yield();
+            }
         }
     }
-    void unlock() noexcept {
-        m_flag.clear(std::memory_order_release);
-        m_flag.notify_one();
-    }
+    void unlock() noexcept { m_flag.clear(std::memory_order_release); }
 
   private:
     std::atomic_flag m_flag;

@@ -11,6 +11,8 @@ namespace kjf {
 void WordTrie::clear() {
     m_unit = {};
     m_nodes = {};
+    m_bucketIndex = {};
+    m_buckets = {};
     m_rootChildren = {};
 }
 
@@ -20,9 +22,18 @@ void WordTrie::build(const std::vector<std::u16string_view>& keys,
     // Breadth first: node n covers the keys [lo[n], hi[n]) that share its prefix of depth[n]
     // units. Nodes are handled in index order and their children appended at the end, so the
     // children of consecutive nodes form consecutive blocks.
+    std::size_t units = 0;
+    for (auto k : keys) {
+        units += k.size();
+    }
+    m_unit.reserve(units / 2 + 1);
+    m_nodes.reserve(units / 2 + 2);
     std::vector<std::uint32_t> lo{0};
     std::vector<std::uint32_t> hi{static_cast<std::uint32_t>(keys.size())};
     std::vector<std::uint32_t> depth{0};
+    lo.reserve(units / 2 + 1);
+    hi.reserve(units / 2 + 1);
+    depth.reserve(units / 2 + 1);
     m_unit.push_back(0);
     m_nodes.push_back({0, 0});
     for (std::uint32_t n = 0; n < m_unit.size(); ++n) {
@@ -53,13 +64,33 @@ void WordTrie::build(const std::vector<std::u16string_view>& keys,
     for (std::uint32_t c = m_nodes[0].firstChild; c < m_nodes[1].firstChild; ++c) {
         m_rootChildren[m_unit[c]] = c;
     }
+    const std::uint32_t firstLevelEnd = m_nodes[1].firstChild;
+    m_bucketIndex.assign(firstLevelEnd, kNoBuckets);
+    for (std::uint32_t n = 1; n < firstLevelEnd; ++n) {
+        const std::uint32_t begin = m_nodes[n].firstChild;
+        const std::uint32_t count = m_nodes[n + 1].firstChild - begin;
+        if (count < kBucketThreshold || count > 0xFFFF) {
+            continue;
+        }
+        m_bucketIndex[n] = static_cast<std::uint32_t>(m_buckets.size());
+        std::uint32_t i = 0;
+        for (unsigned high = 0; high <= 0x100; ++high) {
+            while (i < count && (m_unit[begin + i] >> 8) < high) {
+                ++i;
+            }
+            m_buckets.push_back(static_cast<std::uint16_t>(i));
+        }
+    }
     m_unit.shrink_to_fit();
     m_nodes.shrink_to_fit();
+    m_buckets.shrink_to_fit();
 }
 
 std::size_t WordTrie::memoryUsage() const {
     return m_unit.capacity() * sizeof(char16_t) + m_nodes.capacity() * sizeof(NodeData) +
-           m_rootChildren.capacity() * sizeof(Node);
+           m_rootChildren.capacity() * sizeof(Node) +
+           m_bucketIndex.capacity() * sizeof(std::uint32_t) +
+           m_buckets.capacity() * sizeof(std::uint16_t);
 }
 
 namespace {
@@ -121,14 +152,23 @@ void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords
         }
         sortByKey(
             reversed, [](const auto& item) { return item.first; }, false);
-        std::vector<std::u16string_view> sortedKeys;
-        std::vector<std::uint32_t> sortedMarks;
-        sortedKeys.reserve(keys.size());
-        sortedMarks.reserve(keys.size());
+        // Copy the keys in their sorted order, so that building walks memory front to back.
+        std::u16string sortedPool;
+        sortedPool.reserve(total);
+        std::vector<std::uint32_t> marksInOrder;
+        marksInOrder.reserve(keys.size());
         for (const auto& [key, mark] : reversed) {
-            sortedKeys.push_back(key);
-            sortedMarks.push_back(mark);
+            sortedPool += key;
+            marksInOrder.push_back(mark);
         }
+        std::vector<std::u16string_view> sortedKeys;
+        sortedKeys.reserve(keys.size());
+        std::size_t at = 0;
+        for (const auto& item : reversed) {
+            sortedKeys.push_back(std::u16string_view(sortedPool).substr(at, item.first.size()));
+            at += item.first.size();
+        }
+        std::vector<std::uint32_t>& sortedMarks = marksInOrder;
         m_backward.build(sortedKeys, sortedMarks);
     });
     m_forward.build(keys, marks);

@@ -34,11 +34,19 @@ class WordTrie {
         }
         const std::uint32_t begin = m_nodes[node].firstChild;
         std::uint32_t count = m_nodes[node + 1].firstChild - begin;
+        const char16_t* base = m_unit.data() + begin;
+        if (node < m_bucketIndex.size() && m_bucketIndex[node] != kNoBuckets) {
+            // A node with many children: narrow the search to the children whose unit shares
+            // the high byte.
+            const std::uint16_t* starts = m_buckets.data() + m_bucketIndex[node];
+            const unsigned high = unit >> 8;
+            base += starts[high];
+            count = static_cast<std::uint32_t>(starts[high + 1] - starts[high]);
+        }
         if (count == 0) {
             return kNone;
         }
         // Branch-free binary search: the children's units are sorted.
-        const char16_t* base = m_unit.data() + begin;
         while (count > 1) {
             const std::uint32_t half = count / 2;
             base = base[half] <= unit ? base + half : base;
@@ -61,6 +69,12 @@ class WordTrie {
     std::vector<char16_t> m_unit;      // unit on the edge into each node
     std::vector<NodeData> m_nodes;     // one more than there are nodes
     std::vector<Node> m_rootChildren;  // 65536 entries: direct lookup of the first unit
+    // Children of the first level with many children, grouped by the high byte of their unit:
+    // 257 offsets each (relative to the node's first child) in m_buckets.
+    static constexpr std::uint32_t kNoBuckets = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kBucketThreshold = 48;
+    std::vector<std::uint32_t> m_bucketIndex;  // by node, for the root's children
+    std::vector<std::uint16_t> m_buckets;
 };
 
 // Both tables, indexed forward (keys as written) and backward (keys reversed).
