@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/run_arguments.h"
+#include "documents/document_reader.h"
+#include "documents/workbook_writer.h"
 #include "engine/checking_engine.h"
 #include "engine/run_settings.h"
 #include "engine/run_texts.h"
@@ -18,56 +21,29 @@ namespace kjf::cli {
 
 namespace {
 
-struct CheckArguments {
-    RunOptions options;
-    bool json = false;
+struct CheckArguments : RunArguments {
     bool eachLine = false;
-    std::string file;
+    std::string xlsx;
 };
 
 // Parses the options over the defaults from setup.ini; returns an error message or "".
 std::string parseCheckArguments(const std::vector<std::string>& args, CheckArguments& out) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        int value = 0;
-        if (a == "--engine" || a == "--quantization" || a == "--boost") {
-            if (!hasValue || !parseIntOption(args[i + 1], value)) {
-                return a + " needs a whole number";
-            }
-            ++i;
-            if (a == "--engine") {
-                out.options.engineType = value;
-            } else if (a == "--quantization") {
-                if (value < 0) {
-                    return "--quantization must be 0 (automatic) or more";
+    return parseRunArguments(
+        args, "check", out,
+        [&out](const std::vector<std::string>& all, std::size_t& i, std::string& error) {
+            if (all[i] == "--each-line") {
+                out.eachLine = true;
+            } else if (all[i] == "--xlsx") {
+                if (i + 1 >= all.size() || all[i + 1].empty()) {
+                    error = "--xlsx needs a file";
+                } else {
+                    out.xlsx = all[++i];
                 }
-                out.options.quantization = value;
             } else {
-                if (value != 0 && value != 1) {
-                    return "--boost must be 0 or 1";
-                }
-                out.options.accuracyBoost = value;
+                return false;
             }
-        } else if (a == "--format") {
-            if (!hasValue || (args[i + 1] != "tsv" && args[i + 1] != "json")) {
-                return "--format must be tsv or json";
-            }
-            out.json = args[++i] == "json";
-        } else if (a == "--each-line") {
-            out.eachLine = true;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return "unknown option " + a;
-        } else if (out.file.empty()) {
-            out.file = a;
-        } else {
-            return "check takes one FILE";
-        }
-    }
-    if (out.file.empty()) {
-        return "check needs a FILE";
-    }
-    return "";
+            return true;
+        });
 }
 
 class CheckPrinter {
@@ -137,10 +113,11 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     if (const auto error = parseCheckArguments(args, parsed); !error.empty()) {
         return usageError(error);
     }
-    const TextFileContent content = readTextFileChecked(parsed.file);
-    if (!content.readable) {
-        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: %s\n", parsed.file.c_str(),
-                     content.exists ? "not a readable file" : "no such file");
+    const DocumentReadResult content = readDocument(parsed.file);
+    if (!content.ok) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", parsed.file.c_str());
+        printText(stderr, content.message);
+        std::fputc('\n', stderr);
         return 2;
     }
     const std::u16string text = normalizeLineBreaks(content.text);
@@ -172,12 +149,16 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     std::u16string piece;
     bindTextSnapshot(engine, &piece);
     std::size_t total = 0;
+    std::vector<ErrorListRow> workbookRows;
     const auto runOver = [&](std::u16string_view part, std::size_t line) {
         piece.assign(part);
         engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
                         parsed.options.engineType, parsed.options.accuracyBoost);
         total += engine.findings().size();
         printer.run(engine, line);
+        if (!parsed.xlsx.empty()) {
+            appendErrorListRows(engine.findings(), workbookRows);
+        }
     };
     if (!parsed.eachLine) {
         runOver(text, 0);
@@ -198,6 +179,14 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     }
     printText(stderr, checkFinishedText(total));
     std::fputc('\n', stderr);
+    if (!parsed.xlsx.empty()) {
+        if (const auto written = writeFindingsWorkbook(parsed.xlsx, workbookRows); !written.ok) {
+            std::fprintf(stderr, "kanjianfang-cli: cannot write %s: ", parsed.xlsx.c_str());
+            printText(stderr, written.message);
+            std::fputc('\n', stderr);
+            return 2;
+        }
+    }
     return total == 0 ? 0 : 1;
 }
 

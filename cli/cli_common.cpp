@@ -16,9 +16,11 @@ int usageError(const std::string& message) {
         "usage:\n"
         "  kanjianfang-cli [--root DIR] setting get SECTION KEY [DEFAULT]\n"
         "  kanjianfang-cli [--root DIR] setting set SECTION KEY VALUE\n"
-        "  kanjianfang-cli [--root DIR] text FILE\n"
+        "  kanjianfang-cli [--root DIR] text [--import] FILE\n"
         "  kanjianfang-cli [--root DIR] check [--engine 1|2] [--quantization N] [--boost 0|1]\n"
-        "                                     [--format tsv|json] [--each-line] FILE\n",
+        "                                     [--format tsv|json] [--each-line] [--xlsx OUT] FILE\n"
+        "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
+        "                                     [--format tsv|json] FILE\n",
         stderr);
     return 2;
 }

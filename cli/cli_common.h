@@ -26,5 +26,6 @@ bool parseIntOption(const std::string& text, int& value);
 int settingCommand(const std::string& root, const std::vector<std::string>& args);
 int textCommand(const std::vector<std::string>& args);
 int checkCommand(const std::string& root, const std::vector<std::string>& args);
+int learnCommand(const std::string& root, const std::vector<std::string>& args);
 
 }  // namespace kjf::cli

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "documents/document_reader.h"
 #include "settings/settings_file.h"
 #include "text/text_file.h"
 #include "text/utf.h"
@@ -28,8 +29,19 @@ int settingCommand(const std::string& root, const std::vector<std::string>& args
 }
 
 int textCommand(const std::vector<std::string>& args) {
+    if (args.size() == 2 && args[0] == "--import") {
+        const DocumentReadResult read = readDocument(args[1]);
+        if (!read.ok) {
+            std::fprintf(stderr, "kanjianfang-cli: cannot import %s: ", args[1].c_str());
+            printText(stderr, read.message);
+            std::fputc('\n', stderr);
+            return 1;
+        }
+        printText(stdout, read.text);
+        return 0;
+    }
     if (args.size() != 1) {
-        return usageError("text takes one FILE");
+        return usageError("text takes [--import] FILE");
     }
     printText(stdout, readTextFile(args[0]));
     return 0;
@@ -64,6 +76,9 @@ int main(int argc, char** argv) {
     }
     if (command == "check") {
         return checkCommand(root, args);
+    }
+    if (command == "learn") {
+        return learnCommand(root, args);
     }
     return usageError("unknown command " + command);
 }

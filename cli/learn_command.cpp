@@ -1,0 +1,66 @@
+// kanjianfang-cli learn: a check over a file, then the word-group analysis of auto-learning over
+// its findings.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "cli/run_arguments.h"
+#include "documents/document_reader.h"
+#include "engine/checking_engine.h"
+#include "engine/run_settings.h"
+#include "engine/text_snapshot.h"
+#include "learning/word_groups.h"
+
+namespace kjf::cli {
+
+int learnCommand(const std::string& root, const std::vector<std::string>& args) {
+    RunArguments parsed;
+    parsed.options = readRunOptions(root);
+    if (const auto error = parseRunArguments(args, "learn", parsed); !error.empty()) {
+        return usageError(error);
+    }
+    const DocumentReadResult content = readDocument(parsed.file);
+    if (!content.ok) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", parsed.file.c_str());
+        printText(stderr, content.message);
+        std::fputc('\n', stderr);
+        return 2;
+    }
+    const std::u16string text = normalizeLineBreaks(content.text);
+
+    rg_ChaCuoYinQing engine(root);
+    engine.onListsRequested.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
+            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
+        },
+        const_cast<std::string*>(&root), 0);
+    engine.loadDictionaries();
+    engine.waitForLoading();
+    bindTextSnapshot(engine, &text);
+    engine.runCheck(static_cast<std::int32_t>(text.size()), parsed.options.quantization,
+                    parsed.options.engineType, parsed.options.accuracyBoost);
+
+    const WordGroupInput input = takeWordGroupInput(engine);
+    std::string out = parsed.json ? "{\"groups\":[" : "序号\t源字\t组词\t起始位置\t长度\n";
+    std::size_t count = 0;
+    analyzeWordGroups(engine, input, [&](const WordGroupRow& row) {
+        ++count;
+        if (parsed.json) {
+            out += count > 1 ? ",{" : "{";
+            out += "\"source\":" + jsonString(row.source) + ",\"group\":" + jsonString(row.group) +
+                   ",\"start\":" + std::to_string(row.start) +
+                   ",\"length\":" + std::to_string(row.length) + "}";
+        } else {
+            out += std::to_string(count) + "\t" + tsvCell(row.source) + "\t" + tsvCell(row.group) +
+                   "\t" + std::to_string(row.start) + "\t" + std::to_string(row.length) + "\n";
+        }
+    });
+    if (parsed.json) {
+        out += "],\"quantization\":" + std::to_string(input.quantization) + "}\n";
+    }
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
+}  // namespace kjf::cli

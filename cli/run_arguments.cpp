@@ -1,0 +1,56 @@
+#include "cli/run_arguments.h"
+
+#include "cli/cli_common.h"
+
+namespace kjf::cli {
+
+std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
+                              RunArguments& out, const ExtraOption& extra) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        int value = 0;
+        std::string error;
+        if (a == "--engine" || a == "--quantization" || a == "--boost") {
+            if (!hasValue || !parseIntOption(args[i + 1], value)) {
+                return a + " needs a whole number";
+            }
+            ++i;
+            if (a == "--engine") {
+                out.options.engineType = value;
+            } else if (a == "--quantization") {
+                if (value < 0) {
+                    return "--quantization must be 0 (automatic) or more";
+                }
+                out.options.quantization = value;
+            } else {
+                if (value != 0 && value != 1) {
+                    return "--boost must be 0 or 1";
+                }
+                out.options.accuracyBoost = value;
+            }
+        } else if (a == "--format") {
+            if (!hasValue || (args[i + 1] != "tsv" && args[i + 1] != "json")) {
+                return "--format must be tsv or json";
+            }
+            out.json = args[++i] == "json";
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            if (!extra || !extra(args, i, error)) {
+                return "unknown option " + a;
+            }
+            if (!error.empty()) {
+                return error;
+            }
+        } else if (out.file.empty()) {
+            out.file = a;
+        } else {
+            return command + " takes one FILE";
+        }
+    }
+    if (out.file.empty()) {
+        return command + " needs a FILE";
+    }
+    return "";
+}
+
+}  // namespace kjf::cli

@@ -1,0 +1,29 @@
+// The options shared by the commands that run a check: check and learn.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/run_settings.h"
+
+namespace kjf::cli {
+
+struct RunArguments {
+    RunOptions options;
+    bool json = false;
+    std::string file;
+};
+
+// Handles an option that only one command knows: args[i] is the option; it may consume a value
+// by advancing i. Returns false for an option it does not know; sets error to refuse it.
+using ExtraOption =
+    std::function<bool(const std::vector<std::string>& args, std::size_t& i, std::string& error)>;
+
+// Parses --engine, --quantization, --boost, --format and one FILE over the defaults already in
+// out, passing every other option to extra. Returns a message for a usage error, or "".
+std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
+                              RunArguments& out, const ExtraOption& extra = {});
+
+}  // namespace kjf::cli
