@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "engine/dictionary_file.h"
 #include "engine_support.h"
@@ -63,8 +64,9 @@ TEST(DictionaryFormat, BytesEndAtU0000AndAnOddByteIsOneMoreUnit) {
 class Loading : public ::testing::Test {
   protected:
     TempDir dir;
+    RecordingOwner owner;
     rg_ChaCuoYinQing engine{dir.path()};
-    RecordingOwner owner{engine};
+    void SetUp() override { owner.attach(engine); }
 };
 
 TEST_F(Loading, EnabledFilesOfEveryKindAndTheAutomaticDictionary) {
@@ -179,9 +181,10 @@ TEST(EnginesLifetime, DestroyingTheEngineStopsItsLoaders) {
     }
     writeDictionaryBytes(dir, DictionaryKind::SystemCorrect, "big.dict", utf16le(text));
     for (int i = 0; i < 5; ++i) {
-        rg_ChaCuoYinQing engine(dir.path());
-        RecordingOwner owner(engine);
+        auto engine = std::make_unique<rg_ChaCuoYinQing>(dir.path());
+        RecordingOwner owner(*engine);
         owner.lists[0] = {u"big.dict", u"big.dict", u"big.dict", u"big.dict"};
-        engine.loadDictionaries();
+        engine->loadDictionaries();
+        engine.reset();  // while its loaders still run; the owner outlives it
     }
 }

@@ -1,5 +1,6 @@
 #include "engine_support.h"
 
+#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 
@@ -24,8 +25,15 @@ void writeDictionary(const TempDir& dir, DictionaryKind kind, const std::string&
     writeDictionaryBytes(dir, kind, name, utf16le(text));
 }
 
-RecordingOwner::RecordingOwner(rg_ChaCuoYinQing& engine) : m_engine(engine) {
-    static std::mutex loadMutex;  // loader hooks run on several threads
+namespace {
+
+std::mutex loadMutex;  // loader hooks run on several threads
+std::condition_variable loadFinished;
+
+}  // namespace
+
+void RecordingOwner::attach(rg_ChaCuoYinQing& engine) {
+    m_engine = &engine;
     engine.onListsRequested.bind(
         [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
             auto* self = static_cast<RecordingOwner*>(owner);
@@ -43,8 +51,11 @@ RecordingOwner::RecordingOwner(rg_ChaCuoYinQing& engine) : m_engine(engine) {
         this, 4);
     engine.onDictionariesLoaded.bind(
         [](void* owner, rg_ChaCuoYinQing&, std::int32_t) {
-            std::lock_guard lock(loadMutex);
-            ++static_cast<RecordingOwner*>(owner)->loadedCount;
+            {
+                std::lock_guard lock(loadMutex);
+                ++static_cast<RecordingOwner*>(owner)->loadedCount;
+            }
+            loadFinished.notify_all();
         },
         this, 5);
     engine.onTextRequested.bind(
@@ -85,16 +96,23 @@ RecordingOwner::RecordingOwner(rg_ChaCuoYinQing& engine) : m_engine(engine) {
 }
 
 void RecordingOwner::load() {
-    m_engine.loadDictionaries();
-    m_engine.waitForLoading();
+    int before = 0;
+    {
+        std::lock_guard lock(loadMutex);
+        before = loadedCount;
+    }
+    m_engine->loadDictionaries();
+    // The tables are ready before the engine reports it; wait for the report too.
+    std::unique_lock lock(loadMutex);
+    loadFinished.wait(lock, [&] { return loadedCount > before; });
 }
 
 void RecordingOwner::check(std::int32_t quantization, std::int32_t engineType, std::int32_t boost,
                            std::int32_t totalLength) {
     reports.clear();
     progress.clear();
-    m_engine.runCheck(totalLength < 0 ? static_cast<std::int32_t>(text.size()) : totalLength,
-                      quantization, engineType, boost);
+    m_engine->runCheck(totalLength < 0 ? static_cast<std::int32_t>(text.size()) : totalLength,
+                       quantization, engineType, boost);
 }
 
 }  // namespace kjf::test

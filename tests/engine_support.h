@@ -21,7 +21,10 @@ void writeDictionaryBytes(const TempDir& dir, DictionaryKind kind, const std::st
 // Binds the engine's hooks to a text and records what the engine reports.
 class RecordingOwner {
   public:
-    explicit RecordingOwner(rg_ChaCuoYinQing& engine);
+    // Declare the owner before the engine, so that the engine (and its loaders) ends first.
+    RecordingOwner() = default;
+    explicit RecordingOwner(rg_ChaCuoYinQing& engine) { attach(engine); }
+    void attach(rg_ChaCuoYinQing& engine);
     // Lists handed to the engine at the next load.
     std::vector<std::u16string> lists[4];
     std::u16string text;
@@ -40,7 +43,7 @@ class RecordingOwner {
                std::int32_t totalLength = -1);
 
   private:
-    rg_ChaCuoYinQing& m_engine;
+    rg_ChaCuoYinQing* m_engine = nullptr;
 };
 
 }  // namespace kjf::test

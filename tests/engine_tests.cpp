@@ -44,8 +44,9 @@ class Checking : public ::testing::Test {
     }
 
     TempDir dir;
+    RecordingOwner owner;
     rg_ChaCuoYinQing engine{dir.path()};
-    RecordingOwner owner{engine};
+    void SetUp() override { owner.attach(engine); }
 };
 
 }  // namespace
@@ -248,8 +249,9 @@ std::u16string randomText(std::mt19937& rng, int length) {
 TEST(CrossCheck, EngineMatchesTheReferenceOnGeneratedInput) {
     std::mt19937 rng(20221);
     TempDir dir;
+    RecordingOwner owner;
     rg_ChaCuoYinQing engine(dir.path());
-    RecordingOwner owner(engine);
+    owner.attach(engine);
     owner.lists[0] = {u"c.dict"};
     owner.lists[1] = {u"e.dict"};
     int compared = 0;
@@ -312,8 +314,9 @@ TEST(EngineGuard, ARunWaitsForTheLoadInProgress) {
     words += u"甲乙\r\n";
     writeDictionaryBytes(dir, DictionaryKind::SystemCorrect, "big.dict", kjf::test::utf16le(words));
     for (int round = 0; round < 5; ++round) {
+        RecordingOwner owner;
         rg_ChaCuoYinQing engine(dir.path());
-        RecordingOwner owner(engine);
+        owner.attach(engine);
         owner.lists[0] = {u"big.dict", u"big.dict"};
         owner.text = u"甲乙";
         engine.loadDictionaries();
@@ -328,8 +331,9 @@ TEST(EngineGuard, ALoadWaitsForTheRunInProgress) {
     TempDir dir;
     writeDictionary(dir, DictionaryKind::SystemCorrect, "a.dict", {u"甲"});
     writeDictionary(dir, DictionaryKind::SystemCorrect, "b.dict", {u"乙"});
+    RecordingOwner owner;
     rg_ChaCuoYinQing engine(dir.path());
-    RecordingOwner owner(engine);
+    owner.attach(engine);
     owner.lists[0] = {u"a.dict"};
     owner.load();
     owner.text = std::u16string(2000, u'甲');

@@ -1,0 +1,111 @@
+// kanjianfang-cli check: options, settings defaults, output formats and exit status.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "cli_runner.h"
+#include "engine_support.h"
+#include "settings/settings_file.h"
+
+using namespace kjf;
+using kjf::test::CliResult;
+using kjf::test::TempDir;
+
+namespace {
+
+class CliCheck : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"甲乙", u"丙"});
+        test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict",
+                              {u"再接再励$=$再接再厉", u"a\\b$=$t\tx"});
+        writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,");
+        writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,");
+    }
+    CliResult check(std::vector<std::string> args, const std::string& text) {
+        test::writeBytes(dir.file("in.txt"), text);
+        args.insert(args.begin(), {"--root", dir.path(), "check"});
+        args.push_back(dir.file("in.txt"));
+        return test::runCli(KJF_CLI_PATH, args);
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(CliCheck, TsvRowsAreTheErrorListsCellsWithEscapes) {
+    const CliResult r = check({"--quantization", "4", "--boost", "0"}, "甲乙再接再励丁a\\b");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t再接再励\t再接再厉\t错误\t2\t4\n"
+              "2\t丁\t\t\t6\t1\n"
+              "3\ta\\\\b\tt\\tx\t错误\t7\t3\n");
+    EXPECT_EQ(r.err, "校对完毕，共检测出3个问题！\n");
+}
+
+TEST_F(CliCheck, JsonReportsTheRunsQuantizationAndEscapesLoneSurrogates) {
+    const CliResult r =
+        check({"--format", "json", "--boost", "0"}, "\xFF\xFE" + test::utf16le(u"丁\xD800"));
+    EXPECT_EQ(r.status, 1);
+    // Automatic quantization: the longest key has 4 units.
+    EXPECT_EQ(r.out,
+              "{\"findings\":[{\"type\":2,\"position\":0,\"length\":1,\"word\":\"丁\","
+              "\"suggestion\":\"\"},{\"type\":2,\"position\":1,\"length\":1,\"word\":\"\\ud800\","
+              "\"suggestion\":\"\"}],\"count\":2,\"quantization\":4,\"engineType\":1,"
+              "\"accuracyBoost\":0}\n");
+}
+
+TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
+    const CliResult r = check({"--boost", "0"}, "甲乙\r\n丁\r丁\n丁");
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t丁\t\t\t3\t1\n2\t丁\t\t\t5\t1\n3\t丁\t\t\t7\t1\n");
+}
+
+TEST_F(CliCheck, EachLineChecksEveryLineOnItsOwn) {
+    CliResult r = check({"--each-line", "--boost", "0"}, "甲乙\n丁丙\n\n再接再励\n");
+    EXPECT_EQ(r.out,
+              "行\t序号\t错误\t建议\t类型\t位置\t长度\n"
+              "2\t1\t丁\t\t\t0\t1\n"
+              "4\t1\t再接再励\t再接再厉\t错误\t0\t4\n");
+    EXPECT_EQ(r.err, "校对完毕，共检测出2个问题！\n");
+    r = check({"--each-line", "--format", "json"}, "丙\n丁");
+    EXPECT_EQ(r.out,
+              "{\"line\":1,\"findings\":[],\"count\":0,\"quantization\":4,\"engineType\":1,"
+              "\"accuracyBoost\":0}\n"
+              "{\"line\":2,\"findings\":[{\"type\":2,\"position\":0,\"length\":1,\"word\":\"丁\","
+              "\"suggestion\":\"\"}],\"count\":1,\"quantization\":4,\"engineType\":1,"
+              "\"accuracyBoost\":0}\n");
+}
+
+TEST_F(CliCheck, OptionsDefaultToTheEngineSettings) {
+    // Reverse check with a fixed window of 2 and the context check on, from setup.ini.
+    writeSetting(dir.path(), u"引擎设置", u"引擎类型", u"2");
+    writeSetting(dir.path(), u"引擎设置", u"自动量化", u"0");
+    writeSetting(dir.path(), u"引擎设置", u"量化数值", u"1");  // clamped to 2
+    writeSetting(dir.path(), u"引擎设置", u"准确度提升", u"1");
+    const CliResult r = check({"--format", "json"}, "丙丁");
+    EXPECT_NE(r.out.find("\"quantization\":2,\"engineType\":2,\"accuracyBoost\":1"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(check({"--engine", "3"}, "丁").status, 0);  // other engine types run no scan
+}
+
+TEST_F(CliCheck, CleanTextExitsZero) {
+    const CliResult r = check({}, "甲乙丙");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "序号\t错误\t建议\t类型\t位置\t长度\n");
+    EXPECT_EQ(r.err, "校对完毕，共检测出0个问题！\n");
+}
+
+TEST_F(CliCheck, UsageErrorsAndUnreadableInputExitTwo) {
+    EXPECT_EQ(check({"--boost", "2"}, "").status, 2);
+    EXPECT_EQ(check({"--format", "xml"}, "").status, 2);
+    EXPECT_EQ(check({"--quantization", "x"}, "").status, 2);
+    EXPECT_EQ(check({"--nonsense"}, "").status, 2);
+    const CliResult missing =
+        test::runCli(KJF_CLI_PATH, {"--root", dir.path(), "check", dir.file("missing.txt")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("missing.txt"), std::string::npos);
+    EXPECT_EQ(test::runCli(KJF_CLI_PATH, {"--root", dir.path(), "check", dir.path()}).status, 2);
+}
