@@ -1,0 +1,46 @@
+// The rows of the error list: one per error or suspected error of the last run.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <vector>
+
+namespace kjf {
+
+// One row of the error list; the cells are formatted from it on demand.
+struct ErrorListRow {
+    std::int32_t type = 0;  // 1 error, 2 suspected error
+    std::int32_t position = 0;
+    std::int32_t length = 0;
+    QString word;
+    QString suggestion;
+};
+
+// The error list's model: columns 序号, 错误, 建议, 类型, 位置, 长度, every cell a text
+// (DisplayRole). GUI thread only.
+class ErrorListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { Number, Word, Suggestion, Type, Position, Length, ColumnCount };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // Appends the rows in one insertion.
+    void appendRows(std::vector<ErrorListRow> rows);
+    // Deletes every row.
+    void clear();
+    // The text of a cell as the list shows it; empty outside the rows.
+    QString cellText(int row, int column) const;
+    const std::vector<ErrorListRow>& rows() const { return m_rows; }
+
+  private:
+    std::vector<ErrorListRow> m_rows;
+};
+
+}  // namespace kjf

@@ -1,0 +1,342 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QToolBar>
+#include <algorithm>
+
+#include "app/status_text.h"
+#include "engine/run_settings.h"
+#include "resources/artwork.h"
+#include "ui/splitter_bar.h"
+#include "ui/window_placement.h"
+
+namespace kjf {
+
+namespace {
+
+// The texts of this window.
+const auto kTitle = u"勘鉴坊 v1.3 build 20220721";
+const char16_t* const kCommandCaptions[] = {u"导入",     u"校对", u"清除标记", u"导出错误",
+                                            u"词库设置", u"关于", u"退出"};
+const auto kGroupCaption = u"错误列表";
+const auto kStatusLabel = u"提示：";
+const auto kWelcome = u"欢迎使用！";
+const auto kExitQuestion = u"确定退出?";
+const auto kMessageCaption = u"提示";
+
+constexpr int kClientWidth = 819;
+constexpr int kClientHeight = 614;
+constexpr int kStatusBarHeight = 30;
+constexpr int kSplitterWidth = 10;
+constexpr int kSplitterFromRight = 300;
+constexpr int kEditorPointSize = 14;
+constexpr int kColumnWidths[] = {50, 100, 100, 70, 0, 0};
+
+QString text(const char16_t* t) {
+    return QString::fromUtf16(t);
+}
+
+}  // namespace
+
+rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : QWidget(parent) {
+    setWindowTitle(text(kTitle));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+
+    buildToolBar();
+
+    m_editor = new QTextEdit(this);
+    QFont face = QApplication::font();
+    face.setPointSize(kEditorPointSize);
+    face.setBold(false);
+    face.setItalic(false);
+    m_editor->setFont(face);
+    m_editor->document()->setDefaultFont(face);
+
+    m_splitter = new SplitterBar(this);
+    connect(m_splitter, &SplitterBar::dragged, this, [this](int x) {
+        m_splitter->move(x, m_splitter->y());
+        layoutPanes();
+    });
+
+    m_group = new QGroupBox(text(kGroupCaption), this);
+    buildErrorList();
+
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setSizeGripEnabled(false);
+    // Part 1 has no border; part 2 keeps the status bar's usual frame.
+    m_statusBar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+    auto* label = new QLabel(text(kStatusLabel), m_statusBar);
+    label->setFixedWidth(50);
+    m_statusMessage = new QLabel(m_statusBar);
+    m_statusMessage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusBar->addWidget(label);
+    m_statusBar->addWidget(m_statusMessage, 1);
+    status.set(text(kWelcome));
+    status.attach(m_statusMessage);
+
+    resize(kClientWidth, kClientHeight);
+}
+
+rg_WoDeZhuChuangKou::~rg_WoDeZhuChuangKou() = default;
+
+void rg_WoDeZhuChuangKou::buildToolBar() {
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setIconSize(QSize(kToolBarImageSize, kToolBarImageSize));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolBar->layout()->setContentsMargins(5, 0, 0, 0);
+    for (int i = 0; i < kToolBarImageCount; ++i) {
+        QAction* action = m_toolBar->addAction(toolBarIcon(i), text(kCommandCaptions[i]));
+        const auto command = static_cast<Command>(i);
+        connect(action, &QAction::triggered, this,
+                [this, command] { emit commandTriggered(command); });
+        m_actions.push_back(action);
+    }
+}
+
+void rg_WoDeZhuChuangKou::buildErrorList() {
+    m_list = new ErrorListModel(this);
+    m_listView = new QTableView(m_group);
+    m_listView->setModel(m_list);
+    m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView->setShowGrid(true);
+    m_listView->setWordWrap(false);
+    m_listView->verticalHeader()->hide();
+    // Fixed row heights keep a list of 100,000 rows from measuring every row.
+    m_listView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_listView->verticalHeader()->setDefaultSectionSize(m_listView->fontMetrics().height() + 6);
+    m_listView->horizontalHeader()->setHighlightSections(false);
+    m_listView->horizontalHeader()->setStretchLastSection(false);
+    for (int column = 0; column < ErrorListModel::ColumnCount; ++column) {
+        if (kColumnWidths[column] == 0) {
+            // Invisible, but the rows keep the values that a double-click jumps to.
+            m_listView->setColumnHidden(column, true);
+        } else {
+            m_listView->setColumnWidth(column, kColumnWidths[column]);
+        }
+    }
+    // The selected row stays visible while the focus is elsewhere (in the editor, after a jump).
+    QPalette palette = m_listView->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    m_listView->setPalette(palette);
+    connect(m_listView, &QTableView::doubleClicked, this, [this] { jumpToFinding(); });
+}
+
+QAction* rg_WoDeZhuChuangKou::commandAction(Command command) const {
+    return m_actions[static_cast<std::size_t>(command)];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Marking
+
+void rg_WoDeZhuChuangKou::colourCharacters(QTextCursor& cursor, std::int32_t type,
+                                           std::int32_t position, std::int32_t length) {
+    QTextCharFormat colour;
+    colour.setForeground(type == 1 ? kErrorColor : kSuspectedColor);
+    const int end = std::max(0, m_editor->document()->characterCount() - 1);
+    for (std::int64_t i = position; i < std::int64_t{position} + length; ++i) {
+        const int from = static_cast<int>(std::clamp<std::int64_t>(i, 0, end));
+        const int to = static_cast<int>(std::clamp<std::int64_t>(i + 1, 0, end));
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        // The whole format is kept, not just its colour: sizes such as 10.5 points must come
+        // back unchanged.
+        m_saved.push_back(
+            {cursor.selectedText(), static_cast<std::int32_t>(i), 1, cursor.charFormat()});
+        // Merging changes the colour alone; every other property of the character stays.
+        cursor.mergeCharFormat(colour);
+    }
+}
+
+std::vector<ErrorListRow> rg_WoDeZhuChuangKou::rowsOf(std::span<const rg_BiaoJiCiYuLei> findings) {
+    std::vector<ErrorListRow> rows;
+    rows.reserve(findings.size());
+    for (const auto& f : findings) {
+        if ((f.type == 1 || f.type == 2) && !f.word.empty()) {
+            rows.push_back({f.type, f.position, f.length, QString::fromStdU16String(f.word),
+                            f.type == 1 ? QString::fromStdU16String(f.suggestion) : QString()});
+        }
+    }
+    return rows;
+}
+
+void rg_WoDeZhuChuangKou::markFindings(std::span<const rg_BiaoJiCiYuLei> findings) {
+    QTextCursor cursor(m_editor->document());
+    bool edited = false;
+    for (const auto& f : findings) {
+        if ((f.type == 1 || f.type == 2) && f.length > 0) {
+            if (!edited) {
+                // One edit for the whole batch: the editor lays the text out once.
+                cursor.beginEditBlock();
+                edited = true;
+            }
+            colourCharacters(cursor, f.type, f.position, f.length);
+        }
+    }
+    if (edited) {
+        cursor.endEditBlock();
+    }
+    auto rows = rowsOf(findings);
+    if (!rows.empty()) {
+        m_list->appendRows(std::move(rows));
+        m_listView->scrollToBottom();
+    }
+}
+
+void rg_WoDeZhuChuangKou::markFinding(std::int32_t type, std::int32_t position, std::int32_t length,
+                                      const QString& word, const QString& suggestion) {
+    const rg_BiaoJiCiYuLei finding{type, position, length, word.toStdU16String(),
+                                   suggestion.toStdU16String()};
+    markFindings(std::span(&finding, 1));
+}
+
+void rg_WoDeZhuChuangKou::addFindingRow(std::int32_t type, std::int32_t position,
+                                        std::int32_t length, const QString& word,
+                                        const QString& suggestion) {
+    const rg_BiaoJiCiYuLei finding{type, position, length, word.toStdU16String(),
+                                   suggestion.toStdU16String()};
+    auto rows = rowsOf(std::span(&finding, 1));
+    if (!rows.empty()) {
+        m_list->appendRows(std::move(rows));
+        m_listView->scrollToBottom();
+    }
+}
+
+void rg_WoDeZhuChuangKou::clearMarks() {
+    QTextCursor cursor(m_editor->document());
+    if (!m_saved.empty()) {
+        const int end = std::max(0, m_editor->document()->characterCount() - 1);
+        cursor.beginEditBlock();
+        // Newest first: a character coloured twice ends with the format from before any mark.
+        for (auto record = m_saved.rbegin(); record != m_saved.rend(); ++record) {
+            if (record->character.isEmpty()) {
+                continue;
+            }
+            std::int64_t from = record->position;
+            std::int64_t to = std::int64_t{record->position} + record->length;
+            if (record->length < 0) {
+                from = 0;
+                to = end;
+            }
+            cursor.setPosition(static_cast<int>(std::clamp<std::int64_t>(from, 0, end)));
+            cursor.setPosition(static_cast<int>(std::clamp<std::int64_t>(to, 0, end)),
+                               QTextCursor::KeepAnchor);
+            cursor.setCharFormat(record->format);
+        }
+        cursor.endEditBlock();
+    }
+    QTextCursor caret(m_editor->document());
+    m_editor->setTextCursor(caret);
+    m_list->clear();
+    m_saved.clear();
+    m_saved.shrink_to_fit();
+}
+
+void rg_WoDeZhuChuangKou::selectRange(std::int32_t position, std::int32_t length) {
+    const int end = std::max(0, m_editor->document()->characterCount() - 1);
+    QTextCursor cursor(m_editor->document());
+    cursor.setPosition(static_cast<int>(std::clamp<std::int64_t>(position, 0, end)));
+    cursor.setPosition(
+        static_cast<int>(std::clamp<std::int64_t>(std::int64_t{position} + length, 0, end)),
+        QTextCursor::KeepAnchor);
+    m_editor->setTextCursor(cursor);
+}
+
+void rg_WoDeZhuChuangKou::jumpToFinding() {
+    int row = -1;
+    if (const auto selected = m_listView->selectionModel()->selectedRows(); !selected.isEmpty()) {
+        row = std::min_element(
+                  selected.begin(), selected.end(),
+                  [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); })
+                  ->row();
+    }
+    // Only the list's own cells count: row -1 reads as empty cells, which give 0.
+    const auto position =
+        parseDecimal(m_list->cellText(row, ErrorListModel::Position).toStdU16String());
+    const auto length =
+        parseDecimal(m_list->cellText(row, ErrorListModel::Length).toStdU16String());
+    m_editor->setFocus(Qt::OtherFocusReason);
+    selectRange(position, length);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+void rg_WoDeZhuChuangKou::layoutMainWindow() {
+    const QRect client = rect();
+    m_statusBar->setGeometry(client.left(), client.bottom() + 1 - kStatusBarHeight, client.width(),
+                             kStatusBarHeight);
+    m_toolBar->setGeometry(client.left(), client.top(), client.width(),
+                           m_toolBar->sizeHint().height());
+    const int toolBarHeight = m_toolBar->height();
+    const int height = client.height() - m_statusBar->height() - toolBarHeight - 5;
+    m_splitter->setGeometry(client.left() + client.width() - kSplitterFromRight, toolBarHeight,
+                            kSplitterWidth, height);
+    layoutPanes();
+}
+
+void rg_WoDeZhuChuangKou::layoutPanes() {
+    const QRect client = rect();
+    const int toolBarHeight = m_toolBar->height();
+    const int height = m_splitter->height();
+    const int s = m_splitter->x();
+    const int w = m_splitter->width();
+    // Geometry is applied as computed; a window narrower than the list side gives the editor no
+    // width, which Qt treats as an empty widget.
+    m_editor->setGeometry(client.left() + 3, toolBarHeight, s - client.left() - 3, height);
+    m_group->setGeometry(s + w + 3, toolBarHeight, client.width() - w - s - 6, height);
+    m_listView->setGeometry(3, 20, m_group->width() - 6, m_group->height() - 20);
+}
+
+void rg_WoDeZhuChuangKou::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutMainWindow();
+}
+
+void rg_WoDeZhuChuangKou::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(*this);
+    }
+}
+
+bool rg_WoDeZhuChuangKou::confirmExit() {
+    QWidget* focus = QApplication::focusWidget();
+    const auto answer =
+        QMessageBox::question(this, text(kMessageCaption), text(kExitQuestion),
+                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    if (focus != nullptr) {
+        focus->setFocus(Qt::OtherFocusReason);
+    }
+    return answer == QMessageBox::Ok;
+}
+
+void rg_WoDeZhuChuangKou::closeEvent(QCloseEvent* event) {
+    if (confirmExit()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+}  // namespace kjf

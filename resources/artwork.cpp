@@ -1,0 +1,245 @@
+#include "resources/artwork.h"
+
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+namespace kjf {
+
+namespace {
+
+const QColor kInk(38, 52, 86);
+const QColor kSeal(196, 40, 36);
+const QColor kPaper(250, 246, 235);
+
+QPen pen(const QColor& colour, qreal width) {
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// 导入: a sheet with an arrow coming in from the left.
+void drawImport(QPainter& p) {
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(9.5, 3.5, 12, 17));
+    p.setPen(pen(QColor(120, 130, 150), 1));
+    for (int y = 8; y <= 17; y += 3) {
+        p.drawLine(QPointF(12.5, y), QPointF(19, y));
+    }
+    p.setPen(pen(QColor(30, 130, 60), 2.2));
+    p.drawLine(QPointF(2, 12), QPointF(12, 12));
+    p.drawLine(QPointF(8.5, 8.5), QPointF(12, 12));
+    p.drawLine(QPointF(8.5, 15.5), QPointF(12, 12));
+}
+
+// 校对: a red check mark over lines of text.
+void drawCheck(QPainter& p) {
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(3.5, 2.5, 15, 19));
+    p.setPen(pen(QColor(120, 130, 150), 1));
+    for (int y = 6; y <= 18; y += 3) {
+        p.drawLine(QPointF(6, y), QPointF(16, y));
+    }
+    p.setPen(pen(kSeal, 2.6));
+    p.drawLine(QPointF(9, 13), QPointF(13, 18));
+    p.drawLine(QPointF(13, 18), QPointF(22, 6));
+}
+
+// 清除标记: an eraser above a red stroke that it has half wiped out.
+void drawEraser(QPainter& p) {
+    p.setPen(pen(kSeal, 2.4));
+    p.drawLine(QPointF(2.5, 20.5), QPointF(9, 20.5));
+    p.setPen(pen(QColor(240, 180, 190), 2.4));
+    p.drawLine(QPointF(9, 20.5), QPointF(13, 20.5));
+    QPainterPath body;
+    body.moveTo(7, 15);
+    body.lineTo(15, 4);
+    body.lineTo(22, 9);
+    body.lineTo(14, 20);
+    body.closeSubpath();
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(QColor(236, 120, 140));
+    p.drawPath(body);
+    QPainterPath tip;
+    tip.moveTo(7, 15);
+    tip.lineTo(10.5, 10.2);
+    tip.lineTo(17.5, 15.2);
+    tip.lineTo(14, 20);
+    tip.closeSubpath();
+    p.setBrush(QColor(235, 235, 240));
+    p.drawPath(tip);
+}
+
+// 导出错误: a grid sheet with an arrow going out to the right.
+void drawExport(QPainter& p) {
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(2.5, 3.5, 13, 17));
+    p.setPen(pen(QColor(30, 130, 60), 1));
+    for (int y = 7; y <= 17; y += 4) {
+        p.drawLine(QPointF(3, y), QPointF(15, y));
+    }
+    p.drawLine(QPointF(8, 4), QPointF(8, 20));
+    p.setPen(pen(kSeal, 2.2));
+    p.drawLine(QPointF(12, 12), QPointF(22, 12));
+    p.drawLine(QPointF(18.5, 8.5), QPointF(22, 12));
+    p.drawLine(QPointF(18.5, 15.5), QPointF(22, 12));
+}
+
+// 词库设置: a closed book with a small gear.
+void drawDictionaries(QPainter& p) {
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(QColor(70, 110, 170));
+    p.drawRoundedRect(QRectF(3.5, 2.5, 13, 18), 1.5, 1.5);
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(5.5, 17.5, 11, 3));
+    p.setPen(pen(kPaper, 1.2));
+    p.drawLine(QPointF(7, 7), QPointF(13, 7));
+    p.drawLine(QPointF(7, 10), QPointF(12, 10));
+    const QPointF centre(17.5, 16.5);
+    p.setPen(pen(kInk, 1));
+    p.setBrush(QColor(200, 200, 205));
+    for (int i = 0; i < 8; ++i) {
+        p.save();
+        p.translate(centre);
+        p.rotate(45.0 * i);
+        p.drawRect(QRectF(-1.3, -6, 2.6, 3));
+        p.restore();
+    }
+    p.drawEllipse(centre, 4.3, 4.3);
+    p.setBrush(kPaper);
+    p.drawEllipse(centre, 1.6, 1.6);
+}
+
+// 关于: a blue circle with an "i".
+void drawAbout(QPainter& p) {
+    QRadialGradient fill(QPointF(10, 9), 12);
+    fill.setColorAt(0, QColor(110, 160, 230));
+    fill.setColorAt(1, QColor(40, 90, 170));
+    p.setPen(pen(kInk, 1));
+    p.setBrush(fill);
+    p.drawEllipse(QRectF(2.5, 2.5, 19, 19));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(12, 7.5), 1.7, 1.7);
+    p.drawRoundedRect(QRectF(10.5, 10.5, 3, 8), 1, 1);
+}
+
+// 退出: an open door with an arrow leaving it.
+void drawExit(QPainter& p) {
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(QColor(170, 120, 80));
+    p.drawRect(QRectF(4.5, 2.5, 10, 19));
+    p.setBrush(QColor(120, 80, 50));
+    QPolygonF leaf;
+    leaf << QPointF(4.5, 2.5) << QPointF(10, 5) << QPointF(10, 23) << QPointF(4.5, 21.5);
+    p.drawPolygon(leaf);
+    p.setPen(pen(kSeal, 2.2));
+    p.drawLine(QPointF(13, 12), QPointF(22, 12));
+    p.drawLine(QPointF(18.5, 8.5), QPointF(22, 12));
+    p.drawLine(QPointF(18.5, 15.5), QPointF(22, 12));
+}
+
+}  // namespace
+
+QPixmap toolBarStrip() {
+    static const QPixmap strip = [] {
+        QPixmap image(kToolBarImageSize * kToolBarImageCount, kToolBarImageSize);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        void (*const painters[kToolBarImageCount])(QPainter&) = {
+            drawImport, drawCheck, drawEraser, drawExport, drawDictionaries, drawAbout, drawExit};
+        for (int i = 0; i < kToolBarImageCount; ++i) {
+            p.save();
+            p.translate(i * kToolBarImageSize, 0);
+            painters[i](p);
+            p.restore();
+        }
+        return image;
+    }();
+    return strip;
+}
+
+QIcon toolBarIcon(int index) {
+    return QIcon(
+        toolBarStrip().copy(index * kToolBarImageSize, 0, kToolBarImageSize, kToolBarImageSize));
+}
+
+QPixmap welcomePicture() {
+    QPixmap image(400, 250);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QLinearGradient sky(0, 0, 0, 250);
+    sky.setColorAt(0, QColor(26, 38, 66));
+    sky.setColorAt(1, QColor(52, 78, 120));
+    p.fillRect(image.rect(), sky);
+
+    // Faint ruled lines, like the grid of a manuscript sheet.
+    p.setPen(QPen(QColor(255, 255, 255, 22), 1));
+    for (int x = 20; x < 400; x += 24) {
+        p.drawLine(x, 0, x, 190);
+    }
+
+    // Distant hills.
+    QPainterPath hills;
+    hills.moveTo(0, 190);
+    hills.cubicTo(80, 140, 140, 170, 200, 150);
+    hills.cubicTo(260, 130, 330, 170, 400, 145);
+    hills.lineTo(400, 250);
+    hills.lineTo(0, 250);
+    p.fillPath(hills, QColor(20, 30, 52, 200));
+
+    QFont title = p.font();
+    title.setPixelSize(64);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(kPaper);
+    p.drawText(QRect(40, 40, 300, 80), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("勘鉴坊"));
+
+    QFont subtitle = p.font();
+    subtitle.setPixelSize(16);
+    subtitle.setBold(false);
+    p.setFont(subtitle);
+    p.setPen(QColor(210, 220, 235));
+    p.drawText(QRect(44, 120, 320, 30), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("中文文字校对工具"));
+
+    // The seal in the corner.
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSeal);
+    p.drawRoundedRect(QRectF(318, 36, 46, 46), 5, 5);
+    QFont seal = p.font();
+    seal.setPixelSize(30);
+    seal.setBold(true);
+    p.setFont(seal);
+    p.setPen(kPaper);
+    p.drawText(QRectF(318, 36, 46, 46), Qt::AlignCenter, QStringLiteral("勘"));
+    return image;
+}
+
+QIcon applicationIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64}) {
+        QPixmap image(size, size);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kSeal);
+        p.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 8.0, size / 8.0);
+        QFont f = p.font();
+        f.setPixelSize(size * 3 / 4);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(kPaper);
+        p.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, QStringLiteral("勘"));
+        icon.addPixmap(image);
+    }
+    return icon;
+}
+
+}  // namespace kjf
