@@ -3,8 +3,11 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 
+#include "settings/settings_file.h"
 #include "test_support.h"
+#include "zip_support.h"
 
 using kjf::test::readBytes;
 using kjf::test::writeBytes;
@@ -85,4 +88,94 @@ TEST(CliUsage, UsageErrorsExitTwo) {
     EXPECT_EQ(runCli({"--root"}).status, 2);
     EXPECT_EQ(runCli({"setting", "get", "s"}).status, 2);
     EXPECT_EQ(runCli({"text"}).status, 2);
+}
+
+namespace {
+
+// A program directory whose one correct dictionary holds 甲乙 and 丁戊, and one error entry.
+class CliDocuments : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir.file("data/sys/right"));
+        std::filesystem::create_directories(dir.file("data/sys/error"));
+        writeBytes(dir.file("data/sys/right/c.dict"), kjf::test::utf16le(u"甲乙\r\n丁戊\r\n"));
+        writeBytes(dir.file("data/sys/error/e.dict"),
+                   kjf::test::utf16le(u"再接再励$=$再接再厉\r\n"));
+        kjf::writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict");
+        kjf::writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict");
+    }
+    kjf::test::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(CliDocuments, LearnPrintsTheGroupsOfTheRunsFindings) {
+    writeBytes(dir.file("in.txt"), "甲乙丙，丙丁戊");
+    Result r = runCli({"--root", dir.path(), "learn", "--quantization", "3", dir.file("in.txt")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "序号\t源字\t组词\t起始位置\t长度\n"
+              "1\t丙\t甲乙丙\t0\t3\n"
+              "2\t丙\t丙丁戊\t4\t3\n");
+    r = runCli({"--root", dir.path(), "learn", "--format", "json", "--quantization", "3",
+                dir.file("in.txt")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "{\"groups\":[{\"source\":\"丙\",\"group\":\"甲乙丙\",\"start\":0,\"length\":3},"
+              "{\"source\":\"丙\",\"group\":\"丙丁戊\",\"start\":4,\"length\":3}],"
+              "\"quantization\":3}\n");
+    // Automatic quantization is the longest key, 4 units here.
+    r = runCli({"--root", dir.path(), "learn", "--format", "json", dir.file("in.txt")});
+    EXPECT_EQ(r.out,
+              "{\"groups\":[{\"source\":\"丙\",\"group\":\"甲乙丙\",\"start\":0,\"length\":3},"
+              "{\"source\":\"丙\",\"group\":\"丙丁戊\",\"start\":4,\"length\":3}],"
+              "\"quantization\":4}\n");
+    EXPECT_EQ(runCli({"--root", dir.path(), "learn", "--each-line", dir.file("in.txt")}).status, 2);
+    EXPECT_EQ(runCli({"--root", dir.path(), "learn"}).status, 2);
+}
+
+TEST_F(CliDocuments, CheckWritesTheExportWorkbook) {
+    writeBytes(dir.file("in.txt"), "甲乙再接再励丙");
+    const std::string out = dir.file("错误列表.xlsx");
+    const Result r = runCli({"--root", dir.path(), "check", "--xlsx", out, dir.file("in.txt")});
+    EXPECT_EQ(r.status, 1);
+    const auto strings = kjf::test::readZipEntry(readBytes(out), "xl/sharedStrings.xml");
+    ASSERT_TRUE(strings);
+    EXPECT_NE(strings->find("<t>序号</t></si><si><t>错误</t></si><si><t>建议</t></si><si><t>类型"
+                            "</t></si><si><t>1</t></si><si><t>再接再励</t></si><si><t>再接再厉"
+                            "</t></si><si><t>2</t></si><si><t>丙</t>"),
+              std::string::npos)
+        << *strings;
+    EXPECT_EQ(runCli({"--root", dir.path(), "check", "--xlsx", dir.file("no/such/dir.xlsx"),
+                      dir.file("in.txt")})
+                  .status,
+              2);
+    EXPECT_EQ(runCli({"--root", dir.path(), "check", "--xlsx"}).status, 2);
+}
+
+TEST_F(CliDocuments, ImportReadsDocumentsAndRefusesBinaries) {
+    writeBytes(
+        dir.file("a.docx"),
+        kjf::test::buildDocx("<w:p><w:r><w:t>再接再励</w:t></w:r></w:p>"
+                             "<w:p><w:r><w:t>甲乙</w:t><w:tab/><w:t>丁戊</w:t></w:r></w:p>"));
+    Result r = runCli({"text", "--import", dir.file("a.docx")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "再接再励\n甲乙\t丁戊");
+    // check reads files the same way.
+    r = runCli({"--root", dir.path(), "check", dir.file("a.docx")});
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t再接再励\t再接再厉\t错误\t0\t4\n"
+              "2\t\\t\t\t\t7\t1\n");
+
+    writeBytes(dir.file("gbk.txt"), "\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(runCli({"text", "--import", dir.file("gbk.txt")}).out, "中文");
+    EXPECT_EQ(runCli({"text", dir.file("gbk.txt")}).out, "");  // the plain text-file rule
+
+    writeBytes(dir.file("a.doc"), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0\0", 10));
+    r = runCli({"text", "--import", dir.file("a.doc")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(runCli({"text", "--import", dir.file("missing.txt")}).status, 1);
+    EXPECT_EQ(runCli({"--root", dir.path(), "check", dir.file("a.doc")}).status, 2);
 }
