@@ -20,7 +20,8 @@ int usageError(const std::string& message) {
         "  kanjianfang-cli [--root DIR] check [--engine 1|2] [--quantization N] [--boost 0|1]\n"
         "                                     [--format tsv|json] [--each-line] [--xlsx OUT] FILE\n"
         "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
-        "                                     [--format tsv|json] FILE\n",
+        "                                     [--format tsv|json] FILE\n"
+        "  kanjianfang-cli [--root DIR] evaluate SET.tsv...\n",
         stderr);
     return 2;
 }

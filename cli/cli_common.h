@@ -27,5 +27,6 @@ int settingCommand(const std::string& root, const std::vector<std::string>& args
 int textCommand(const std::vector<std::string>& args);
 int checkCommand(const std::string& root, const std::vector<std::string>& args);
 int learnCommand(const std::string& root, const std::vector<std::string>& args);
+int evaluateCommand(const std::string& root, const std::vector<std::string>& args);
 
 }  // namespace kjf::cli

@@ -77,6 +77,9 @@ int main(int argc, char** argv) {
     if (command == "check") {
         return checkCommand(root, args);
     }
+    if (command == "evaluate") {
+        return evaluateCommand(root, args);
+    }
     if (command == "learn") {
         return learnCommand(root, args);
     }

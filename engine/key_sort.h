@@ -1,48 +1,81 @@
-// Sorting many short keys quickly: one counting pass on the first code unit, then a comparison
-// sort inside each bucket, which stays small and in cache for dictionary words.
+// Sorting many short keys quickly. Keys are ordered by their first four code units packed into
+// one integer (a radix sort, linear time), then by the rest where those are equal; dictionary
+// words rarely need the second step.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kjf {
 
-// Sorts items ascending by key(item) (a std::u16string_view), keeping the order of equal keys
-// when stable is true. Items with an empty key come first.
+namespace detail {
+
+// The first four units; a shorter key is padded with 0, which sorts before every unit a key can
+// hold (keys never contain U+0000).
+inline std::uint64_t keyPrefix(std::u16string_view k) {
+    std::uint64_t p = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        p = (p << 16) | (i < k.size() ? k[i] : 0u);
+    }
+    return p;
+}
+
+}  // namespace detail
+
+// Sorts items ascending by keyOf(item) (a std::u16string_view, code unit order). Stable: items
+// with equal keys keep their order.
 template <typename Item, typename KeyOf>
-void sortByKey(std::vector<Item>& items, KeyOf keyOf, bool stable) {
-    std::vector<std::uint32_t> start(0x10000 + 2, 0);
-    for (const auto& item : items) {
-        const std::u16string_view k = keyOf(item);
-        ++start[k.empty() ? 0 : std::size_t{k[0]} + 1];
+void sortByKey(std::vector<Item>& items, KeyOf keyOf) {
+    const std::size_t n = items.size();
+    using Slot = std::pair<std::uint64_t, std::uint32_t>;
+    std::vector<Slot> a(n);
+    std::vector<Slot> b(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        a[i] = {detail::keyPrefix(keyOf(items[i])), static_cast<std::uint32_t>(i)};
     }
-    std::uint32_t sum = 0;
-    for (auto& s : start) {
-        const std::uint32_t count = s;
-        s = sum;
-        sum += count;
-    }
-    std::vector<Item> sorted(items.size());
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    for (auto& item : items) {
-        const std::u16string_view k = keyOf(item);
-        sorted[next[k.empty() ? 0 : std::size_t{k[0]} + 1]++] = std::move(item);
-    }
-    const auto rest = [&](const Item& a, const Item& b) {
-        return keyOf(a).substr(1) < keyOf(b).substr(1);
-    };
-    for (std::size_t bucket = 1; bucket + 1 < start.size(); ++bucket) {
-        const auto first = sorted.begin() + start[bucket];
-        const auto last = sorted.begin() + start[bucket + 1];
-        if (last - first > 1) {
-            if (stable) {
-                std::stable_sort(first, last, rest);
-            } else {
-                std::sort(first, last, rest);
-            }
+    // Least significant digit first, 16 bits at a time; each pass is stable.
+    std::vector<std::uint32_t> count(0x10000);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(count.begin(), count.end(), 0u);
+        for (const auto& s : a) {
+            ++count[(s.first >> shift) & 0xFFFF];
         }
+        if (count[(a.empty() ? 0 : (a[0].first >> shift) & 0xFFFF)] == n) {
+            continue;  // every key has the same digit here
+        }
+        std::uint32_t sum = 0;
+        for (auto& c : count) {
+            const std::uint32_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (const auto& s : a) {
+            b[count[(s.first >> shift) & 0xFFFF]++] = s;
+        }
+        a.swap(b);
+    }
+    // Keys that share their first four units and are longer: order them by the rest.
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        while (j < n && a[j].first == a[i].first) {
+            ++j;
+        }
+        if (j - i > 1 && (a[i].first & 0xFFFF) != 0) {
+            std::stable_sort(
+                a.begin() + static_cast<std::ptrdiff_t>(i),
+                a.begin() + static_cast<std::ptrdiff_t>(j), [&](const Slot& x, const Slot& y) {
+                    return keyOf(items[x.second]).substr(4) < keyOf(items[y.second]).substr(4);
+                });
+        }
+        i = j;
+    }
+    std::vector<Item> sorted;
+    sorted.reserve(n);
+    for (const auto& s : a) {
+        sorted.push_back(std::move(items[s.second]));
     }
     items = std::move(sorted);
 }

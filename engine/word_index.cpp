@@ -150,8 +150,7 @@ void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords
         for (std::size_t i = 0; i < keys.size(); ++i) {
             reversed[i] = {std::u16string_view(pool).substr(offsets[i], keys[i].size()), marks[i]};
         }
-        sortByKey(
-            reversed, [](const auto& item) { return item.first; }, false);
+        sortByKey(reversed, [](const auto& item) { return item.first; });
         // Copy the keys in their sorted order, so that building walks memory front to back.
         std::u16string sortedPool;
         sortedPool.reserve(total);

@@ -39,15 +39,32 @@ void WordTable::finalize() {
     }
     std::vector<Ref> refs;
     refs.reserve(total);
+    // Shipped and optimised dictionaries are sorted already: then merging the files in the order
+    // they were inserted is enough, and keeps the first of equal keys first.
+    bool runsSorted = true;
+    std::vector<std::size_t> runEnds;
+    const auto less = [](const Ref& a, const Ref& b) { return a.key() < b.key(); };
     for (const auto& b : m_batches) {
+        const std::size_t runStart = refs.size();
         for (const auto& e : b.entries) {
             refs.push_back({b.pool.data() + e.keyOffset, e.keyLength, e.valueLength,
                             b.pool.data() + e.valueOffset});
         }
+        runsSorted =
+            runsSorted &&
+            std::is_sorted(refs.begin() + static_cast<std::ptrdiff_t>(runStart), refs.end(), less);
+        runEnds.push_back(refs.size());
     }
-    // Stable, so that among equal keys the one inserted first comes first and stays.
-    sortByKey(
-        refs, [](const Ref& r) { return r.key(); }, true);
+    if (runsSorted) {
+        for (std::size_t r = 1; r < runEnds.size(); ++r) {
+            std::inplace_merge(refs.begin(),
+                               refs.begin() + static_cast<std::ptrdiff_t>(runEnds[r - 1]),
+                               refs.begin() + static_cast<std::ptrdiff_t>(runEnds[r]), less);
+        }
+    } else {
+        // Stable, so that among equal keys the one inserted first comes first and stays.
+        sortByKey(refs, [](const Ref& r) { return r.key(); });
+    }
     refs.erase(std::unique(refs.begin(), refs.end(),
                            [](const Ref& a, const Ref& b) { return a.key() == b.key(); }),
                refs.end());

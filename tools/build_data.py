@@ -50,7 +50,7 @@ SINGLE_CHARACTER_MIN_COUNT = 30
 # Same-sound variants are made of jieba words at least this frequent (two-character words, and
 # words of three or four characters), using replacement characters at least this common in rime.
 VARIANT_MIN_COUNT_2 = 150
-VARIANT_MIN_COUNT_34 = 30
+VARIANT_MIN_COUNT_34 = 50
 VARIANT_MIN_CHARACTER_WEIGHT = 1000
 # A variant is kept only when reading it as a run of correct words is at least this much less
 # likely (natural log) than the word it misspells.

@@ -1,0 +1,185 @@
+// kanjianfang-cli evaluate: how well the dictionaries of a program directory find the errors of
+// spelling-check sets.
+//
+// A set is UTF-8 with a header line and rows of: id, source (with errors), target (corrected),
+// comma-separated 0-based code-point positions where the two differ. Each source sentence is
+// checked on its own, forward, with automatic quantization and the context check. Printed per set:
+// - character precision: findings that cover at least one error position / all findings;
+// - character recall: error positions covered by some finding / all error positions;
+// - sentence precision, recall and F1: a sentence with errors is found when every error position
+//   is covered and every finding touches an error position; any sentence with a finding counts as
+//   a detection;
+// - false flags per 1000 characters of the sentences without errors.
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "engine/checking_engine.h"
+#include "engine/run_settings.h"
+#include "engine/text_snapshot.h"
+#include "text/files.h"
+#include "text/text_file.h"
+#include "text/utf.h"
+
+namespace kjf::cli {
+
+namespace {
+
+struct Sentence {
+    std::u16string text;
+    std::set<std::int64_t> errors;  // code-point positions
+};
+
+bool readSet(const std::string& path, std::vector<Sentence>& sentences) {
+    const auto bytes = readWholeFile(path);
+    if (!bytes) {
+        return false;
+    }
+    std::size_t start = bytes->find('\n');
+    while (start != std::string::npos && start + 1 < bytes->size()) {
+        const std::size_t end = bytes->find('\n', start + 1);
+        const std::string line = bytes->substr(
+            start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        start = end;
+        std::vector<std::string> cells;
+        std::size_t from = 0;
+        for (std::size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1) {
+            cells.push_back(line.substr(from, tab - from));
+        }
+        cells.push_back(line.substr(from));
+        if (cells.size() < 3) {
+            continue;
+        }
+        Sentence s;
+        s.text = utf8ToUtf16(cells[1]);
+        if (cells.size() > 3) {
+            for (const auto& piece : splitText(utf8ToUtf16(cells[3]), u",")) {
+                s.errors.insert(std::stoll(utf16ToUtf8Lossy(piece)));
+            }
+        }
+        sentences.push_back(std::move(s));
+    }
+    return true;
+}
+
+// Code-point index of every UTF-16 position of text (one past the end included).
+std::vector<std::int64_t> codePointIndex(std::u16string_view text) {
+    std::vector<std::int64_t> index(text.size() + 1);
+    std::int64_t cp = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        index[i] = cp;
+        const bool pairStart = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                               text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pairStart) {
+            index[++i] = cp;
+        }
+        ++cp;
+    }
+    index[text.size()] = cp;
+    return index;
+}
+
+struct Metrics {
+    double charPrecision, charRecall, sentencePrecision, sentenceRecall, sentenceF1, falseFlags;
+};
+
+Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
+                const std::vector<Sentence>& sentences) {
+    std::int64_t findingsAll = 0, findingsHit = 0, errorsAll = 0, errorsHit = 0;
+    std::int64_t detected = 0, found = 0, withErrors = 0, cleanChars = 0, cleanFindings = 0;
+    for (const auto& s : sentences) {
+        source = s.text;
+        engine.runCheck(static_cast<std::int32_t>(source.size()), 0, 1, 1);
+        const auto index = codePointIndex(source);
+        std::set<std::int64_t> covered;
+        bool everyFindingHits = true;
+        for (const auto& f : engine.findings()) {
+            const auto clamp = [&](std::int64_t unit) {
+                return index[static_cast<std::size_t>(
+                    std::min<std::int64_t>(unit, static_cast<std::int64_t>(source.size())))];
+            };
+            const std::int64_t first = clamp(f.position);
+            // Code points touched by the units [position, position + length).
+            const std::int64_t end = f.length > 0 ? clamp(f.position + f.length - 1) + 1 : first;
+            bool hit = false;
+            for (std::int64_t p = first; p < end; ++p) {
+                if (s.errors.count(p) != 0) {
+                    hit = true;
+                    covered.insert(p);
+                }
+            }
+            ++findingsAll;
+            findingsHit += hit ? 1 : 0;
+            everyFindingHits = everyFindingHits && hit;
+        }
+        errorsAll += static_cast<std::int64_t>(s.errors.size());
+        errorsHit += static_cast<std::int64_t>(covered.size());
+        detected += engine.findings().empty() ? 0 : 1;
+        if (!s.errors.empty()) {
+            ++withErrors;
+            if (covered == s.errors && everyFindingHits) {
+                ++found;
+            }
+        } else {
+            cleanChars += index.back();
+            cleanFindings += static_cast<std::int64_t>(engine.findings().size());
+        }
+    }
+    const auto ratio = [](double a, double b) { return b != 0 ? a / b : 0.0; };
+    Metrics m{};
+    m.charPrecision = ratio(findingsHit, findingsAll);
+    m.charRecall = ratio(errorsHit, errorsAll);
+    m.sentencePrecision = ratio(found, detected);
+    m.sentenceRecall = ratio(found, withErrors);
+    m.sentenceF1 =
+        ratio(2 * m.sentencePrecision * m.sentenceRecall, m.sentencePrecision + m.sentenceRecall);
+    m.falseFlags = ratio(1000.0 * static_cast<double>(cleanFindings), cleanChars);
+    return m;
+}
+
+}  // namespace
+
+int evaluateCommand(const std::string& root, const std::vector<std::string>& args) {
+    if (args.empty()) {
+        return usageError("evaluate needs at least one SET.tsv");
+    }
+    std::vector<std::vector<Sentence>> sets(args.size());
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!readSet(args[i], sets[i])) {
+            std::fprintf(stderr, "kanjianfang-cli: cannot read %s\n", args[i].c_str());
+            return 2;
+        }
+    }
+    rg_ChaCuoYinQing engine(root);
+    engine.onListsRequested.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
+            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
+        },
+        const_cast<std::string*>(&root), 0);
+    engine.loadDictionaries();
+    engine.waitForLoading();
+    std::u16string source;
+    bindTextSnapshot(engine, &source);
+    {
+        rg_ChaCuoYinQing::TableReadGuard guard(engine);
+        std::printf("quantization %d, %zu correct words, %zu wrong words\n",
+                    engine.longestEntryLength(), engine.correctWords().size(),
+                    engine.errorWords().size());
+    }
+    std::printf(
+        "| set | sentence F1 | sentence P | sentence R | char precision | char recall | "
+        "false flags / 1000 |\n|---|---|---|---|---|---|---|\n");
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const Metrics m = measure(engine, source, sets[i]);
+        std::string name = args[i].substr(args[i].find_last_of('/') + 1);
+        name = name.substr(0, name.rfind(".tsv"));
+        std::printf("| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f |\n", name.c_str(),
+                    m.sentenceF1, m.sentencePrecision, m.sentenceRecall, m.charPrecision,
+                    m.charRecall, m.falseFlags);
+    }
+    return 0;
+}
+
+}  // namespace kjf::cli
