@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <map>
-#include <regex>
 
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
@@ -186,26 +185,58 @@ struct Cell {
     std::optional<std::string> text;  // nullopt for a blank cell
 };
 
+// Each element of xml that starts with open: the start tag alone when it closes itself, else
+// through the first close after it.
+std::vector<std::string> elements(std::string_view xml, std::string_view open,
+                                  std::string_view close) {
+    std::vector<std::string> found;
+    for (auto at = xml.find(open); at != std::string_view::npos; at = xml.find(open, at + 1)) {
+        const auto tagEnd = xml.find('>', at);
+        if (tagEnd == std::string_view::npos) {
+            break;
+        }
+        auto end = xml[tagEnd - 1] == '/' ? tagEnd + 1 : xml.find(close, tagEnd);
+        end = end == std::string_view::npos ? xml.size() : end;
+        found.emplace_back(
+            xml.substr(at, xml[tagEnd - 1] == '/' ? end - at : end + close.size() - at));
+    }
+    return found;
+}
+
+std::string attribute(std::string_view element, const std::string& name) {
+    const auto at = element.find(" " + name + "=\"");
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    const auto begin = at + name.size() + 3;
+    return std::string(element.substr(begin, element.find('"', begin) - begin));
+}
+
+std::string section(const std::string& xml, const std::string& name) {
+    const auto begin = xml.find("<" + name);
+    return xml.substr(begin, xml.find("</" + name + ">") - begin);
+}
+
 // The cells of sheet1, by reference (A1, B2, ...), with shared strings resolved.
 std::map<std::string, Cell> readCells(const std::string& xlsx) {
     const auto sheet = test::readZipEntry(xlsx, "xl/worksheets/sheet1.xml");
     const auto shared = test::readZipEntry(xlsx, "xl/sharedStrings.xml");
     EXPECT_TRUE(sheet && shared);
     std::vector<std::string> strings;
-    const std::regex si("<si><t[^>]*>([^<]*)</t></si>|<si><t/></si>");
-    for (std::sregex_iterator it(shared->begin(), shared->end(), si), end; it != end; ++it) {
-        strings.push_back((*it)[1]);
+    for (const auto& si : elements(*shared, "<si>", "</si>")) {
+        const auto open = si.find('>', si.find("<t")) + 1;
+        const auto close = si.find("</t>");
+        strings.push_back(close == std::string::npos ? "" : si.substr(open, close - open));
     }
     std::map<std::string, Cell> cells;
-    const std::regex c(
-        "<c r=\"([A-Z]+[0-9]+)\" s=\"([0-9]+)\"( t=\"s\")?(/>|><v>([0-9]+)</v></c>)");
-    for (std::sregex_iterator it(sheet->begin(), sheet->end(), c), end; it != end; ++it) {
+    for (const auto& c : elements(*sheet, "<c ", "</c>")) {
         Cell cell;
-        cell.style = std::stoi((*it)[2]);
-        if ((*it)[3].matched) {
-            cell.text = strings.at(std::stoul((*it)[5]));
+        cell.style = std::stoi(attribute(c, "s"));
+        if (attribute(c, "t") == "s") {
+            const auto v = c.find("<v>") + 3;
+            cell.text = strings.at(std::stoul(c.substr(v, c.find("</v>") - v)));
         }
-        cells[(*it)[1]] = cell;
+        cells[attribute(c, "r")] = cell;
     }
     return cells;
 }
@@ -245,28 +276,13 @@ TEST(FindingsWorkbook, CellsAreTheListsTextsWithOneBorderedCentredWrappedFormat)
     // That style: thin border on all four sides, centred both ways, wrapped.
     const auto styles = test::readZipEntry(xlsx, "xl/styles.xml");
     ASSERT_TRUE(styles);
-    const auto xfs = styles->substr(styles->find("<cellXfs"));
-    std::vector<std::string> xfList;
-    const std::regex xf("<xf [^>]*?(/>|>.*?</xf>)");
-    for (std::sregex_iterator it(xfs.begin(), xfs.end(), xf), end; it != end; ++it) {
-        xfList.push_back(it->str());
-    }
+    const auto xfList = elements(section(*styles, "cellXfs"), "<xf ", "</xf>");
     ASSERT_LT(static_cast<std::size_t>(style), xfList.size());
     const std::string& format = xfList[static_cast<std::size_t>(style)];
     EXPECT_NE(format.find("<alignment horizontal=\"center\" vertical=\"center\" wrapText=\"1\"/>"),
               std::string::npos);
-    std::smatch borderId;
-    ASSERT_TRUE(std::regex_search(format, borderId, std::regex("borderId=\"([0-9]+)\"")));
-    const auto bordersAt = styles->find("<borders");
-    std::vector<std::string> borders;
-    const std::string bordersXml =
-        styles->substr(bordersAt, styles->find("</borders>") - bordersAt);
-    const std::regex border("<border>.*?</border>");
-    for (std::sregex_iterator it(bordersXml.begin(), bordersXml.end(), border), end; it != end;
-         ++it) {
-        borders.push_back(it->str());
-    }
-    const std::string& chosen = borders.at(std::stoul(borderId[1]));
+    const auto borders = elements(section(*styles, "borders"), "<border>", "</border>");
+    const std::string& chosen = borders.at(std::stoul(attribute(format, "borderId")));
     for (const char* side : {"left", "right", "top", "bottom"}) {
         EXPECT_NE(chosen.find(std::string("<") + side + " style=\"thin\""), std::string::npos)
             << side;
