@@ -107,12 +107,14 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     m_correctWords.finalize();
     errorTable.join();
     m_index.build(m_correctWords, m_errorWords);
+    // Reported before waiting runs are let go, so that the owner hears of the end of loading
+    // before anything a run reports.
+    onDictionariesLoaded.call(*this);
     {
         std::lock_guard lock(m_guardMutex);
         m_loading = false;
     }
     m_guardChanged.notify_all();
-    onDictionariesLoaded.call(*this);
 }
 
 void rg_ChaCuoYinQing::loadFile(DictionaryKind kind, const std::string& path) {

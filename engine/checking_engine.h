@@ -48,7 +48,8 @@ class rg_ChaCuoYinQing {
     HookSlot<rg_ChaCuoYinQing, Lists&, Lists&, Lists&, Lists&> onListsRequested;
     // full path of a dictionary file that exists, just before it is read
     HookSlot<rg_ChaCuoYinQing, std::u16string_view> onDictionaryFileLoading;
-    // once per load, when all five loaders have finished
+    // once per load, when all five loaders have finished and before runs waiting for the load
+    // go on (so it must not wait for a run)
     HookSlot<rg_ChaCuoYinQing> onDictionariesLoaded;
     // position, length, out text: must answer with the source's text of that range (less at the
     // end of the text) before returning. The engine may ask for a longer range than a window and
