@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "app/status_text.h"
+#include "dictionaries/settings_window.h"
 #include "engine/run_settings.h"
 #include "resources/artwork.h"
 #include "ui/splitter_bar.h"
@@ -139,6 +140,13 @@ void rg_WoDeZhuChuangKou::buildErrorList() {
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     m_listView->setPalette(palette);
     connect(m_listView, &QTableView::doubleClicked, this, [this] { jumpToFinding(); });
+}
+
+rg_SheZhiChuangKou1& rg_WoDeZhuChuangKou::settingsWindow() {
+    if (m_settingsWindow == nullptr) {
+        m_settingsWindow = new rg_SheZhiChuangKou1(this);
+    }
+    return *m_settingsWindow;
 }
 
 QAction* rg_WoDeZhuChuangKou::commandAction(Command command) const {

@@ -21,6 +21,7 @@ namespace kjf {
 
 class SplitterBar;
 class StatusText;
+class rg_SheZhiChuangKou1;
 
 // A saved character: one marked character and its format just before it was coloured, so that
 // clearing the marks can put it back.
@@ -55,6 +56,8 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QStatusBar* statusBar() const { return m_statusBar; }
     QLabel* statusMessage() const { return m_statusMessage; }
     const std::vector<rg_XuanZeOuChanGeHanZiXinXi>& savedCharacters() const { return m_saved; }
+    // The settings window: one instance, created on first use and reused at every opening.
+    rg_SheZhiChuangKou1& settingsWindow();
 
     // Colours the finding's characters (type 1 red, type 2 pink) one by one after saving each
     // one's format, and adds its row; other types change nothing. Positions outside the text act
@@ -106,6 +109,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusMessage = nullptr;
     std::vector<rg_XuanZeOuChanGeHanZiXinXi> m_saved;
+    rg_SheZhiChuangKou1* m_settingsWindow = nullptr;  // a child of this window
     bool m_placed = false;
 };
 

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "about/about_window.h"
 #include "app/document_text.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "app/welcome_window.h"
+#include "dictionaries/settings_window.h"
 #include "engine/run_settings.h"
 #include "engine/run_texts.h"
 #include "engine/text_snapshot.h"
@@ -182,12 +184,30 @@ void rg_QiDongLei::handleCommand(Command command) {
         case Command::Exit:
             exitCommand();
             break;
+        case Command::DictionarySettings:
+            openSettingsWindow();
+            break;
+        case Command::About:
+            openAboutWindow();
+            break;
         case Command::Import:
         case Command::ExportErrors:
-        case Command::DictionarySettings:
-        case Command::About:
             break;
     }
+}
+
+void rg_QiDongLei::openSettingsWindow() {
+    rg_SheZhiChuangKou1& window = m_mainWindow->settingsWindow();
+    window.setProgramDirectory(m_programDirectory);
+    // Returns at once: the loaders wait for runs that read the tables, and a run started later
+    // waits for the load.
+    window.setReloadAction([this] { m_engine->loadDictionaries(); });
+    window.exec();
+}
+
+void rg_QiDongLei::openAboutWindow() {
+    rg_GuanYuChuangKou window(m_mainWindow.get());
+    window.exec();
 }
 
 void rg_QiDongLei::exitCommand() {

@@ -90,6 +90,9 @@ class rg_QiDongLei : public QObject {
     void bindHooks();
     void handleCommand(Command command);
     void exitCommand();
+    // The tool-bar commands "词库设置" and "关于": modal, return when the window closes.
+    void openSettingsWindow();
+    void openAboutWindow();
     void startWorker(std::int64_t totalLength);
     // GUI thread: applies the marks, rows, scan selection and progress reported since last time.
     void flush();

@@ -21,7 +21,9 @@ int usageError(const std::string& message) {
         "                                     [--format tsv|json] [--each-line] [--xlsx OUT] FILE\n"
         "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
         "                                     [--format tsv|json] FILE\n"
-        "  kanjianfang-cli [--root DIR] evaluate SET.tsv...\n",
+        "  kanjianfang-cli [--root DIR] evaluate SET.tsv...\n"
+        "  kanjianfang-cli dict optimise FILE\n"
+        "  kanjianfang-cli dict verify FILE\n",
         stderr);
     return 2;
 }

@@ -28,5 +28,6 @@ int textCommand(const std::vector<std::string>& args);
 int checkCommand(const std::string& root, const std::vector<std::string>& args);
 int learnCommand(const std::string& root, const std::vector<std::string>& args);
 int evaluateCommand(const std::string& root, const std::vector<std::string>& args);
+int dictCommand(const std::vector<std::string>& args);
 
 }  // namespace kjf::cli

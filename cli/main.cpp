@@ -83,5 +83,8 @@ int main(int argc, char** argv) {
     if (command == "learn") {
         return learnCommand(root, args);
     }
+    if (command == "dict") {
+        return dictCommand(args);
+    }
     return usageError("unknown command " + command);
 }

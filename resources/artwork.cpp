@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <cstdint>
 
 namespace kjf {
 
@@ -240,6 +241,63 @@ QIcon applicationIcon() {
         icon.addPixmap(image);
     }
     return icon;
+}
+
+QPixmap aboutPicture() {
+    constexpr int kModules = 25;
+    constexpr int kModule = 8;
+    constexpr int kBorder = 0;
+    QPixmap image(200, 200);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    const auto module = [&p](int column, int row, const QColor& colour) {
+        p.fillRect(kBorder + column * kModule, kBorder + row * kModule, kModule, kModule, colour);
+    };
+    const auto inFinder = [](int column, int row) {
+        const auto near = [](int v, int at) { return v >= at && v < at + 8; };
+        return (near(column, 0) && near(row, 0)) || (near(column, kModules - 8) && near(row, 0)) ||
+               (near(column, 0) && near(row, kModules - 8));
+    };
+    const auto inSeal = [](int column, int row) {
+        return column >= 9 && column <= 15 && row >= 9 && row <= 15;
+    };
+    // A fixed scatter of modules from a small linear congruential sequence: the same picture on
+    // every start.
+    std::uint32_t state = 0x4B4A46u;
+    for (int row = 0; row < kModules; ++row) {
+        for (int column = 0; column < kModules; ++column) {
+            state = state * 1664525u + 1013904223u;
+            if (inFinder(column, row) || inSeal(column, row)) {
+                continue;
+            }
+            const bool timing = (row == 6 || column == 6) && (row + column) % 2 == 0;
+            if (timing || (state >> 24) % 2 == 0) {
+                module(column, row, kInk);
+            }
+        }
+    }
+    // The three finder squares in the corners.
+    for (const QPoint corner : {QPoint(0, 0), QPoint(kModules - 7, 0), QPoint(0, kModules - 7)}) {
+        p.fillRect(corner.x() * kModule, corner.y() * kModule, 7 * kModule, 7 * kModule, kInk);
+        p.fillRect((corner.x() + 1) * kModule, (corner.y() + 1) * kModule, 5 * kModule, 5 * kModule,
+                   Qt::white);
+        p.fillRect((corner.x() + 2) * kModule, (corner.y() + 2) * kModule, 3 * kModule, 3 * kModule,
+                   kInk);
+    }
+    // The seal in the middle.
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF seal(9 * kModule + 3, 9 * kModule + 3, 7 * kModule - 6, 7 * kModule - 6);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSeal);
+    p.drawRoundedRect(seal, 5, 5);
+    QFont face = p.font();
+    face.setPixelSize(34);
+    face.setBold(true);
+    p.setFont(face);
+    p.setPen(kPaper);
+    p.drawText(seal, Qt::AlignCenter, QStringLiteral("勘"));
+    return image;
 }
 
 }  // namespace kjf

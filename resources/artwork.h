@@ -17,5 +17,7 @@ QIcon toolBarIcon(int index);
 // 400 x 250, the background of the welcome window.
 QPixmap welcomePicture();
 QIcon applicationIcon();
+// 200 x 200, the about window's picture: a square two-dimensional code with the seal in its middle.
+QPixmap aboutPicture();
 
 }  // namespace kjf

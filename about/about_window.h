@@ -1,0 +1,31 @@
+// The about window: the product's name, its feedback picture and the built-in help text.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace kjf {
+
+// The about window: built afresh for every opening, shown modally, destroyed when closed, so
+// nothing typed into its help box survives. GUI thread only.
+class rg_GuanYuChuangKou : public QDialog {
+    Q_OBJECT
+  public:
+    explicit rg_GuanYuChuangKou(QWidget* parent = nullptr);
+
+    // The 21 lines of the help text joined by CR LF.
+    static QString helpText();
+
+    QLabel* pictureLabel() const { return m_picture; }
+    QLabel* titleLabel() const { return m_title; }
+    QPlainTextEdit* helpBox() const { return m_help; }
+
+  private:
+    QLabel* m_picture = nullptr;
+    QLabel* m_title = nullptr;
+    QPlainTextEdit* m_help = nullptr;
+};
+
+}  // namespace kjf

@@ -1,0 +1,49 @@
+// kanjianfang-cli dict: the dictionary list page's "优化选中" and the editor's entry check.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_common.h"
+#include "dictionaries/dictionary_operations.h"
+
+namespace kjf::cli {
+
+namespace {
+
+int optimise(const std::string& path) {
+    if (!optimiseDictionaryFile(path)) {
+        std::fprintf(stderr,
+                     "kanjianfang-cli: %s was left as it was: it cannot be read whole or the "
+                     "result cannot be written\n",
+                     path.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int verify(const std::string& path) {
+    const DictionaryFileText file = readDictionaryFile(path);
+    if (!file.readable) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s\n", path.c_str());
+        return 2;
+    }
+    const auto bad = malformedErrorLines(file.text);
+    for (const auto& line : bad) {
+        std::printf("%d\t%s\n", line.number, tsvCell(line.text).c_str());
+    }
+    return bad.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int dictCommand(const std::vector<std::string>& args) {
+    if (args.size() == 2 && args[0] == "optimise") {
+        return optimise(args[1]);
+    }
+    if (args.size() == 2 && args[0] == "verify") {
+        return verify(args[1]);
+    }
+    return usageError("dict takes optimise FILE or verify FILE");
+}
+
+}  // namespace kjf::cli

@@ -1,0 +1,115 @@
+#include "dictionaries/basic_settings_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "settings/settings_file.h"
+#include "ui/message_box.h"
+#include "ui/number_box.h"
+
+namespace kjf {
+
+namespace {
+
+// The texts of this page.
+const auto kGroupTitle = u"引擎设置";
+const auto kEngineTypeLabel = u"引擎类型：";
+const auto kForward = u"正向校对";
+const auto kReverse = u"反项校对";
+const auto kAccuracy = u"准确度提升";
+const auto kAutoQuantizationBox = u"自动量化";
+const auto kValueLabel = u"数值：(2-10)";
+const auto kSave = u"设置";
+const auto kSaved = u"保存成功！";
+const auto kSaveFailed = u"保存失败！";
+const auto kCaption = u"提示";
+
+// The stored texts.
+const auto kOn = u"1";
+const auto kOff = u"0";
+const auto kReverseType = u"2";
+
+constexpr int kMinimumQuantization = 2;
+constexpr int kMaximumQuantization = 10;
+
+QString text(const char16_t* t) {
+    return QString::fromUtf16(t);
+}
+
+std::u16string read(const std::string& directory, std::u16string_view key,
+                    std::u16string_view fallback) {
+    return readSetting(directory, setting::kEngineSection, key, fallback);
+}
+
+}  // namespace
+
+rg_JiBenSheZhi::rg_JiBenSheZhi(std::string programDirectory, QWidget* parent)
+    : QWidget(parent), m_programDirectory(std::move(programDirectory)) {
+    m_group = new QGroupBox(text(kGroupTitle), this);
+    m_group->setGeometry(6, 13, 354, 123);
+
+    auto* typeLabel = new QLabel(text(kEngineTypeLabel), m_group);
+    typeLabel->setGeometry(13, 19, 70, 19);
+    m_engineType = new QComboBox(m_group);
+    m_engineType->setGeometry(90, 19, 72, 19);
+    m_engineType->addItem(text(kForward), 1);
+    m_engineType->addItem(text(kReverse), 2);
+    m_engineType->setCurrentIndex(0);
+
+    m_accuracy = new QCheckBox(text(kAccuracy), m_group);
+    m_accuracy->setGeometry(218, 19, 96, 24);
+
+    m_autoQuantization = new QCheckBox(text(kAutoQuantizationBox), m_group);
+    m_autoQuantization->setGeometry(13, 64, 90, 19);
+    connect(m_autoQuantization, &QCheckBox::clicked, this,
+            [this](bool checked) { m_value->setEnabled(!checked); });
+
+    auto* valueLabel = new QLabel(text(kValueLabel), m_group);
+    valueLabel->setGeometry(115, 64, 90, 19);
+    m_value = new NumberBox(kMinimumQuantization, kMaximumQuantization, m_group);
+    m_value->setGeometry(218, 64, 31, 22);
+
+    m_save = new QPushButton(text(kSave), m_group);
+    m_save->setGeometry(275, 65, 42, 22);
+    connect(m_save, &QPushButton::clicked, this, &rg_JiBenSheZhi::save);
+
+    resize(423, 259);
+    load();
+}
+
+void rg_JiBenSheZhi::load() {
+    using namespace setting;
+    const bool automatic = read(m_programDirectory, kAutoQuantization, kOn) == kOn;
+    m_autoQuantization->setChecked(automatic);
+    m_value->setEnabled(!automatic);
+    m_value->setText(
+        QString::fromStdU16String(read(m_programDirectory, kQuantization, u"10")));
+    if (read(m_programDirectory, kEngineType, u"1") == kReverseType) {
+        m_engineType->setCurrentIndex(1);
+    }
+    m_accuracy->setChecked(read(m_programDirectory, kAccuracyBoost, kOn) == kOn);
+}
+
+void rg_JiBenSheZhi::save() {
+    using namespace setting;
+    // Every write is tried, but success is only reported when all four reached the file.
+    bool saved = true;
+    const auto write = [this, &saved](std::u16string_view key, const QString& value) {
+        saved =
+            writeSetting(m_programDirectory, kEngineSection, key, value.toStdU16String()) && saved;
+    };
+    write(kEngineType, QString::number(m_engineType->currentData().toInt()));
+    write(kAutoQuantization, text(m_autoQuantization->isChecked() ? kOn : kOff));
+    write(kQuantization, m_value->text());
+    write(kAccuracyBoost, text(m_accuracy->isChecked() ? kOn : kOff));
+    if (saved) {
+        showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
+    } else {
+        showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
+    }
+}
+
+}  // namespace kjf

@@ -1,0 +1,46 @@
+// The basic-settings page: the four engine options of section "引擎设置" of setup.ini.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+
+namespace kjf {
+
+class NumberBox;
+
+// The basic-settings page: shows the engine options when it is created and writes them with
+// "设置". It keeps nothing of its own; setup.ini is the only store. GUI thread only.
+class rg_JiBenSheZhi : public QWidget {
+    Q_OBJECT
+  public:
+    // programDirectory ends in '/'. Loads the options at once.
+    explicit rg_JiBenSheZhi(std::string programDirectory, QWidget* parent = nullptr);
+
+    // "设置": writes 引擎类型, 自动量化, 量化数值 and 准确度提升 in this order and says
+    // "保存成功！".
+    void save();
+
+    QComboBox* engineTypeBox() const { return m_engineType; }
+    QCheckBox* accuracyBox() const { return m_accuracy; }
+    QCheckBox* autoQuantizationBox() const { return m_autoQuantization; }
+    NumberBox* valueBox() const { return m_value; }
+    QPushButton* saveButton() const { return m_save; }
+
+  private:
+    void load();
+
+    const std::string m_programDirectory;
+    QGroupBox* m_group = nullptr;
+    QComboBox* m_engineType = nullptr;
+    QCheckBox* m_accuracy = nullptr;
+    QCheckBox* m_autoQuantization = nullptr;
+    NumberBox* m_value = nullptr;
+    QPushButton* m_save = nullptr;
+};
+
+}  // namespace kjf

@@ -1,0 +1,70 @@
+#include "dictionaries/dictionary_editor.h"
+
+#include <QPushButton>
+
+#include "dictionaries/dictionary_operations.h"
+#include "dictionaries/dictionary_text_box.h"
+#include "ui/message_box.h"
+
+namespace kjf {
+
+namespace {
+
+// The texts of this window.
+const auto kTitle = u"编辑词库";
+const auto kSave = u"保存";
+const auto kCaption = u"提示";
+const auto kFormatError = u"格式（形如：错词$=$正词）错误，请检查后再保存！";
+const auto kSaved = u"保存成功！";
+const auto kSaveFailed = u"保存失败！";
+const auto kUnreadable = u"词库文件无法完整读取，保存会覆盖其中未显示的词条，已取消保存！";
+
+QString text(const char16_t* t) {
+    return QString::fromUtf16(t);
+}
+
+bool isErrorKind(int kind) {
+    return kind == 2 || kind == 5;
+}
+
+}  // namespace
+
+rg_BianJiCiKuChuangKou::rg_BianJiCiKuChuangKou(std::string path, int kind, QWidget* parent)
+    : QDialog(parent), m_path(std::move(path)), m_kind(kind) {
+    setWindowTitle(text(kTitle));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(320, 480);
+
+    m_text = new DictionaryTextBox(this);
+    m_text->setGeometry(9, 10, 301, 416);
+    m_text->setAcceptsFiles(true);
+    m_save = new QPushButton(text(kSave), this);
+    m_save->setGeometry(222, 439, 90, 32);
+    m_save->setAutoDefault(false);
+    connect(m_save, &QPushButton::clicked, this, &rg_BianJiCiKuChuangKou::save);
+
+    const DictionaryFileText file = readDictionaryFile(m_path);
+    m_loadIncomplete = file.exists && !file.complete;
+    m_text->setDictionaryText(file.text);
+}
+
+void rg_BianJiCiKuChuangKou::save() {
+    const std::u16string content = m_text->dictionaryText();
+    if (isErrorKind(m_kind) && !malformedErrorLines(content).empty()) {
+        showMessage(this, QMessageBox::Critical, text(kCaption), text(kFormatError));
+        return;
+    }
+    if (m_loadIncomplete) {
+        showMessage(this, QMessageBox::Critical, text(kCaption), text(kUnreadable));
+        return;
+    }
+    if (saveDictionaryText(m_path, content)) {
+        emit saved();
+        showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
+    } else {
+        showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
+    }
+}
+
+}  // namespace kjf

@@ -1,0 +1,42 @@
+// The dictionary editor: one dictionary file of a listed kind edited as plain text.
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class QPushButton;
+
+namespace kjf {
+
+class DictionaryTextBox;
+
+// The dictionary editor: loads the file's raw text, checks error dictionaries for
+// "错词$=$正词" lines and writes the text back with "保存". GUI thread only.
+class rg_BianJiCiKuChuangKou : public QDialog {
+    Q_OBJECT
+  public:
+    // path is the file's full path (UTF-8); kind is the list page's number of the kind (2 and 5
+    // are the error kinds). Loads the file at once.
+    rg_BianJiCiKuChuangKou(std::string path, int kind, QWidget* parent = nullptr);
+
+    // "保存": checks, then writes the box's text in place of the file. Refuses to write over a
+    // file that exists but could not be read whole when the window opened.
+    void save();
+
+    DictionaryTextBox* textBox() const { return m_text; }
+    QPushButton* saveButton() const { return m_save; }
+
+  signals:
+    // The file now holds the box's text.
+    void saved();
+
+  private:
+    const std::string m_path;
+    const int m_kind;
+    // The file was there but could not be read whole: the box does not hold its entries.
+    bool m_loadIncomplete = false;
+    DictionaryTextBox* m_text = nullptr;
+    QPushButton* m_save = nullptr;
+};
+
+}  // namespace kjf

@@ -1,0 +1,106 @@
+// The dictionary list page: the .dict files of one of the four listed kinds.
+#pragma once
+
+#include <QWidget>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace kjf {
+
+// The dictionary list page: lists a kind's files with the enabled ones checked, and enables,
+// de-duplicates, creates, deletes and edits them. One object serves all four kinds; the settings
+// window sets its kind and title. GUI thread only, except for its optimise worker, which reaches
+// the widgets through queued calls alone.
+class rg_CiKuSheZhi : public QWidget {
+    Q_OBJECT
+  public:
+    // The numbers of the listed kinds.
+    static constexpr int kSystemCorrect = 1;
+    static constexpr int kSystemError = 2;
+    static constexpr int kUserCorrect = 4;
+    static constexpr int kUserError = 5;
+
+    // Columns of the list.
+    enum Column { NumberColumn, EnabledColumn, NameColumn };
+
+    explicit rg_CiKuSheZhi(QWidget* parent = nullptr);
+    // Waits for an optimise run still going on.
+    ~rg_CiKuSheZhi() override;
+
+    // programDirectory ends in '/'.
+    void setProgramDirectory(std::string programDirectory);
+    void setTitle(const QString& title);
+    void setPageKind(int kind) { m_pageKind = kind; }
+    int pageKind() const { return m_pageKind; }
+    const std::string& dictionaryDirectory() const { return m_dictionaryDirectory; }
+
+    // Rebuilds the rows from the kind's directory (sorted by name) and its enabled list.
+    void refreshList();
+    // "全选": every row's check box takes the state of the "全选" box.
+    void checkAll(bool checked);
+    // "启用选中": stores the checked names in row order as the kind's enabled list.
+    void enableChecked();
+    // "优化选中": removes duplicate lines from the selected file on the page's worker; ignored
+    // while a run is still going on.
+    void optimiseSelected();
+    // "删除词库", "编辑词库" and "新增词库".
+    void deleteSelected();
+    void editSelected();
+    void createDictionary();
+
+    // True from the start of an optimise run until its result has been shown.
+    bool optimiseInProgress() const { return m_worker.joinable(); }
+    // Waits for an optimise run and shows its result now. GUI thread.
+    void finishOptimise();
+
+    QLabel* titleLabel() const { return m_title; }
+    QTableWidget* list() const { return m_list; }
+    QCheckBox* checkAllBox() const { return m_checkAll; }
+    QProgressBar* progressBar() const { return m_progress; }
+    QPushButton* createButton() const { return m_create; }
+    QPushButton* editButton() const { return m_edit; }
+    QPushButton* deleteButton() const { return m_delete; }
+    QPushButton* enableButton() const { return m_enable; }
+    QPushButton* optimiseButton() const { return m_optimise; }
+
+  signals:
+    // A listed file or the enabled list has changed: the settings window reloads when it closes.
+    void dictionariesChanged();
+
+  private:
+    int selectedRow() const;
+    QString rowName(int row) const;
+    std::string pathOf(const QString& name) const;
+    // Posted by the worker when it has finished; shows the result once.
+    void deliverOptimiseResult();
+    void openEditor(int row);
+
+    std::string m_programDirectory;
+    std::string m_dictionaryDirectory;
+    int m_pageKind = kSystemCorrect;
+
+    QLabel* m_title = nullptr;
+    QTableWidget* m_list = nullptr;
+    QCheckBox* m_checkAll = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QWidget* m_panel = nullptr;
+    QPushButton* m_create = nullptr;
+    QPushButton* m_edit = nullptr;
+    QPushButton* m_delete = nullptr;
+    QPushButton* m_enable = nullptr;
+    QPushButton* m_optimise = nullptr;
+
+    std::thread m_worker;
+    std::mutex m_resultMutex;
+    std::optional<bool> m_result;  // the worker's outcome, until it is shown
+};
+
+}  // namespace kjf

@@ -1,0 +1,189 @@
+#include "dictionaries/dictionary_operations.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
+#include "engine/dictionary_file.h"
+#include "text/files.h"
+#include "text/text_file.h"
+#include "text/utf.h"
+
+namespace kjf {
+
+namespace {
+
+bool endsWithDictExtension(std::string_view name) {
+    constexpr std::string_view extension = ".dict";
+    if (name.size() < extension.size()) {
+        return false;
+    }
+    // The listing matches the extension without regard to case, as the file dialogs do.
+    const std::string_view tail = name.substr(name.size() - extension.size());
+    return std::equal(tail.begin(), tail.end(), extension.begin(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
+
+std::string parentDirectory(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+std::vector<std::u16string> listDictionaryFiles(const std::string& directory) {
+    std::vector<std::u16string> names;
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || !endsWithDictExtension(name) ||
+            !isRegularFile(directory + name)) {
+            continue;
+        }
+        std::u16string wide = utf8ToUtf16(name);
+        if (utf16ToUtf8(wide) != name) {
+            continue;
+        }
+        names.push_back(std::move(wide));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::u16string enabledListValue(const std::vector<std::u16string>& names) {
+    std::u16string value;
+    for (const auto& name : names) {
+        value += name;
+        value += u',';
+    }
+    return value;
+}
+
+DictionaryFileText readDictionaryFile(const std::string& path) {
+    DictionaryFileText result;
+    result.exists = pathExists(path);
+    const auto bytes = readWholeFile(path);
+    if (!bytes) {
+        return result;
+    }
+    result.readable = true;
+    result.text = decodeDictionaryBytes(*bytes);
+    // The text ends at the first U+0000; only zeros may follow it for the text to be the whole
+    // file, or a rewrite would drop the entries behind it.
+    const std::size_t used = std::min(bytes->size(), result.text.size() * 2);
+    result.complete = std::all_of(bytes->begin() + static_cast<std::ptrdiff_t>(used), bytes->end(),
+                                  [](char c) { return c == '\0'; });
+    return result;
+}
+
+std::u16string optimiseDictionaryText(std::u16string_view text, const OptimiseProgress& progress) {
+    const auto lines = splitText(text, u"\r\n");
+    const std::size_t n = lines.size();
+    std::set<std::u16string> distinct;
+    for (std::size_t i = 1; i <= n; ++i) {
+        distinct.insert(lines[i - 1]);
+        if (progress) {
+            progress(static_cast<int>(100 * i / n / 2));
+        }
+    }
+    const std::size_t m = distinct.size();
+    std::u16string out;
+    std::size_t k = 0;
+    for (const auto& line : distinct) {
+        ++k;
+        out += line;
+        out += u"\r\n";
+        if (progress) {
+            progress(50 + static_cast<int>(100 * k / m / 2));
+        }
+    }
+    return out;
+}
+
+bool optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress) {
+    const DictionaryFileText file = readDictionaryFile(path);
+    if (!file.complete) {
+        return false;
+    }
+    return saveDictionaryText(path, optimiseDictionaryText(file.text, progress));
+}
+
+bool isUsableDictionaryName(std::u16string_view name) {
+    if (name.empty() || trimControlAndSpace(name).size() != name.size()) {
+        return false;
+    }
+    return std::none_of(name.begin(), name.end(), [](char16_t c) {
+        return c < 0x20 || c == u'/' || c == u'\\' || c == u',' || c == 0x7F;
+    });
+}
+
+bool createEmptyDictionary(const std::string& path) {
+    // O_EXCL: an existing file is never opened, so it can never be truncated.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    return ::close(fd) == 0;
+}
+
+bool deleteDictionaryFile(const std::string& path) {
+    return isRegularFile(path) && ::unlink(path.c_str()) == 0;
+}
+
+std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
+    std::vector<MalformedLine> bad;
+    std::int32_t number = 1;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find_first_of(u"\r\n", start);
+        if (end == std::u16string_view::npos) {
+            end = text.size();
+        }
+        const std::u16string_view line = trimControlAndSpace(text.substr(start, end - start));
+        if (!line.empty()) {
+            const auto separator = line.find(u"$=$");
+            if (separator == std::u16string_view::npos || separator == 0) {
+                bad.push_back({number, std::u16string(line)});
+            }
+        }
+        if (end == text.size()) {
+            break;
+        }
+        start = end + 1;
+        if (text[end] == u'\r' && start < text.size() && text[start] == u'\n') {
+            ++start;
+        }
+        ++number;
+    }
+    return bad;
+}
+
+bool saveDictionaryText(const std::string& path, std::u16string_view text) {
+    return writeFileAtomically(path, encodeDictionaryText(text));
+}
+
+SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text) {
+    if (!isDirectory(parentDirectory(path)) || isDirectory(path)) {
+        return SaveOutcome::CannotCreate;
+    }
+    return saveDictionaryText(path, text) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+}
+
+}  // namespace kjf

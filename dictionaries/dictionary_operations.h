@@ -1,0 +1,78 @@
+// What the settings window does to dictionary files, without any window: listing a kind's files,
+// the enabled-list value, removing duplicate lines, creating, deleting, the error-entry check and
+// saving edited text.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kjf {
+
+// The ".dict" files of directory (a path ending in '/'): regular files only, sorted by name in
+// UTF-16 code-unit order so that every platform shows the same order. Names that are not valid
+// UTF-8 are left out (the program could not open them again). A missing directory gives no names.
+// Any thread.
+std::vector<std::u16string> listDictionaryFiles(const std::string& directory);
+
+// The enabled-list value for the names in row order: every name followed by ",", the last one
+// included; no names give the empty text.
+std::u16string enabledListValue(const std::vector<std::u16string>& names);
+
+// A dictionary file read as raw UTF-16LE code units up to the first U+0000.
+struct DictionaryFileText {
+    std::u16string text;
+    bool exists = false;    // something is at the path
+    bool readable = false;  // it is a file and was read whole
+    bool complete = false;  // readable, and the text runs to the end of the bytes (no U+0000)
+};
+DictionaryFileText readDictionaryFile(const std::string& path);
+
+// Removing duplicate lines: the text's lines (cut at every CR and LF, trimmed of code units
+// <= U+0020, empty ones dropped) once each, in ascending code-unit order, each followed by CR LF.
+// progress, when given, is called after every line read with floor(floor(100 * i / n) / 2) and
+// after every line written with 50 + floor(floor(100 * k / m) / 2); an empty text reports none.
+using OptimiseProgress = std::function<void(int percent)>;
+std::u16string optimiseDictionaryText(std::u16string_view text,
+                                      const OptimiseProgress& progress = {});
+
+// optimiseDictionaryText over the file at path, written back through a temporary file. Returns
+// false and leaves the file as it was when it cannot be read whole (missing, a directory, or a
+// U+0000 before its end, which would cut off every entry behind it) or cannot be written.
+// progress is called on the calling thread. Any thread.
+bool optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress = {});
+
+// Whether a name typed for a new dictionary can be used: not empty, no '/' or '\', no control
+// character, no "," (the enabled list could not hold it) and no blank at either end (the enabled
+// list trims names, so the file could never be enabled).
+bool isUsableDictionaryName(std::u16string_view name);
+
+// Creates an empty file at path. Returns false, touching nothing, when anything already exists
+// there (creating over an existing dictionary would empty it) or the file cannot be created.
+bool createEmptyDictionary(const std::string& path);
+
+// Removes the file at path; false when it cannot be removed or is not a regular file.
+bool deleteDictionaryFile(const std::string& path);
+
+// A line of an error dictionary's text that is not of the form "错词$=$正词".
+struct MalformedLine {
+    std::int32_t number = 0;  // 1-based; CR LF, CR and LF each end one line
+    std::u16string text;      // the line, trimmed of code units <= U+0020
+};
+
+// The editor's check for error dictionaries: a trimmed, non-empty line is well-formed when "$=$"
+// occurs in it and its first occurrence starts at index 1 or later. Nothing is required after it.
+// Blank lines are never reported.
+std::vector<MalformedLine> malformedErrorLines(std::u16string_view text);
+
+// Writes text as .dict bytes (UTF-16LE, no byte-order mark, no terminator) through a temporary
+// file renamed into place; false, with the old file whole, when any step fails.
+bool saveDictionaryText(const std::string& path, std::u16string_view text);
+
+// saveDictionaryText with the reason for a failure, for the automatic dictionary page.
+enum class SaveOutcome { Saved, CannotCreate, WriteFailed };
+SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text);
+
+}  // namespace kjf
