@@ -20,7 +20,7 @@ class DictionaryTextBox : public QPlainTextEdit {
     // Appends the text of the file at path (UTF-8) and CR LF at the end of the content.
     void appendFile(const QString& path);
 
-  protected:
+    // Drops and pastes arrive here; public so that a drop can be replayed without a mouse.
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 

@@ -1,0 +1,736 @@
+// The settings window, its pages, the dictionary editor and the about window with real widgets on
+// the offscreen platform, against real files in a temporary program directory.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <deque>
+#include <filesystem>
+#include <thread>
+
+#include "about/about_window.h"
+#include "app/main_window.h"
+#include "app/progress_window.h"
+#include "app/startup.h"
+#include "app/welcome_window.h"
+#include "dictionaries/automatic_dictionary_page.h"
+#include "dictionaries/basic_settings_page.h"
+#include "dictionaries/dictionary_editor.h"
+#include "dictionaries/dictionary_list_page.h"
+#include "dictionaries/dictionary_text_box.h"
+#include "dictionaries/settings_window.h"
+#include "engine_support.h"
+#include "settings/settings_file.h"
+#include "text/files.h"
+#include "ui/message_box.h"
+#include "ui/number_box.h"
+
+namespace kjf::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+QString q(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <typename Condition>
+bool waitUntil(Condition condition, int timeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+std::string kindDirectory(const TempDir& dir, DictionaryKind kind) {
+    return dir.path() + std::string(dictionaryDirectory(kind));
+}
+
+// Answers the message boxes and input boxes instead of a person, and remembers them.
+class Answers {
+  public:
+    Answers() {
+        setMessageAnswererForTesting([this](const ShownMessage& message) {
+            messages.push_back(message);
+            if (buttons.empty()) {
+                return QMessageBox::Ok;
+            }
+            const auto answer = buttons.front();
+            buttons.pop_front();
+            return answer;
+        });
+        setInputAnswererForTesting([this](const QString& title, const QString& prompt) {
+            inputs.emplace_back(title, prompt);
+            auto answer = typed.empty() ? std::nullopt : typed.front();
+            if (!typed.empty()) {
+                typed.pop_front();
+            }
+            return answer;
+        });
+    }
+    ~Answers() {
+        setMessageAnswererForTesting({});
+        setInputAnswererForTesting({});
+    }
+
+    // The last message shown; fails the test when there was none.
+    ShownMessage last() const {
+        EXPECT_FALSE(messages.empty());
+        return messages.empty() ? ShownMessage{} : messages.back();
+    }
+
+    std::vector<ShownMessage> messages;
+    std::deque<QMessageBox::StandardButton> buttons;
+    std::deque<std::optional<QString>> typed;
+    std::vector<std::pair<QString, QString>> inputs;
+};
+
+void expectMessage(const ShownMessage& message, QMessageBox::Icon icon, std::u16string_view text) {
+    EXPECT_EQ(message.icon, icon);
+    EXPECT_EQ(message.caption, q(u"提示"));
+    EXPECT_EQ(message.text, q(text));
+}
+
+QStringList rowNames(const rg_CiKuSheZhi& page) {
+    QStringList names;
+    for (int row = 0; row < page.list()->rowCount(); ++row) {
+        names << page.list()->item(row, rg_CiKuSheZhi::NameColumn)->text();
+    }
+    return names;
+}
+
+class SettingsWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeDictionary(m_dir, DictionaryKind::SystemCorrect, "b.dict", {u"乙", u"甲", u"乙"});
+        writeDictionary(m_dir, DictionaryKind::SystemCorrect, "a.dict", {u"文章"});
+        writeDictionary(m_dir, DictionaryKind::SystemCorrect, "c.dict", {u"写完"});
+        writeDictionary(m_dir, DictionaryKind::SystemError, "e.dict", {u"再接再励$=$再接再厉"});
+        fs::create_directories(kindDirectory(m_dir, DictionaryKind::UserCorrect));
+        fs::create_directories(m_dir.path() + "data/user/auto");
+        writeSetting(m_dir.path(), setting::kDictionarySection,
+                     enabledListKey(DictionaryKind::SystemCorrect), u"a.dict,x.dict,");
+        m_window.setProgramDirectory(m_dir.path());
+        m_window.setReloadAction([this] { ++m_reloads; });
+    }
+
+    void open() {
+        m_window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_window));
+    }
+
+    rg_CiKuSheZhi& listPage(int item) {
+        m_window.selectItem(item);
+        return *m_window.dictionaryListPage();
+    }
+
+    // Selects row in the list, as a click would.
+    void selectRow(rg_CiKuSheZhi& page, int row) { page.list()->selectRow(row); }
+
+    std::string setupBytes() const { return readBytes(m_dir.file("setup.ini")); }
+
+    TempDir m_dir;
+    Answers m_answers;
+    rg_SheZhiChuangKou1 m_window;
+    int m_reloads = 0;
+};
+
+TEST_F(SettingsWindowTest, TreeSwitchesPagesAndReusesTheListPage) {
+    open();
+    EXPECT_EQ(m_window.windowTitle(), q(u"系统设置"));
+    const QStringList texts = {q(u"设置"),     q(u"基本设置"), q(u"系统词库"),
+                               q(u"正确词库"), q(u"错误词库"), q(u"用户词库"),
+                               q(u"正确词库"), q(u"错误词库"), q(u"自动词库")};
+    QStringList shown;
+    for (QTreeWidgetItemIterator it(m_window.tree()); *it; ++it) {
+        shown << (*it)->text(0);
+        EXPECT_TRUE((*it)->childCount() == 0 || (*it)->isExpanded());
+    }
+    EXPECT_EQ(shown, texts);
+    EXPECT_EQ(m_window.tree()->width(), 150);
+    EXPECT_EQ(m_window.pageHost()->geometry(), QRect(150, 0, 490, 480));
+
+    // The basic settings show at opening; a new selection builds a new page.
+    QPointer<QWidget> basic = m_window.basicPage();
+    ASSERT_TRUE(basic);
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    QTRY_VERIFY(basic.isNull());
+    EXPECT_EQ(m_window.currentPage(), &page);
+    EXPECT_EQ(page.titleLabel()->text(), q(u"系统正确词库"));
+    EXPECT_EQ(rowNames(page), (QStringList{"a.dict", "b.dict", "c.dict"}));
+
+    // The group items leave the page on screen.
+    m_window.selectItem(rg_SheZhiChuangKou1::SystemGroupItem);
+    m_window.selectItem(rg_SheZhiChuangKou1::RootItem);
+    EXPECT_EQ(m_window.currentPage(), &page);
+
+    // Selecting through the tree itself: the same page object, another kind.
+    QTreeWidgetItem* systemError = m_window.tree()->topLevelItem(0)->child(1)->child(1);
+    m_window.tree()->setCurrentItem(systemError);
+    EXPECT_EQ(m_window.dictionaryListPage(), &page);
+    EXPECT_EQ(page.titleLabel()->text(), q(u"系统错误词库"));
+    EXPECT_EQ(page.pageKind(), rg_CiKuSheZhi::kSystemError);
+    EXPECT_EQ(rowNames(page), QStringList{"e.dict"});
+    listPage(rg_SheZhiChuangKou1::UserCorrectItem);
+    EXPECT_EQ(page.titleLabel()->text(), q(u"用户正确词库"));
+    EXPECT_EQ(page.list()->rowCount(), 0);
+    listPage(rg_SheZhiChuangKou1::UserErrorItem);
+    EXPECT_EQ(page.titleLabel()->text(), q(u"用户错误词库"));
+
+    m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+    ASSERT_NE(m_window.automaticPage(), nullptr);
+    EXPECT_FALSE(page.isVisible());
+    EXPECT_EQ(m_window.currentPage()->size(), m_window.pageHost()->size());
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 0);
+}
+
+TEST_F(SettingsWindowTest, BasicPageLoadsItsDefaultsAndSavesTheFourKeysInOrder) {
+    writeBytes(m_dir.file("setup.ini"), "[引擎设置]\r\n");
+    open();
+    rg_JiBenSheZhi* page = m_window.basicPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(page->autoQuantizationBox()->isChecked());
+    EXPECT_FALSE(page->valueBox()->isEnabled());
+    EXPECT_EQ(page->valueBox()->text(), "10");
+    EXPECT_EQ(page->engineTypeBox()->currentText(), q(u"正向校对"));
+    EXPECT_TRUE(page->accuracyBox()->isChecked());
+
+    page->engineTypeBox()->setCurrentIndex(1);
+    QTest::mouseClick(page->autoQuantizationBox(), Qt::LeftButton);
+    EXPECT_TRUE(page->valueBox()->isEnabled());
+    page->valueBox()->setText("15");  // out of range, kept as typed
+    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+    const std::string expected =
+        "[引擎设置]\r\n准确度提升=1\r\n量化数值=15\r\n自动量化=0\r\n引擎类型=2\r\n";
+    EXPECT_EQ(setupBytes(), expected);
+    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(setupBytes(), expected);
+
+    // Unsaved edits are dropped by switching pages; the page reads setup.ini again.
+    m_window.basicPage()->valueBox()->setText("3");
+    m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+    m_window.selectItem(rg_SheZhiChuangKou1::BasicItem);
+    page = m_window.basicPage();
+    EXPECT_EQ(page->valueBox()->text(), "15");
+    EXPECT_TRUE(page->valueBox()->isEnabled());
+    EXPECT_EQ(page->engineTypeBox()->currentText(), q(u"反项校对"));
+    EXPECT_EQ(page->engineTypeBox()->currentData().toInt(), 2);
+
+    // The arrows keep to 2..10 while typing does not.
+    page->valueBox()->stepBy(1);
+    EXPECT_EQ(page->valueBox()->text(), "10");
+    page->valueBox()->setText("3");
+    page->valueBox()->stepBy(-5);
+    EXPECT_EQ(page->valueBox()->text(), "2");
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 0);
+}
+
+TEST_F(SettingsWindowTest, BasicPageReportsAFailedSaveInsteadOfSuccess) {
+    fs::create_directory(m_dir.file("setup.ini.d"));
+    fs::remove(m_dir.file("setup.ini"));
+    fs::create_directory(m_dir.file("setup.ini"));  // cannot be read or replaced
+    open();
+    QTest::mouseClick(m_window.basicPage()->saveButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
+    EXPECT_TRUE(fs::is_directory(m_dir.file("setup.ini")));
+}
+
+TEST_F(SettingsWindowTest, EnablingStoresTheCheckedRowsInRowOrder) {
+    open();
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    const auto checked = [&](int row) {
+        return page.list()->item(row, rg_CiKuSheZhi::NumberColumn)->checkState() == Qt::Checked;
+    };
+    const auto mark = [&](int row) {
+        return page.list()->item(row, rg_CiKuSheZhi::EnabledColumn)->text();
+    };
+    EXPECT_EQ(page.list()->item(1, rg_CiKuSheZhi::NumberColumn)->text(), "2");
+    EXPECT_TRUE(checked(0));
+    EXPECT_EQ(mark(0), q(u"是"));
+    EXPECT_FALSE(checked(1));
+    EXPECT_EQ(mark(1), "");
+
+    // Checked in the order c, then b; stored in row order.
+    page.list()->item(2, 0)->setCheckState(Qt::Checked);
+    page.list()->item(1, 0)->setCheckState(Qt::Checked);
+    page.list()->item(0, 0)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(m_window.dictionariesChanged());
+    QTest::mouseClick(page.enableButton(), Qt::LeftButton);
+    EXPECT_TRUE(m_window.dictionariesChanged());
+    EXPECT_EQ(readSetting(m_dir.path(), setting::kDictionarySection,
+                          enabledListKey(DictionaryKind::SystemCorrect), u"?"),
+              u"b.dict,c.dict,");
+    EXPECT_EQ(mark(0), "");
+    EXPECT_EQ(mark(2), q(u"是"));
+
+    QTest::mouseClick(page.checkAllBox(), Qt::LeftButton);
+    EXPECT_TRUE(checked(0) && checked(1) && checked(2));
+    QTest::mouseClick(page.checkAllBox(), Qt::LeftButton);
+    EXPECT_FALSE(checked(0) || checked(1) || checked(2));
+    QTest::mouseClick(page.enableButton(), Qt::LeftButton);
+    EXPECT_EQ(readSetting(m_dir.path(), setting::kDictionarySection,
+                          enabledListKey(DictionaryKind::SystemCorrect), u"?"),
+              u"");
+    EXPECT_TRUE(m_answers.messages.empty());
+
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 1);
+}
+
+TEST_F(SettingsWindowTest, OptimiseRunsOnItsWorkerUpToOneHundredAndSortsTheFile) {
+    open();
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Warning, u"请选择一个词库！");
+    EXPECT_FALSE(m_window.dictionariesChanged());
+
+    std::vector<int> values;
+    QObject::connect(page.progressBar(), &QProgressBar::valueChanged,
+                     [&](int v) { values.push_back(v); });
+    selectRow(page, 1);
+    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    EXPECT_TRUE(m_window.dictionariesChanged());
+    ASSERT_TRUE(waitUntil([&] { return m_answers.messages.size() == 2; }));
+    expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    EXPECT_EQ(page.progressBar()->value(), 100);
+    // Three lines read, two written: 16, 33, 50, then 75, 100.
+    EXPECT_EQ(values, (std::vector<int>{16, 33, 50, 75, 100}));
+    EXPECT_EQ(readBytes(kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "b.dict"),
+              utf16le(u"乙\r\n甲\r\n"));
+    EXPECT_FALSE(page.optimiseInProgress());
+
+    // A file that cannot be read whole is left alone.
+    const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "c.dict";
+    const std::string cut = utf16le(u"写完") + std::string(2, '\0') + utf16le(u"之后\r\n");
+    writeBytes(path, cut);
+    selectRow(page, 2);
+    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return m_answers.messages.size() == 3; }));
+    expectMessage(m_answers.last(), QMessageBox::Critical, u"优化失败！");
+    EXPECT_EQ(readBytes(path), cut);
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 1);
+}
+
+TEST_F(SettingsWindowTest, ClosingWaitsForARunningOptimiseAndShowsItsResult) {
+    // Large enough that the run is still going when the window closes.
+    std::u16string words;
+    for (int i = 0; i < 200000; ++i) {
+        words += std::u16string(1, static_cast<char16_t>(0x4E00 + i % 20000)) + u"\r\n";
+    }
+    writeBytes(kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "b.dict", utf16le(words));
+    open();
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    selectRow(page, 1);
+    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    m_window.reject();
+    EXPECT_FALSE(page.optimiseInProgress());
+    expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    EXPECT_EQ(readBytes(kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "b.dict").size(),
+              20000u * 6);
+    EXPECT_EQ(m_reloads, 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_answers.messages.size(), 1u);  // the queued result is not shown twice
+}
+
+TEST_F(SettingsWindowTest, DeleteAsksFirstAndCancelKeepsTheFile) {
+    open();
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    QTest::mouseClick(page.deleteButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Warning, u"请选中一项后再操作！");
+
+    const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
+    selectRow(page, 0);
+    m_answers.buttons = {QMessageBox::Cancel};
+    QTest::mouseClick(page.deleteButton(), Qt::LeftButton);
+    const ShownMessage question = m_answers.last();
+    EXPECT_EQ(question.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(question.text, q(u"确定要删除 a.dict 词库吗？"));
+    EXPECT_EQ(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_TRUE(pathExists(path));
+    EXPECT_EQ(page.list()->rowCount(), 3);
+    EXPECT_FALSE(m_window.dictionariesChanged());
+
+    m_answers.buttons = {QMessageBox::Ok};
+    QTest::mouseClick(page.deleteButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"删除成功！");
+    EXPECT_FALSE(pathExists(path));
+    EXPECT_EQ(rowNames(page), (QStringList{"b.dict", "c.dict"}));
+    EXPECT_TRUE(m_window.dictionariesChanged());
+    // The enabled list keeps the name until the next "启用选中".
+    EXPECT_EQ(readSetting(m_dir.path(), setting::kDictionarySection,
+                          enabledListKey(DictionaryKind::SystemCorrect), u""),
+              u"a.dict,x.dict,");
+}
+
+TEST_F(SettingsWindowTest, CreateMakesAnEmptyFileAndNeverEmptiesAnExistingOne) {
+    open();
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    m_answers.typed = {q(u"新词库")};
+    QTest::mouseClick(page.createButton(), Qt::LeftButton);
+    ASSERT_EQ(m_answers.inputs.size(), 1u);
+    EXPECT_EQ(m_answers.inputs[0].first, q(u"新增词库"));
+    EXPECT_EQ(m_answers.inputs[0].second, q(u"请输入词库名称，不含后缀"));
+    expectMessage(m_answers.last(), QMessageBox::Information, u"创建成功！");
+    const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "新词库.dict";
+    EXPECT_EQ(readBytes(path), "");
+    EXPECT_EQ(rowNames(page), (QStringList{"a.dict", "b.dict", "c.dict", q(u"新词库.dict")}));
+    EXPECT_EQ(page.list()->item(3, 0)->checkState(), Qt::Unchecked);
+
+    // The same name again, after words were added: refused, the words stay.
+    writeBytes(path, utf16le(u"词\r\n"));
+    m_answers.typed = {q(u"新词库"), QString(), q(u"a,b")};
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(page.createButton(), Qt::LeftButton);
+        expectMessage(m_answers.last(), QMessageBox::Critical, u"创建失败！");
+    }
+    EXPECT_EQ(readBytes(path), utf16le(u"词\r\n"));
+
+    // Cancel: no message.
+    const auto shown = m_answers.messages.size();
+    QTest::mouseClick(page.createButton(), Qt::LeftButton);
+    EXPECT_EQ(m_answers.messages.size(), shown);
+    EXPECT_FALSE(m_window.dictionariesChanged());
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 0);
+}
+
+TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::SystemError) + "e.dict";
+    writeBytes(path, utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
+    rg_BianJiCiKuChuangKou editor(path, rg_CiKuSheZhi::kSystemError);
+    EXPECT_EQ(editor.windowTitle(), q(u"编辑词库"));
+    EXPECT_EQ(editor.size(), QSize(320, 480));
+    EXPECT_EQ(editor.textBox()->toPlainText(), q(u"再接再励$=$再接再厉\n\n  甲$=$乙  "));
+    int saves = 0;
+    QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
+
+    for (std::u16string_view bad : {u"$=$正词", u"错词=正词"}) {
+        editor.textBox()->setPlainText(q(u"错词$=$正词\n") + q(bad));
+        QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+        expectMessage(m_answers.last(), QMessageBox::Critical,
+                      u"格式（形如：错词$=$正词）错误，请检查后再保存！");
+    }
+    EXPECT_EQ(readBytes(path), utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
+    EXPECT_EQ(saves, 0);
+
+    editor.textBox()->setPlainText(q(u"错词$=$\n   \n错词$=$正词"));
+    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+    EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
+    EXPECT_EQ(saves, 1);
+
+    // A failed write says so and leaves the file whole.
+    setWriteFaultInjectorForTesting([](std::string_view step) { return step == "rename"; });
+    editor.textBox()->setPlainText(q(u"丙$=$丁"));
+    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    setWriteFaultInjectorForTesting({});
+    expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
+    EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
+    EXPECT_EQ(saves, 1);
+
+    // Correct dictionaries are not checked; an empty box saves an empty file.
+    const std::string correct = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
+    rg_BianJiCiKuChuangKou correctEditor(correct, rg_CiKuSheZhi::kSystemCorrect);
+    correctEditor.textBox()->setPlainText(q(u"$=$x"));
+    QTest::mouseClick(correctEditor.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(readBytes(correct), utf16le(u"$=$x"));
+    correctEditor.textBox()->clear();
+    QTest::mouseClick(correctEditor.saveButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+    EXPECT_EQ(readBytes(correct), "");
+}
+
+TEST_F(SettingsWindowTest, EditorNeverSavesOverAFileItCouldNotReadWhole) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
+    const std::string cut = utf16le(u"文章\r\n") + std::string(2, '\0') + utf16le(u"写完\r\n");
+    writeBytes(path, cut);
+    rg_BianJiCiKuChuangKou editor(path, rg_CiKuSheZhi::kSystemCorrect);
+    int saves = 0;
+    QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
+    editor.textBox()->setPlainText(q(u"新词"));
+    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(m_answers.last().icon, QMessageBox::Critical);
+    EXPECT_NE(m_answers.last().text, q(u"保存成功！"));
+    EXPECT_EQ(readBytes(path), cut);
+    EXPECT_EQ(saves, 0);
+}
+
+TEST_F(SettingsWindowTest, EditorAppendsTheFirstDroppedFile) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
+    writeBytes(m_dir.file("one.txt"), "甲\n乙");
+    writeBytes(m_dir.file("two.txt"), "丙");
+    rg_BianJiCiKuChuangKou editor(path, rg_CiKuSheZhi::kSystemCorrect);
+    QMimeData drop;
+    drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_dir.file("one.txt"))),
+                  QUrl::fromLocalFile(QString::fromStdString(m_dir.file("two.txt")))});
+    ASSERT_TRUE(editor.textBox()->canInsertFromMimeData(&drop));
+    editor.textBox()->insertFromMimeData(&drop);
+    EXPECT_EQ(editor.textBox()->dictionaryText(), u"文章\r\n甲\r\n乙\r\n");
+}
+
+TEST_F(SettingsWindowTest, EditButtonAndDoubleClickOpenTheSelectedFileAndSavingMarksAChange) {
+    open();
+    rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    QTest::mouseClick(page.editButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Warning, u"请选中一项后再操作！");
+
+    selectRow(page, 2);
+    QString shownText;
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<rg_BianJiCiKuChuangKou*>(QApplication::activeModalWidget());
+        ASSERT_NE(editor, nullptr);
+        shownText = editor->textBox()->toPlainText();
+        editor->textBox()->setPlainText(q(u"写完\n之后"));
+        editor->save();
+        editor->reject();
+    });
+    QTest::mouseClick(page.editButton(), Qt::LeftButton);
+    EXPECT_EQ(shownText, q(u"写完\n"));
+    EXPECT_TRUE(m_window.dictionariesChanged());
+
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<rg_BianJiCiKuChuangKou*>(QApplication::activeModalWidget());
+        ASSERT_NE(editor, nullptr);
+        shownText = editor->textBox()->toPlainText();
+        editor->reject();
+    });
+    page.list()->cellDoubleClicked(2, 2);
+    EXPECT_EQ(shownText, q(u"写完\n之后"));
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 1);
+}
+
+TEST_F(SettingsWindowTest, AutomaticPageOptimisesTheBoxAndSavesOnlyOnRequest) {
+    const std::string path = m_dir.path() + "data/user/auto/auto.dict";
+    writeBytes(path, utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
+    open();
+    m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+    rg_ZiDongCiKuZuJian* page = m_window.automaticPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->textBox()->toPlainText(), q(u"乙\n甲\n 乙\t\n"));
+    // The resize rule, for the host's size.
+    EXPECT_EQ(page->saveButton()->geometry(), QRect(490 - 80, 480 - 40, 70, 30));
+    EXPECT_EQ(page->optimiseButton()->geometry(), QRect(490 - 160, 480 - 40, 70, 30));
+    EXPECT_EQ(page->textBox()->geometry(), QRect(10, 10, 490 - 20, 480 - 60));
+
+    QTest::mouseClick(page->optimiseButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !m_answers.messages.empty(); }));
+    expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    EXPECT_EQ(page->textBox()->dictionaryText(), u"乙\r\n甲\r\n");
+    EXPECT_FALSE(page->textBox()->isReadOnly());
+    EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
+
+    setWriteFaultInjectorForTesting([](std::string_view step) { return step == "write"; });
+    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    setWriteFaultInjectorForTesting({});
+    expectMessage(m_answers.last(), QMessageBox::Critical, u"修改失败！");
+    EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
+
+    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+    EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n"));
+
+    // Empty box: optimise keeps it empty; the automatic page never asks for a reload.
+    page->textBox()->clear();
+    QTest::mouseClick(page->optimiseButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return !page->optimiseInProgress(); }));
+    expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(readBytes(path), "");
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 0);
+}
+
+TEST_F(SettingsWindowTest, AutomaticPageReportsAMissingDirectoryAndKeepsAnUnreadableFile) {
+    open();
+    fs::remove_all(m_dir.path() + "data/user/auto");
+    m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+    QTest::mouseClick(m_window.automaticPage()->saveButton(), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Critical, u"打开文件失败！");
+
+    fs::create_directories(m_dir.path() + "data/user/auto");
+    const std::string path = m_dir.path() + "data/user/auto/auto.dict";
+    const std::string cut = utf16le(u"甲\r\n") + std::string(2, '\0') + utf16le(u"乙\r\n");
+    writeBytes(path, cut);
+    m_window.selectItem(rg_SheZhiChuangKou1::BasicItem);
+    m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+    QTest::mouseClick(m_window.automaticPage()->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(m_answers.last().icon, QMessageBox::Critical);
+    EXPECT_EQ(readBytes(path), cut);
+}
+
+TEST_F(SettingsWindowTest, ReloadsExactlyOnceAfterAChangeAndNeverWithoutOne) {
+    open();
+    listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    m_window.dictionaryListPage()->enableChecked();
+    m_window.dictionaryListPage()->enableChecked();
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 1);
+
+    // Saving engine options is no dictionary change.
+    open();
+    EXPECT_FALSE(m_window.dictionariesChanged());
+    QTest::mouseClick(m_window.basicPage()->saveButton(), Qt::LeftButton);
+    m_window.reject();
+    EXPECT_EQ(m_reloads, 1);
+    open();
+    m_window.accept();
+    EXPECT_EQ(m_reloads, 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Through the program: the tool-bar commands and the engine's reload.
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeDictionary(m_dir, DictionaryKind::SystemCorrect, "c.dict", {u"文章", u"写完"});
+        writeDictionary(m_dir, DictionaryKind::SystemCorrect, "d.dict", {u"之后"});
+        writeSetting(m_dir.path(), setting::kEngineSection, setting::kAutoQuantization, u"1");
+        writeSetting(m_dir.path(), setting::kDictionarySection,
+                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,");
+        m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout,
+                         [this] { m_startup->welcomeWindow()->finish(0); });
+        watchdog.start(10000);
+        m_startup->startApplication();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main()));
+    }
+
+    void TearDown() override {
+        if (m_startup && m_startup->progressWindow()->isVisible()) {
+            m_startup->progressWindow()->done(0);
+        }
+        m_startup.reset();
+    }
+
+    rg_WoDeZhuChuangKou* main() const { return m_startup->mainWindow(); }
+    QString status() const { return main()->statusMessage()->text(); }
+
+    // Presses "校对" and waits for the summary.
+    QString check() {
+        main()->commandAction(Command::Check)->trigger();
+        waitUntil([&] { return status().startsWith(q(u"校对完毕")); });
+        return status();
+    }
+
+    TempDir m_dir;
+    Answers m_answers;
+    std::unique_ptr<rg_QiDongLei> m_startup;
+};
+
+TEST_F(ProgramTest, EnablingADictionaryReachesTheNextRunStartedRightAfterClosing) {
+    main()->editor()->setPlainText(q(u"文章写完之后"));
+    EXPECT_EQ(check(), q(u"校对完毕，共检测出2个问题！"));
+
+    rg_SheZhiChuangKou1* opened = nullptr;
+    QTimer::singleShot(0, [&] {
+        opened = qobject_cast<rg_SheZhiChuangKou1*>(QApplication::activeModalWidget());
+        ASSERT_NE(opened, nullptr);
+        opened->selectItem(rg_SheZhiChuangKou1::SystemCorrectItem);
+        rg_CiKuSheZhi* page = opened->dictionaryListPage();
+        page->checkAll(true);
+        page->enableChecked();
+        opened->reject();
+    });
+    main()->commandAction(Command::DictionarySettings)->trigger();
+    ASSERT_EQ(opened, &main()->settingsWindow());
+    // No waiting for the reload: the run itself waits until the tables are filled again.
+    EXPECT_EQ(check(), q(u"校对完毕，共检测出0个问题！"));
+
+    // The same window at the next opening, with no change and so no reload.
+    rg_SheZhiChuangKou1* again = nullptr;
+    QTimer::singleShot(0, [&] {
+        again = qobject_cast<rg_SheZhiChuangKou1*>(QApplication::activeModalWidget());
+        if (again != nullptr) {
+            again->reject();
+        }
+    });
+    main()->commandAction(Command::DictionarySettings)->trigger();
+    EXPECT_EQ(again, opened);
+}
+
+TEST_F(ProgramTest, AboutBuildsAFreshWindowWithTheHelpTextEveryTime) {
+    const QStringList lines = rg_GuanYuChuangKou::helpText().split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 21);
+    for (const QString& line : lines) {
+        EXPECT_TRUE(line.startsWith(QStringLiteral("    ")) && line[4] != u' ')
+            << line.toStdString();
+    }
+    EXPECT_EQ(lines[0], q(u"    一、开发背景"));
+    EXPECT_EQ(lines[11], q(u"    "
+                           u"6."
+                           u"对确保正确，但标记出来的词，可选中该词，点击鼠标右键加入自动词库（重启"
+                           u"软件加入的词生效）。"));
+    EXPECT_EQ(lines[20], q(u"    "
+                           u"用手机扫描左侧二维码，可反馈问题和提供好的建议。如果阁下能够提供日常错"
+                           u"误或正确词库，增强工具能力，感激不尽！！！"));
+
+    QPointer<rg_GuanYuChuangKou> first;
+    QTimer::singleShot(0, [&] {
+        first = qobject_cast<rg_GuanYuChuangKou*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->size(), QSize(422, 198));
+        EXPECT_EQ(first->titleLabel()->text(), q(u"勘鉴坊"));
+        EXPECT_EQ(first->titleLabel()->font().pointSize(), 16);
+        EXPECT_FALSE(first->titleLabel()->font().bold());
+        EXPECT_FALSE(first->pictureLabel()->pixmap().isNull());
+        EXPECT_TRUE(first->pictureLabel()->hasScaledContents());
+        EXPECT_EQ(first->pictureLabel()->geometry(), QRect(17, 68, 102, 102));
+        EXPECT_FALSE(first->helpBox()->isReadOnly());
+        EXPECT_EQ(first->helpBox()->document()->blockCount(), 21);
+        first->helpBox()->setPlainText(QStringLiteral("edited"));
+        first->reject();
+    });
+    main()->commandAction(Command::About)->trigger();
+    EXPECT_TRUE(first.isNull());  // destroyed when it closed
+
+    QString text;
+    QTimer::singleShot(0, [&] {
+        auto* second = qobject_cast<rg_GuanYuChuangKou*>(QApplication::activeModalWidget());
+        ASSERT_NE(second, nullptr);
+        text = second->helpBox()->toPlainText();
+        second->reject();
+    });
+    main()->commandAction(Command::About)->trigger();
+    EXPECT_EQ(text, lines.join(u'\n'));
+}
+
+}  // namespace
+}  // namespace kjf::test
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
