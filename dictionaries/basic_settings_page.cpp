@@ -85,8 +85,7 @@ void rg_JiBenSheZhi::load() {
     const bool automatic = read(m_programDirectory, kAutoQuantization, kOn) == kOn;
     m_autoQuantization->setChecked(automatic);
     m_value->setEnabled(!automatic);
-    m_value->setText(
-        QString::fromStdU16String(read(m_programDirectory, kQuantization, u"10")));
+    m_value->setText(QString::fromStdU16String(read(m_programDirectory, kQuantization, u"10")));
     if (read(m_programDirectory, kEngineType, u"1") == kReverseType) {
         m_engineType->setCurrentIndex(1);
     }
