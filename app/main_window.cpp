@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "app/proof_editor.h"
 #include "app/status_text.h"
 #include "dictionaries/settings_window.h"
 #include "engine/run_settings.h"
@@ -59,7 +60,14 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : 
 
     buildToolBar();
 
-    m_editor = new QTextEdit(this);
+    auto* editor = new ProofEditor(this);
+    m_editor = editor;
+    // Queued: the import's message box must not run inside the drop's own handling.
+    connect(
+        editor, &ProofEditor::filesDropped, this,
+        [this](const QStringList& paths) { importDocument(paths.constFirst()); },
+        Qt::QueuedConnection);
+    connect(editor, &ProofEditor::contextMenuRequested, this, &rg_WoDeZhuChuangKou::showEditorMenu);
     QFont face = QApplication::font();
     face.setPointSize(kEditorPointSize);
     face.setBold(false);

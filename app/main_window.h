@@ -3,7 +3,9 @@
 
 #include <QTextCharFormat>
 #include <QWidget>
+#include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "app/error_list_model.h"
@@ -21,7 +23,9 @@ namespace kjf {
 
 class SplitterBar;
 class StatusText;
+class rg_ChaCuoYinQing;
 class rg_SheZhiChuangKou1;
+class rg_ZiDongXueXiChuangKou1;
 
 // A saved character: one marked character and its format just before it was coloured, so that
 // clearing the marks can put it back.
@@ -58,6 +62,34 @@ class rg_WoDeZhuChuangKou : public QWidget {
     const std::vector<rg_XuanZeOuChanGeHanZiXinXi>& savedCharacters() const { return m_saved; }
     // The settings window: one instance, created on first use and reused at every opening.
     rg_SheZhiChuangKou1& settingsWindow();
+    // The auto-learning window: one instance, created on first use with the attached engine.
+    rg_ZiDongXueXiChuangKou1& autoLearningWindow();
+
+    // The engine whose last run auto-learning analyses, the program directory (ending in '/')
+    // whose automatic dictionary the commands append to, and what ends a run still working in
+    // the background before the analysis copies its findings. Set once, before the first command.
+    void attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
+                      std::function<void()> settleRun);
+
+    // The tool-bar command "导入": a file dialog, then importDocument with the chosen file.
+    void importCommand();
+    // Reads the file (readDocument) and pastes its text over the editor's whole text through the
+    // clipboard, then says "导入成功！". A file that cannot be read as text gives its message and
+    // changes nothing. Findings, marks and the list stay.
+    void importDocument(const QString& path);
+    // The tool-bar command "导出错误": "请先校对后再导出！" for an empty list, else exportFindings.
+    void exportErrorsCommand();
+    // Asks for a workbook file and writes the list's first four columns to it; on success says so
+    // in the status bar and a message, then shows the file in the file manager. A failed write
+    // gives a message and nothing else.
+    void exportFindings();
+    // The editor's context menu at globalPos moved 3 pixels right and down.
+    void showEditorMenu(const QPoint& globalPos);
+    // Appends the editor's selected text as an entry (its line breaks as CR LF) to the automatic
+    // dictionary; "加入成功！" in the status bar when written, otherwise a message.
+    void addSelectionToAutoDictionary();
+    // Opens the auto-learning window (nothing happens while it is open).
+    void openAutoLearningWindow();
 
     // Colours the finding's characters (type 1 red, type 2 pink) one by one after saving each
     // one's format, and adds its row; other types change nothing. Positions outside the text act
@@ -109,7 +141,11 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusMessage = nullptr;
     std::vector<rg_XuanZeOuChanGeHanZiXinXi> m_saved;
-    rg_SheZhiChuangKou1* m_settingsWindow = nullptr;  // a child of this window
+    rg_SheZhiChuangKou1* m_settingsWindow = nullptr;           // a child of this window
+    rg_ZiDongXueXiChuangKou1* m_autoLearningWindow = nullptr;  // a child of this window
+    rg_ChaCuoYinQing* m_engine = nullptr;
+    std::string m_programDirectory;
+    std::function<void()> m_settleRun;
     bool m_placed = false;
 };
 

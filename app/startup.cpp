@@ -15,6 +15,7 @@
 #include "engine/run_settings.h"
 #include "engine/run_texts.h"
 #include "engine/text_snapshot.h"
+#include "learning/auto_learning_window.h"
 #include "resources/artwork.h"
 
 namespace kjf {
@@ -53,6 +54,10 @@ rg_QiDongLei::rg_QiDongLei(std::string programDirectory)
 }
 
 rg_QiDongLei::~rg_QiDongLei() {
+    // The analysis asks the engine for text through provideText: it ends before either goes.
+    if (m_mainWindow) {
+        m_mainWindow->autoLearningWindow().stopAnalysis();
+    }
     stopRun();
     m_flushTimer.stop();
     // The loaders post to this object: they are joined while it is still whole.
@@ -129,6 +134,11 @@ void rg_QiDongLei::showMainWindow() {
         return;
     }
     m_mainWindow = std::make_unique<rg_WoDeZhuChuangKou>(m_status);
+    m_mainWindow->attachEngine(*m_engine, m_programDirectory, [this] {
+        if (runInProgress()) {
+            stopRun();
+        }
+    });
     connect(m_mainWindow.get(), &rg_WoDeZhuChuangKou::commandTriggered, this,
             &rg_QiDongLei::handleCommand);
     m_mainWindow->show();
@@ -191,7 +201,10 @@ void rg_QiDongLei::handleCommand(Command command) {
             openAboutWindow();
             break;
         case Command::Import:
+            m_mainWindow->importCommand();
+            break;
         case Command::ExportErrors:
+            m_mainWindow->exportErrorsCommand();
             break;
     }
 }
@@ -253,6 +266,8 @@ void rg_QiDongLei::runProofreading() {
     if (!m_mainWindow) {
         return;
     }
+    // The analysis reads m_run through provideText; it is replaced below.
+    m_mainWindow->autoLearningWindow().stopAnalysis();
     stopRun();
     m_mainWindow->errorList()->clear();
     m_status.set(QString::fromUtf16(kRunStarted));

@@ -1,0 +1,194 @@
+// The main window's commands on the editor's text: import, export of the error list, the
+// editor's context menu and the auto-learning window.
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMenu>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include "app/findings_export.h"
+#include "app/main_window.h"
+#include "app/status_text.h"
+#include "documents/document_reader.h"
+#include "engine/dictionary_kind.h"
+#include "engine/text_snapshot.h"
+#include "learning/auto_learning_window.h"
+#include "learning/word_groups.h"
+#include "ui/file_dialog.h"
+#include "ui/file_manager.h"
+#include "ui/message_box.h"
+
+namespace kjf {
+
+namespace {
+
+// The texts of these commands.
+const auto kImportFilter =
+    u"文本文件(*.txt)|*.txt|Office文件(*.docx)|*.docx|Office文件(*.doc)|*.doc";
+const auto kImportTitle = u"导入";
+const auto kImported = u"导入成功！";
+const auto kExportFilter = u"错误文件(*.xlsx)|*.xlsx";
+const auto kExportTitle = u"导出错误";
+const auto kExportName = u"错误列表";
+const auto kExportSuffix = u"xlsx";
+const auto kNothingToExport = u"请先校对后再导出！";
+const auto kExported = u"导出成功！";
+const auto kSaved = u"保存成功！";
+const auto kSavedCaption = u"信息:";
+const auto kNotExported = u"导出失败！%1";
+const auto kMenuCaption = u"超级列表框菜单";
+const auto kAddToAuto = u"加入自动词库";
+const auto kAutoLearning = u"自动学习";
+const auto kAdded = u"加入成功！";
+const auto kNotAdded = u"加入失败！无法写入自动词库文件：\n%1";
+const auto kMessageCaption = u"提示";
+
+QString text(const char16_t* t) {
+    return QString::fromUtf16(t);
+}
+
+}  // namespace
+
+void rg_WoDeZhuChuangKou::attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
+                                       std::function<void()> settleRun) {
+    m_engine = &engine;
+    m_programDirectory = std::move(programDirectory);
+    m_settleRun = std::move(settleRun);
+}
+
+rg_ZiDongXueXiChuangKou1& rg_WoDeZhuChuangKou::autoLearningWindow() {
+    if (m_autoLearningWindow == nullptr) {
+        m_autoLearningWindow =
+            new rg_ZiDongXueXiChuangKou1(this, m_engine, m_programDirectory, m_settleRun);
+        connect(m_autoLearningWindow, &rg_ZiDongXueXiChuangKou1::groupChosen, this,
+                [this](std::int32_t start, std::int32_t length) {
+                    selectRange(start, length);
+                    m_editor->setFocus(Qt::OtherFocusReason);
+                });
+    }
+    return *m_autoLearningWindow;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import
+
+void rg_WoDeZhuChuangKou::importCommand() {
+    QFileDialog dialog(this, text(kImportTitle));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFiltersFromPairs(text(kImportFilter)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    importDocument(dialog.selectedFiles().constFirst());
+}
+
+void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
+    const DocumentReadResult read = readDocument(path.toStdString());
+    if (!read.ok) {
+        showMessage(this, QMessageBox::Warning, text(kMessageCaption),
+                    QString::fromStdU16String(read.message));
+        return;
+    }
+    // The editor's own paste decides how the text is stored, as for text the user pastes. Its
+    // plain-text paste makes a paragraph of every CR and every LF, so CR LF becomes one break
+    // first, as the engine counts it.
+    const QString imported = QString::fromStdU16String(normalizeLineBreaks(read.text));
+    QClipboard* clipboard = QApplication::clipboard();
+    if (imported.isEmpty()) {
+        clipboard->clear();
+    } else {
+        clipboard->setText(imported);
+    }
+    QTextCursor all(m_editor->document());
+    all.select(QTextCursor::Document);
+    m_editor->setTextCursor(all);
+    // An empty file leaves the clipboard empty, and the paste then keeps the editor's text.
+    m_editor->paste();
+    showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Export
+
+void rg_WoDeZhuChuangKou::exportErrorsCommand() {
+    if (m_list->rowCount() < 1) {
+        showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNothingToExport));
+        return;
+    }
+    exportFindings();
+}
+
+void rg_WoDeZhuChuangKou::exportFindings() {
+    QFileDialog dialog(this, text(kExportTitle));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(nameFiltersFromPairs(text(kExportFilter)));
+    dialog.setDefaultSuffix(text(kExportSuffix));
+    dialog.selectFile(text(kExportName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+
+    std::vector<ErrorListCells> rows;
+    rows.reserve(static_cast<std::size_t>(m_list->rowCount()));
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        ErrorListCells& cells = rows.emplace_back();
+        for (int column = 0; column < 4; ++column) {
+            cells[static_cast<std::size_t>(column)] =
+                m_list->cellText(row, column).toStdU16String();
+        }
+    }
+    const ListExportResult written = writeErrorListWorkbook(path, rows);
+    if (!written.ok) {
+        showMessage(this, QMessageBox::Warning, text(kMessageCaption),
+                    text(kNotExported).arg(written.message));
+        return;
+    }
+    setStatusText(text(kExported));
+    showMessage(this, QMessageBox::Information, text(kSavedCaption), text(kSaved));
+    revealInFileManager(path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The editor's context menu
+
+void rg_WoDeZhuChuangKou::showEditorMenu(const QPoint& globalPos) {
+    QMenu menu(text(kMenuCaption), this);
+    connect(menu.addAction(text(kAddToAuto)), &QAction::triggered, this,
+            &rg_WoDeZhuChuangKou::addSelectionToAutoDictionary);
+    connect(menu.addAction(text(kAutoLearning)), &QAction::triggered, this,
+            &rg_WoDeZhuChuangKou::openAutoLearningWindow);
+    menu.exec(globalPos + QPoint(3, 3));
+}
+
+void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
+    // Between paragraphs the selection holds U+2029 (and U+2028 within one); a selection over
+    // several lines becomes several entries, each ended by CR LF as the file's lines are.
+    std::u16string entry = m_editor->textCursor().selectedText().toStdU16String();
+    std::u16string lines;
+    lines.reserve(entry.size());
+    for (const char16_t unit : entry) {
+        if (unit == QChar::ParagraphSeparator || unit == QChar::LineSeparator) {
+            lines += u"\r\n";
+        } else {
+            lines += unit;
+        }
+    }
+    if (appendToAutoDictionary(m_programDirectory, {lines})) {
+        setStatusText(text(kAdded));
+        return;
+    }
+    const QString path = QString::fromStdString(m_programDirectory) +
+                         QString::fromUtf8(kAutomaticDictionaryPath.data(),
+                                           static_cast<qsizetype>(kAutomaticDictionaryPath.size()));
+    showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNotAdded).arg(path));
+}
+
+void rg_WoDeZhuChuangKou::openAutoLearningWindow() {
+    autoLearningWindow().openWindow();
+}
+
+}  // namespace kjf

@@ -1,0 +1,25 @@
+// Writing the error list's cells to the findings workbook.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <string>
+#include <vector>
+
+namespace kjf {
+
+// The error list's columns 序号, 错误, 建议 and 类型 of one row, as shown.
+using ErrorListCells = std::array<std::u16string, 4>;
+
+struct ListExportResult {
+    bool ok = false;
+    QString message;  // why nothing was written; empty on success
+};
+
+// Writes rows under the header to the workbook at path (see writeFindingsWorkbook: one sheet,
+// every cell a bordered, centred, wrapped text cell; an existing file stays whole on failure).
+// Any thread.
+ListExportResult writeErrorListWorkbook(const QString& path,
+                                        const std::vector<ErrorListCells>& rows);
+
+}  // namespace kjf

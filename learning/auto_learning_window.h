@@ -1,0 +1,80 @@
+// The auto-learning window: proposes word groups around the last run's findings and adds the
+// ticked ones to the automatic dictionary.
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace kjf {
+
+class rg_ChaCuoYinQing;
+struct WordGroupRow;
+
+// The auto-learning window: a non-modal window that lists the word groups proposed for the last
+// run's findings while a worker finds them, and appends the groups the user ticks to the
+// automatic dictionary. GUI thread only, except for the worker it owns.
+class rg_ZiDongXueXiChuangKou1 : public QDialog {
+    Q_OBJECT
+  public:
+    enum Column { Number, Source, Group, Start, Length, ColumnCount };
+
+    // engine: whose last run is analysed (nullptr: nothing to analyse); programDirectory ends in
+    // '/'; settleRun, when set, is called on the GUI thread before the analysis copies the
+    // engine's findings and must leave no run working on them.
+    rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQing* engine, std::string programDirectory,
+                             std::function<void()> settleRun);
+    // Stops the analysis and waits for it.
+    ~rg_ZiDongXueXiChuangKou1() override;
+
+    // Shows the window with an empty list and starts the analysis, unless the analysis of an
+    // earlier opening still runs (its remaining rows then arrive in the new list). Does nothing
+    // while the window is shown.
+    void openWindow();
+    // Whether the analysis worker is still working.
+    bool analysisRunning() const { return m_analysing.load(); }
+    // Asks the analysis to stop and waits for it; rows it reported are still delivered.
+    void stopAnalysis();
+
+    // Appends a row: number, source, group, start and the group's length in UTF-16 code units.
+    void addGroupRow(const QString& source, const QString& group, std::int32_t start);
+    // Emits groupChosen with the row's start and length.
+    void showGroupInEditor(int row);
+    // Asks, then appends the group of every ticked row to the automatic dictionary; "保存成功！"
+    // only when everything was written, otherwise a message naming the file.
+    void addCheckedGroupsToAutoDictionary();
+
+    QGroupBox* groupBox() const { return m_group; }
+    QTableWidget* list() const { return m_list; }
+    QPushButton* addButton() const { return m_addButton; }
+    QLabel* hintLabel() const { return m_hint; }
+
+  signals:
+    // A row was clicked: the editor should select start .. start + length and take the focus.
+    void groupChosen(std::int32_t start, std::int32_t length);
+
+  private:
+    void buildList();
+    void startAnalysis();
+    void receiveRow(const WordGroupRow& row);
+
+    rg_ChaCuoYinQing* const m_engine;
+    const std::string m_programDirectory;
+    const std::function<void()> m_settleRun;
+    QGroupBox* m_group = nullptr;
+    QTableWidget* m_list = nullptr;
+    QPushButton* m_addButton = nullptr;
+    QLabel* m_hint = nullptr;
+    std::atomic<bool> m_analysing{false};
+    std::jthread m_worker;  // last: joined before anything it reports to goes
+};
+
+}  // namespace kjf
