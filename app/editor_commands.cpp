@@ -2,6 +2,7 @@
 // editor's context menu and the auto-learning window.
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QTextCursor>
@@ -85,7 +86,7 @@ void rg_WoDeZhuChuangKou::importCommand() {
 }
 
 void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
-    const DocumentReadResult read = readDocument(path.toStdString());
+    const DocumentReadResult read = readDocument(QFile::encodeName(path).toStdString());
     if (!read.ok) {
         showMessage(this, QMessageBox::Warning, text(kMessageCaption),
                     QString::fromStdU16String(read.message));
