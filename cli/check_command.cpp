@@ -68,6 +68,10 @@ class CheckPrinter {
             out += "\"findings\":[";
             for (std::size_t i = 0; i < findings.size(); ++i) {
                 const auto& f = findings[i];
+                if (out.size() > 65536) {
+                    std::fputs(out.c_str(), stdout);  // long runs: never hold all of it
+                    out.clear();
+                }
                 out += i ? ",{" : "{";
                 out += "\"type\":" + std::to_string(f.type) +
                        ",\"position\":" + std::to_string(f.position) +
