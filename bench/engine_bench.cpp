@@ -141,11 +141,7 @@ std::string shippedRoot() {
 }
 
 void bindShippedLists(rg_ChaCuoYinQing& engine, const std::string* root) {
-    engine.onListsRequested.bind(
-        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
-            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
-        },
-        const_cast<std::string*>(root), 0);
+    bindEnabledListsFromSettings(engine, root);
 }
 
 long residentKilobytes() {

@@ -117,21 +117,13 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     if (const auto error = parseCheckArguments(args, parsed); !error.empty()) {
         return usageError(error);
     }
-    const DocumentReadResult content = readDocument(parsed.file);
-    if (!content.ok) {
-        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", parsed.file.c_str());
-        printText(stderr, content.message);
-        std::fputc('\n', stderr);
+    std::u16string text;
+    if (!readRunInput(parsed.file, text)) {
         return 2;
     }
-    const std::u16string text = normalizeLineBreaks(content.text);
 
     rg_ChaCuoYinQing engine(root);
-    engine.onListsRequested.bind(
-        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
-            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
-        },
-        const_cast<std::string*>(&root), 0);
+    bindEnabledListsFromSettings(engine, &root);
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
         engine.onProgress.bind(

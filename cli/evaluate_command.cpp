@@ -153,11 +153,7 @@ int evaluateCommand(const std::string& root, const std::vector<std::string>& arg
         }
     }
     rg_ChaCuoYinQing engine(root);
-    engine.onListsRequested.bind(
-        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
-            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
-        },
-        const_cast<std::string*>(&root), 0);
+    bindEnabledListsFromSettings(engine, &root);
     engine.loadDictionaries();
     engine.waitForLoading();
     std::u16string source;

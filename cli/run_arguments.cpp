@@ -1,6 +1,8 @@
 #include "cli/run_arguments.h"
 
 #include "cli/cli_common.h"
+#include "documents/document_reader.h"
+#include "engine/text_snapshot.h"
 
 namespace kjf::cli {
 
@@ -51,6 +53,18 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
         return command + " needs a FILE";
     }
     return "";
+}
+
+bool readRunInput(const std::string& file, std::u16string& text) {
+    const DocumentReadResult content = readDocument(file);
+    if (!content.ok) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", file.c_str());
+        printText(stderr, content.message);
+        std::fputc('\n', stderr);
+        return false;
+    }
+    text = normalizeLineBreaks(content.text);
+    return true;
 }
 
 }  // namespace kjf::cli

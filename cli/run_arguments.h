@@ -26,4 +26,8 @@ using ExtraOption =
 std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
                               RunArguments& out, const ExtraOption& extra = {});
 
+// Reads file as a document import does, with every line break as one LF the way the editor holds
+// it. Prints a message to standard error and returns false when it cannot be read.
+bool readRunInput(const std::string& file, std::u16string& text);
+
 }  // namespace kjf::cli

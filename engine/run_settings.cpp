@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/checking_engine.h"
 #include "engine/dictionary_kind.h"
 #include "settings/settings_file.h"
 #include "text/text_file.h"
@@ -59,6 +60,14 @@ void readEnabledLists(const std::string& programDirectory,
     systemError = read(DictionaryKind::SystemError);
     userCorrect = read(DictionaryKind::UserCorrect);
     userError = read(DictionaryKind::UserError);
+}
+
+void bindEnabledListsFromSettings(rg_ChaCuoYinQing& engine, const std::string* programDirectory) {
+    engine.onListsRequested.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
+            readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
+        },
+        const_cast<std::string*>(programDirectory), 0);
 }
 
 }  // namespace kjf

@@ -7,6 +7,8 @@
 
 namespace kjf {
 
+class rg_ChaCuoYinQing;
+
 // The arguments of runCheck other than the text's length.
 struct RunOptions {
     std::int32_t quantization = 0;  // 0: automatic
@@ -31,5 +33,9 @@ void readEnabledLists(const std::string& programDirectory,
                       std::vector<std::u16string>& systemError,
                       std::vector<std::u16string>& userCorrect,
                       std::vector<std::u16string>& userError);
+
+// Binds the engine's onListsRequested to readEnabledLists over *programDirectory, which must
+// outlive the engine's loads.
+void bindEnabledListsFromSettings(rg_ChaCuoYinQing& engine, const std::string* programDirectory);
 
 }  // namespace kjf

@@ -29,6 +29,7 @@
 #include "app/startup.h"
 #include "app/welcome_window.h"
 #include "engine_support.h"
+#include "gui_test_support.h"
 #include "settings/settings_file.h"
 #include "ui/splitter_bar.h"
 
@@ -36,25 +37,6 @@ namespace kjf::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-QString q(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Processes events until condition holds or timeoutMs has passed; returns the condition.
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // 文章 写完 之后 are correct, 再接再励 is an error, 一 and 遍 are in no dictionary.
 const std::u16string_view kText = u"文章写完之后再接再励检查一遍";

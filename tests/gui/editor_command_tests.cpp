@@ -35,6 +35,7 @@
 #include "app/startup.h"
 #include "app/welcome_window.h"
 #include "engine_support.h"
+#include "gui_test_support.h"
 #include "learning/auto_learning_window.h"
 #include "settings/settings_file.h"
 #include "ui/file_dialog.h"
@@ -46,24 +47,6 @@ namespace kjf::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-QString q(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Runs act once the next modal widget of type T is up (or fails the test after a while).
 template <typename T>

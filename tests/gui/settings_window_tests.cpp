@@ -34,6 +34,7 @@
 #include "dictionaries/dictionary_text_box.h"
 #include "dictionaries/settings_window.h"
 #include "engine_support.h"
+#include "gui_test_support.h"
 #include "settings/settings_file.h"
 #include "text/files.h"
 #include "ui/message_box.h"
@@ -44,24 +45,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-QString q(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 std::string kindDirectory(const TempDir& dir, DictionaryKind kind) {
     return dir.path() + std::string(dictionaryDirectory(kind));
