@@ -1,5 +1,3 @@
-// Kept apart from the error list's model: the core's row type and the model's row struct share
-// the name kjf::ErrorListRow, so no file may include both headers.
 #include "app/findings_export.h"
 
 #include <QFile>

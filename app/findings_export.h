@@ -2,14 +2,14 @@
 #pragma once
 
 #include <QString>
-#include <array>
-#include <string>
 #include <vector>
+
+#include "documents/workbook_writer.h"
 
 namespace kjf {
 
 // The error list's columns 序号, 错误, 建议 and 类型 of one row, as shown.
-using ErrorListCells = std::array<std::u16string, 4>;
+using ErrorListCells = WorkbookRow;
 
 struct ListExportResult {
     bool ok = false;

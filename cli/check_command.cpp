@@ -145,7 +145,7 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     std::u16string piece;
     bindTextSnapshot(engine, &piece);
     std::size_t total = 0;
-    std::vector<ErrorListRow> workbookRows;
+    std::vector<WorkbookRow> workbookRows;
     const auto runOver = [&](std::u16string_view part, std::size_t line) {
         piece.assign(part);
         engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
@@ -153,7 +153,7 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         total += engine.findings().size();
         printer.run(engine, line);
         if (!parsed.xlsx.empty()) {
-            appendErrorListRows(engine.findings(), workbookRows);
+            appendWorkbookRows(engine.findings(), workbookRows);
         }
     };
     if (!parsed.eachLine) {

@@ -22,7 +22,7 @@ std::u16string libraryMessage(lxw_error error) {
     return u"生成工作簿失败：" + utf8ToUtf16(lxw_strerror(error));
 }
 
-lxw_error writeWorkbook(const std::string& path, const std::vector<ErrorListRow>& rows) {
+lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>& rows) {
     lxw_workbook* workbook = workbook_new(path.c_str());
     if (workbook == nullptr) {
         return LXW_ERROR_CREATING_XLSX_FILE;
@@ -37,9 +37,9 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<ErrorListRow>
         format_set_align(format, LXW_ALIGN_CENTER);
         format_set_align(format, LXW_ALIGN_VERTICAL_CENTER);
         format_set_text_wrap(format);
-        const ErrorListRow header{u"序号", u"错误", u"建议", u"类型"};
+        const WorkbookRow header{u"序号", u"错误", u"建议", u"类型"};
         for (std::size_t r = 0; r <= rows.size() && error == LXW_NO_ERROR; ++r) {
-            const ErrorListRow& row = r == 0 ? header : rows[r - 1];
+            const WorkbookRow& row = r == 0 ? header : rows[r - 1];
             for (lxw_col_t c = 0; c < 4 && error == LXW_NO_ERROR; ++c) {
                 const std::string cell = utf16ToUtf8Lossy(row[c]);
                 error = worksheet_write_string(sheet, static_cast<lxw_row_t>(r), c, cell.c_str(),
@@ -62,8 +62,8 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-void appendErrorListRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
-                         std::vector<ErrorListRow>& rows) {
+void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
+                        std::vector<WorkbookRow>& rows) {
     for (const auto& f : findings) {
         const bool error = f.type == static_cast<std::int32_t>(FindingType::Error);
         rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
@@ -72,7 +72,7 @@ void appendErrorListRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
 }
 
 WorkbookWriteResult writeFindingsWorkbook(const std::string& path,
-                                          const std::vector<ErrorListRow>& rows) {
+                                          const std::vector<WorkbookRow>& rows) {
     struct stat old {};
     const bool hadFile = ::stat(path.c_str(), &old) == 0;
     if (hadFile && !S_ISREG(old.st_mode)) {

@@ -10,13 +10,13 @@
 namespace kjf {
 
 // One row of the error list as the user sees it: 序号, 错误, 建议, 类型.
-using ErrorListRow = std::array<std::u16string, 4>;
+using WorkbookRow = std::array<std::u16string, 4>;
 
 // Appends the error list's rows for findings, numbered on from the rows already in rows: the
 // row number, the word, the suggestion of an Error (empty for a Suspected finding) and "错误"
 // for an Error (empty for a Suspected finding).
-void appendErrorListRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
-                         std::vector<ErrorListRow>& rows);
+void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
+                        std::vector<WorkbookRow>& rows);
 
 struct WorkbookWriteResult {
     bool ok = false;
@@ -28,6 +28,6 @@ struct WorkbookWriteResult {
 // ways and wrapped. The workbook is written to a temporary file beside path and renamed into
 // place, so a failure leaves an existing file whole. path is UTF-8. Any thread.
 WorkbookWriteResult writeFindingsWorkbook(const std::string& path,
-                                          const std::vector<ErrorListRow>& rows);
+                                          const std::vector<WorkbookRow>& rows);
 
 }  // namespace kjf

@@ -245,10 +245,10 @@ std::map<std::string, Cell> readCells(const std::string& xlsx) {
 
 TEST(FindingsWorkbook, CellsAreTheListsTextsWithOneBorderedCentredWrappedFormat) {
     TempDir dir;
-    std::vector<ErrorListRow> rows;
-    appendErrorListRows({{1, 26, 4, u"再接再励", u"再接再厉"}, {2, 40, 1, u"丁", u""}}, rows);
+    std::vector<WorkbookRow> rows;
+    appendWorkbookRows({{1, 26, 4, u"再接再励", u"再接再厉"}, {2, 40, 1, u"丁", u""}}, rows);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1], (ErrorListRow{u"2", u"丁", u"", u""}));
+    EXPECT_EQ(rows[1], (WorkbookRow{u"2", u"丁", u"", u""}));
     const std::string path = dir.file("错误列表.xlsx");
     const auto written = writeFindingsWorkbook(path, rows);
     ASSERT_TRUE(written.ok);
@@ -291,8 +291,8 @@ TEST(FindingsWorkbook, CellsAreTheListsTextsWithOneBorderedCentredWrappedFormat)
 
 TEST(FindingsWorkbook, OneRowGivesHeaderAndThatRow) {
     TempDir dir;
-    std::vector<ErrorListRow> rows;
-    appendErrorListRows({{2, 0, 1, u"丁", u""}}, rows);
+    std::vector<WorkbookRow> rows;
+    appendWorkbookRows({{2, 0, 1, u"丁", u""}}, rows);
     ASSERT_TRUE(writeFindingsWorkbook(dir.file("a.xlsx"), rows).ok);
     const auto sheet =
         test::readZipEntry(test::readBytes(dir.file("a.xlsx")), "xl/worksheets/sheet1.xml");
