@@ -31,9 +31,12 @@ class SpinLock {
 // owner, the caller (Source) and the tag first, then the hook's own arguments; a slot without a
 // callable or without an owner is skipped.
 //
-// Thread safety: bind and call may run on any threads at the same time. The slot's spin lock is
-// held only while the binding is read or replaced, never during the call. Replaced bindings are
-// kept until the slot is destroyed, so a call that read the old binding finishes safely.
+// Thread safety: bind and call may run on any threads at the same time. Binding takes the slot's
+// own spin lock and publishes the new binding; a call reads the published binding without
+// waiting and never holds a lock while it runs. A binding never changes once published, and
+// replaced bindings are kept until the slot is destroyed, so a call that read the old binding
+// finishes safely. (A call happens at every position of a scan; reading a pointer is all it
+// costs.)
 template <typename Source, typename... Args>
 class HookSlot {
   public:
@@ -42,7 +45,7 @@ class HookSlot {
     void bind(Function function, void* owner, std::int32_t tag) {
         auto binding = std::make_unique<const Binding>(Binding{std::move(function), owner, tag});
         std::lock_guard lock(m_lock);
-        m_current = binding.get();
+        m_current.store(binding.get(), std::memory_order_release);
         m_bindings.push_back(std::move(binding));
     }
 
@@ -71,13 +74,10 @@ class HookSlot {
         std::int32_t tag;
     };
 
-    const Binding* current() const {
-        std::lock_guard lock(m_lock);
-        return m_current;
-    }
+    const Binding* current() const { return m_current.load(std::memory_order_acquire); }
 
-    mutable SpinLock m_lock;
-    const Binding* m_current = nullptr;
+    SpinLock m_lock;  // serializes binders
+    std::atomic<const Binding*> m_current{nullptr};
     std::vector<std::unique_ptr<const Binding>> m_bindings;
 };
 
