@@ -1,6 +1,5 @@
 #include "documents/document_reader.h"
 
-#include <iconv.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -44,28 +43,16 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
 
 // GB18030 to UTF-16 through iconv; nullopt unless every byte belongs to a valid sequence.
 std::optional<std::u16string> decodeGb18030Strict(std::string_view bytes) {
-    iconv_t cd = iconv_open("UTF-16LE", "GB18030");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return std::nullopt;
-    }
     // Every sequence of one, two or four bytes gives at most two UTF-16 units.
-    std::string out(bytes.size() * 2 + 4, '\0');
-    std::string in(bytes);
-    char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (rc == static_cast<std::size_t>(-1) || inLeft != 0) {
+    const auto out = convertEncoding("UTF-16LE", "GB18030", bytes, bytes.size() * 2 + 4);
+    if (!out) {
         return std::nullopt;
     }
-    const std::size_t produced = out.size() - outLeft;
     std::u16string text;
-    text.reserve(produced / 2);
-    for (std::size_t i = 0; i + 1 < produced; i += 2) {
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(out[i]) |
-                                             (static_cast<unsigned char>(out[i + 1]) << 8)));
+    text.reserve(out->size() / 2);
+    for (std::size_t i = 0; i + 1 < out->size(); i += 2) {
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>((*out)[i]) |
+                                             (static_cast<unsigned char>((*out)[i + 1]) << 8)));
     }
     return text;
 }

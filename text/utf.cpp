@@ -89,21 +89,14 @@ bool isLowSurrogate(char16_t u) {
 
 }  // namespace
 
-std::optional<std::string> utf16ToUtf8(std::u16string_view text) {
-    if (text.empty()) {
-        return std::string();
-    }
-    iconv_t cd = iconv_open("UTF-8", "UTF-16LE");
+std::optional<std::string> convertEncoding(const char* to, const char* from, std::string_view bytes,
+                                           std::size_t outCapacity) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         return std::nullopt;
     }
-    std::string in;
-    in.reserve(text.size() * 2);
-    for (char16_t u : text) {
-        in.push_back(static_cast<char>(u & 0xFF));
-        in.push_back(static_cast<char>(u >> 8));
-    }
-    std::string out(text.size() * 3 + 4, '\0');
+    std::string in(bytes);
+    std::string out(outCapacity, '\0');
     char* inPtr = in.data();
     std::size_t inLeft = in.size();
     char* outPtr = out.data();
@@ -115,6 +108,19 @@ std::optional<std::string> utf16ToUtf8(std::u16string_view text) {
     }
     out.resize(out.size() - outLeft);
     return out;
+}
+
+std::optional<std::string> utf16ToUtf8(std::u16string_view text) {
+    if (text.empty()) {
+        return std::string();
+    }
+    std::string in;
+    in.reserve(text.size() * 2);
+    for (char16_t u : text) {
+        in.push_back(static_cast<char>(u & 0xFF));
+        in.push_back(static_cast<char>(u >> 8));
+    }
+    return convertEncoding("UTF-8", "UTF-16LE", in, text.size() * 3 + 4);
 }
 
 std::string utf16ToUtf8Lossy(std::u16string_view text) {

@@ -20,6 +20,12 @@ struct LenientDecoding {
 };
 LenientDecoding decodeUtf8LenientChecked(std::string_view bytes);
 
+// Converts bytes from one encoding to another through iconv, into at most outCapacity bytes.
+// nullopt when the encodings are unknown, a sequence is invalid or incomplete, or the output
+// does not fit. Any thread.
+std::optional<std::string> convertEncoding(const char* to, const char* from, std::string_view bytes,
+                                           std::size_t outCapacity);
+
 // Converts UTF-16 text to UTF-8 through iconv. Fails (nullopt) on a lone surrogate. Any thread.
 std::optional<std::string> utf16ToUtf8(std::u16string_view text);
 
