@@ -19,6 +19,7 @@
 #include "ui/file_dialog.h"
 #include "ui/file_manager.h"
 #include "ui/message_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -44,10 +45,6 @@ const auto kAutoLearning = u"自动学习";
 const auto kAdded = u"加入成功！";
 const auto kNotAdded = u"加入失败！无法写入自动词库文件：\n%1";
 const auto kMessageCaption = u"提示";
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 }  // namespace
 

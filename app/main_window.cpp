@@ -22,6 +22,7 @@
 #include "dictionaries/settings_window.h"
 #include "engine/run_settings.h"
 #include "resources/artwork.h"
+#include "ui/qt_text.h"
 #include "ui/splitter_bar.h"
 #include "ui/window_placement.h"
 
@@ -46,10 +47,6 @@ constexpr int kSplitterWidth = 10;
 constexpr int kSplitterFromRight = 300;
 constexpr int kEditorPointSize = 14;
 constexpr int kColumnWidths[] = {50, 100, 100, 70, 0, 0};
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "dictionaries/dictionary_text_box.h"
 #include "engine/dictionary_kind.h"
 #include "ui/message_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -21,10 +22,6 @@ const auto kSaved = u"保存成功！";
 const auto kWriteFailed = u"修改失败！";
 const auto kCannotCreate = u"打开文件失败！";
 const auto kUnreadable = u"自动词库文件无法完整读取，保存会覆盖其中未显示的词语，已取消保存！";
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "settings/settings_file.h"
 #include "ui/message_box.h"
 #include "ui/number_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -34,10 +35,6 @@ const auto kReverseType = u"2";
 
 constexpr int kMinimumQuantization = 2;
 constexpr int kMaximumQuantization = 10;
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 std::u16string read(const std::string& directory, std::u16string_view key,
                     std::u16string_view fallback) {

@@ -5,6 +5,7 @@
 #include "dictionaries/dictionary_operations.h"
 #include "dictionaries/dictionary_text_box.h"
 #include "ui/message_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -18,10 +19,6 @@ const auto kFormatError = u"格式（形如：错词$=$正词）错误，请检�
 const auto kSaved = u"保存成功！";
 const auto kSaveFailed = u"保存失败！";
 const auto kUnreadable = u"词库文件无法完整读取，保存会覆盖其中未显示的词条，已取消保存！";
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 bool isErrorKind(int kind) {
     return kind == 2 || kind == 5;

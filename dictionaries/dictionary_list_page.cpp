@@ -17,6 +17,7 @@
 #include "text/text_file.h"
 #include "text/utf.h"
 #include "ui/message_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -47,10 +48,6 @@ const auto kSaveFailed = u"保存失败！";
 const auto kNamePrompt = u"请输入词库名称，不含后缀";
 constexpr std::string_view kExtension = ".dict";
 constexpr int kTitlePointSize = 22;
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 DictionaryKind kindOf(int pageKind) {
     switch (pageKind) {

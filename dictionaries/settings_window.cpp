@@ -8,6 +8,7 @@
 #include "dictionaries/automatic_dictionary_page.h"
 #include "dictionaries/basic_settings_page.h"
 #include "dictionaries/dictionary_list_page.h"
+#include "ui/qt_text.h"
 #include "ui/window_placement.h"
 
 namespace kjf {
@@ -40,10 +41,6 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr int kTreeColumn = 150;
 constexpr int kIndexRole = Qt::UserRole;
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "engine/run_settings.h"
 #include "learning/word_groups.h"
 #include "ui/message_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -31,10 +32,6 @@ const auto kNotSaved = u"保存失败！无法写入自动词库文件：\n%1";
 constexpr int kColumnWidths[] = {50, 50, 100, 100, 0};
 constexpr Qt::Alignment kColumnAlignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft,
                                                Qt::AlignHCenter, Qt::AlignLeft};
-
-QString text(const char16_t* t) {
-    return QString::fromUtf16(t);
-}
 
 }  // namespace
 
