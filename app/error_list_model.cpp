@@ -1,5 +1,7 @@
 #include "app/error_list_model.h"
 
+#include "text/visible_text.h"
+
 namespace kjf {
 
 namespace {
@@ -44,6 +46,12 @@ QString ErrorListModel::cellText(int row, int column) const {
 QVariant ErrorListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) {
         return {};
+    }
+    if (index.column() == Word) {
+        // A zero-width or control character would leave the cell blank; the row keeps the word
+        // as found for jumps and the export.
+        const auto word = cellText(index.row(), Word);
+        return QString::fromStdU16String(visibleText(word.toStdU16String()));
     }
     return cellText(index.row(), index.column());
 }

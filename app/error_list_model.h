@@ -17,7 +17,8 @@ struct ErrorListRow {
 };
 
 // The error list's model: columns 序号, 错误, 建议, 类型, 位置, 长度, every cell a text
-// (DisplayRole). GUI thread only.
+// (DisplayRole). The 错误 cell shows invisible characters as tokens such as "<U+200B>";
+// cellText() gives the word as found. GUI thread only.
 class ErrorListModel : public QAbstractTableModel {
     Q_OBJECT
   public:

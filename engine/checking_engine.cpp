@@ -18,6 +18,13 @@ bool isLowSurrogate(char16_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
+// An unmatched line break or blank is never a finding: a blank can be no dictionary entry of its
+// own (lines are trimmed), so flagging it would drown every real finding in a text with spaces.
+bool isPassedOver(char16_t unit) {
+    return unit == u'\r' || unit == u'\n' || unit == u'\t' || unit == u' ' || unit == 0x00A0 ||
+           unit == 0x3000;
+}
+
 // A lone CR, a lone LF and the empty text are never reported as matches.
 bool isUnreportable(std::u16string_view t) {
     return t.empty() || t == u"\r" || t == u"\n";
@@ -457,7 +464,7 @@ void rg_ChaCuoYinQing::Scan::forwardScan() {
             continue;
         }
         const char16_t unit = w.text[0];
-        if (unit == u'\r' || unit == u'\n') {
+        if (isPassedOver(unit)) {
             ++p;
             continue;
         }
@@ -546,7 +553,7 @@ void rg_ChaCuoYinQing::Scan::reverseScan() {
             unit = m_walk.text.back();
             previousFetched = m_walk.text.size() >= 2;
         }
-        if (unit == u'\r' || unit == u'\n') {
+        if (isPassedOver(unit)) {
             --e;
             continue;
         }

@@ -161,12 +161,11 @@ TEST_F(CliDocuments, ImportReadsDocumentsAndRefusesBinaries) {
     Result r = runCli({"text", "--import", dir.file("a.docx")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "再接再励\n甲乙\t丁戊");
-    // check reads files the same way.
+    // check reads files the same way; the tab is a blank, never a finding.
     r = runCli({"--root", dir.path(), "check", dir.file("a.docx")});
     EXPECT_EQ(r.out,
               "序号\t错误\t建议\t类型\t位置\t长度\n"
-              "1\t再接再励\t再接再厉\t错误\t0\t4\n"
-              "2\t\\t\t\t\t7\t1\n");
+              "1\t再接再励\t再接再厉\t错误\t0\t4\n");
 
     writeBytes(dir.file("gbk.txt"), "\xD6\xD0\xCE\xC4");
     EXPECT_EQ(runCli({"text", "--import", dir.file("gbk.txt")}).out, "中文");

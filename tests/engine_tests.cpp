@@ -102,6 +102,38 @@ TEST_F(Checking, LineBreaksAreNeverReported) {
     EXPECT_EQ(findingsAsReports(), (std::vector<Report>{{kError, 3, 1, u"乙", u"丙"}}));
 }
 
+TEST_F(Checking, BlanksAreNeitherSuspectedNorContextChecked) {
+    // Regression: every space of a text was a suspected error.
+    tables({u"甲", u"甲乙", u"乙甲"},
+           {u"乙$=$丙", u"乙\u3000$=$乙", u"\u3000乙$=$乙", u"丙 丁$=$丙丁"});
+    owner.text = u"甲 乙\t戊\u00A0\n\u3000 X丙 丁";
+    const std::vector<Report> forward = {{kError, 2, 1, u"乙", u"丙"},
+                                         {kSuspected, 4, 1, u"戊", u""},
+                                         {kSuspected, 9, 1, u"X", u""},
+                                         {kError, 10, 3, u"丙 丁", u"丙丁"}};
+    for (const std::int32_t boost : {0, 1}) {
+        owner.check(4, 1, boost);
+        EXPECT_EQ(findingsAsReports(), forward) << "boost " << boost;
+        owner.check(4, 2, boost);
+        EXPECT_EQ(findingsAsReports(), std::vector<Report>(forward.rbegin(), forward.rend()))
+            << "boost " << boost;
+    }
+    // The words around an unmatched blank are not looked for.
+    owner.text = u"甲乙\u3000";
+    owner.check(3, 1, 1);
+    EXPECT_TRUE(engine.findings().empty());
+    owner.text = u"\u3000乙甲";
+    owner.check(3, 2, 1);
+    EXPECT_TRUE(engine.findings().empty());
+    owner.text = u" \t\u00A0\u3000\r\n \u3000";
+    for (const std::int32_t type : {1, 2}) {
+        for (const std::int32_t boost : {0, 1}) {
+            owner.check(0, type, boost);
+            EXPECT_TRUE(engine.findings().empty());
+        }
+    }
+}
+
 TEST_F(Checking, OtherEngineTypesRunNoScan) {
     tables({u"甲"}, {});
     owner.text = u"乙";
@@ -208,9 +240,10 @@ struct Generated {
     std::vector<std::pair<std::u16string, std::u16string>> errors;
 };
 
-// Units of the generated texts: a few letters so keys collide, both halves of a surrogate pair,
-// and line breaks.
-constexpr char16_t kKeyUnits[] = {u'A', u'B', u'C', u'D', 0xD83D, 0xDE00};
+// Units of the generated keys: a few letters so keys collide, both halves of a surrogate pair,
+// and blanks (a key never starts or ends with a tab or space: the parser trims them).
+constexpr char16_t kKeyUnits[] = {u'A',   u'B',   u'C',   u'D', 0xD83D,
+                                  0xDE00, 0x3000, 0x00A0, u' ', u'\t'};
 
 std::u16string randomKey(std::mt19937& rng, int maxLength) {
     std::uniform_int_distribution<int> length(1, maxLength);
@@ -218,6 +251,11 @@ std::u16string randomKey(std::mt19937& rng, int maxLength) {
     std::u16string key;
     for (int n = length(rng); n > 0; --n) {
         key.push_back(kKeyUnits[unit(rng)]);
+    }
+    for (char16_t* end : {&key.front(), &key.back()}) {
+        if (*end == u' ' || *end == u'\t') {
+            *end = u'A';
+        }
     }
     return key;
 }
@@ -237,6 +275,8 @@ std::u16string randomText(std::mt19937& rng, int length) {
             text += u"\r\n";
         } else if (r < 90) {
             text.push_back(r % 2 ? u'\r' : u'\n');
+        } else if (r < 96) {
+            text.push_back(u"\t \u00A0\u3000"[r % 4]);
         } else {
             text.push_back(u'A');
         }

@@ -21,6 +21,11 @@ class Reference {
     bool isError(const std::u16string& t) const { return m_tables.errorWords.count(t) != 0; }
     bool isCorrect(const std::u16string& t) const { return m_tables.correctWords.count(t) != 0; }
     static bool lone(const std::u16string& t) { return t.empty() || t == u"\r" || t == u"\n"; }
+    // An unmatched line break or blank (tab, space, no-break space, ideographic space).
+    static bool passedOver(const std::u16string& t) {
+        return lone(t) || t == u"\r\n" || t == u"\t" || t == u" " || t == u"\u00A0" ||
+               t == u"\u3000";
+    }
 
     void report(FindingType type, std::int64_t p, std::int64_t n, const std::u16string& word,
                 const std::u16string& suggestion) {
@@ -94,7 +99,7 @@ class Reference {
                 --w;
             } else {
                 std::int64_t width = 1;
-                if (!lone(t) && t != u"\r\n") {
+                if (!passedOver(t)) {
                     auto character = t;
                     const auto next = request(p + 1, 1);
                     if (p + 1 < total && high(t[0]) && !next.empty() && low(next[0])) {
@@ -136,7 +141,7 @@ class Reference {
                 --w;
             } else {
                 std::int64_t width = 1;
-                if (!lone(t) && t != u"\r\n") {
+                if (!passedOver(t)) {
                     auto character = t;
                     std::int64_t x = s;
                     const auto previous = request(s - 1, 1);

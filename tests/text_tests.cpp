@@ -7,10 +7,12 @@
 #include "text/files.h"
 #include "text/text_file.h"
 #include "text/utf.h"
+#include "text/visible_text.h"
 
 using kjf::decodeUtf8Lenient;
 using kjf::readTextFile;
 using kjf::splitText;
+using kjf::visibleText;
 using kjf::test::TempDir;
 using kjf::test::writeBytes;
 
@@ -83,6 +85,23 @@ TEST(Utf16ToUtf8, ConvertsThroughIconvAndRefusesLoneSurrogates) {
                                     "b\xDC00"),
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
+}
+
+TEST(VisibleText, InvisibleCharactersBecomeTokensAndOthersStay) {
+    EXPECT_EQ(visibleText(u"\u200B"), u"<U+200B>");
+    EXPECT_EQ(visibleText(u"甲\uFEFF乙\u00AD"), u"甲<U+FEFF>乙<U+00AD>");
+    EXPECT_EQ(visibleText(u"\x01\x7F\u0085"), u"<U+0001><U+007F><U+0085>");
+    EXPECT_EQ(visibleText(u"\uFE0F\U000E0101\u2060"), u"<U+FE0F><U+E0101><U+2060>");
+    EXPECT_EQ(visibleText(u"a\u2003b"), u"a<U+2003>b");
+    // Lone surrogates, and a pair that stays whole.
+    EXPECT_EQ(visibleText(std::u16string{0xD83D, u'x', 0xDE00}), u"<U+D83D>x<U+DE00>");
+    EXPECT_EQ(visibleText(u"\U0001F600"), u"\U0001F600");
+    // Blanks stay inside a word, but a word of nothing else is shown as tokens.
+    EXPECT_EQ(visibleText(u"丙 丁\u3000"), u"丙 丁\u3000");
+    EXPECT_EQ(visibleText(u"\u3000"), u"<U+3000>");
+    EXPECT_EQ(visibleText(u" \u200B"), u"<U+0020><U+200B>");
+    EXPECT_EQ(visibleText(u""), u"");
+    EXPECT_EQ(visibleText(u"错误，。"), u"错误，。");
 }
 
 TEST(Utf8ToUtf16, ReplacesInvalidSequences) {

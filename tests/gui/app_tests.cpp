@@ -269,6 +269,19 @@ TEST_F(AppTest, PositionsCountParagraphBreaksAsOneCharacter) {
     EXPECT_FALSE(hasColour(6));
 }
 
+TEST_F(AppTest, BlanksAreNotListedAndInvisibleFindingsShowAsTokens) {
+    start();
+    editor()->setPlainText(q(u"文章 写完\u3000\t之后\u200B检查"));
+    check();
+    ASSERT_TRUE(waitUntil([&] { return status() == q(u"校对完毕，共检测出1个问题！"); }))
+        << status().toStdString();
+    ASSERT_EQ(list()->rowCount(), 1);
+    EXPECT_EQ(list()->cellText(0, ErrorListModel::Word), q(u"\u200B"));
+    EXPECT_EQ(list()->data(list()->index(0, ErrorListModel::Word)).toString(), "<U+200B>");
+    EXPECT_EQ(list()->data(list()->index(0, ErrorListModel::Position)).toString(), "9");
+    EXPECT_FALSE(hasColour(2));
+}
+
 TEST_F(AppTest, InterruptKeepsTheFindingsSoFar) {
     start();
     editor()->setPlainText(q(kText));
