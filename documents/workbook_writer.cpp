@@ -1,12 +1,10 @@
 #include "documents/workbook_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <vector>
 
+#include "text/files.h"
 #include "text/utf.h"
 
 namespace kjf {
@@ -52,14 +50,6 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
     return error != LXW_NO_ERROR ? error : closed;
 }
 
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
@@ -73,49 +63,29 @@ void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
 
 WorkbookWriteResult writeFindingsWorkbook(const std::string& path,
                                           const std::vector<WorkbookRow>& rows) {
-    struct stat old {};
-    const bool hadFile = ::stat(path.c_str(), &old) == 0;
-    if (hadFile && !S_ISREG(old.st_mode)) {
-        return failure(u"无法保存：目标不是普通文件。");
+    lxw_error libraryError = LXW_NO_ERROR;
+    // The library writes the temporary file by its name and closes it without flushing it to
+    // disk; replaceFile flushes it before the rename makes it the user's file.
+    const ReplaceOutcome outcome = replaceFile(path, [&](int, const std::string& tempPath) {
+        libraryError = writeWorkbook(tempPath, rows);
+        return libraryError == LXW_NO_ERROR;
+    });
+    switch (outcome) {
+        case ReplaceOutcome::Replaced:
+            return WorkbookWriteResult{true, {}};
+        case ReplaceOutcome::NotAFile:
+            return failure(u"无法保存：目标不是普通文件。");
+        case ReplaceOutcome::CannotCreate:
+            return failure(u"无法在目标文件夹中创建文件。");
+        case ReplaceOutcome::WriteFailed:
+            if (libraryError != LXW_NO_ERROR) {
+                return failure(libraryMessage(libraryError));
+            }
+            break;
+        case ReplaceOutcome::CannotReplace:
+            break;
     }
-    mode_t mode = 0666;
-    if (hadFile) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-
-    const auto slash = path.find_last_of('/');
-    std::string temp = directoryOf(path) + "/." +
-                       path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        return failure(u"无法在目标文件夹中创建文件。");
-    }
-    ::close(fd);
-    temp.assign(name.data());
-
-    if (const lxw_error error = writeWorkbook(temp, rows); error != LXW_NO_ERROR) {
-        ::unlink(temp.c_str());
-        return failure(libraryMessage(error));
-    }
-    // The library closes its file without flushing it to disk; do that before the rename makes
-    // it the user's file.
-    const int written = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = written >= 0 && ::fchmod(written, mode) == 0 && ::fsync(written) == 0;
-    if (written >= 0) {
-        ok = ::close(written) == 0 && ok;
-    }
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return failure(u"无法保存文件。");
-    }
-    return WorkbookWriteResult{true, {}};
+    return failure(u"无法保存文件。");
 }
 
 }  // namespace kjf

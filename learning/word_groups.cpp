@@ -1,9 +1,5 @@
 #include "learning/word_groups.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-
 #include "engine/checking_engine.h"
 #include "engine/dictionary_file.h"
 #include "engine/dictionary_kind.h"
@@ -16,21 +12,6 @@ namespace {
 bool isCorrectWord(const rg_ChaCuoYinQing& engine, std::u16string_view text) {
     const rg_ChaCuoYinQing::TableReadGuard guard(engine);
     return engine.correctWords().contains(text);
-}
-
-// Creates every missing directory of the relative path below base; true when all exist.
-bool makeDirectories(const std::string& base, std::string_view relative) {
-    std::size_t slash = 0;
-    while ((slash = relative.find('/', slash)) != std::string_view::npos) {
-        const std::string dir = base + std::string(relative.substr(0, slash));
-        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-            return false;
-        }
-        ++slash;
-    }
-    struct stat st {};
-    const std::string last = base + std::string(relative);
-    return ::stat(last.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace

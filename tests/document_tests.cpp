@@ -9,6 +9,7 @@
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
 #include "test_support.h"
+#include "text/files.h"
 #include "text/text_file.h"
 #include "zip_support.h"
 
@@ -324,4 +325,21 @@ TEST(FindingsWorkbook, ReplacesAnOldFileAndLeavesNothingBehindOnFailure) {
         ++entries;
     }
     EXPECT_EQ(entries, 2u);  // out.xlsx and taken.xlsx: no temporary file left over
+}
+
+TEST(FindingsWorkbook, EveryFailedStepLeavesTheOldFileWhole) {
+    TempDir dir;
+    const std::string path = dir.file("out.xlsx");
+    std::vector<WorkbookRow> rows;
+    appendWorkbookRows({{1, 0, 2, u"再接", u"再接"}}, rows);
+    for (const char* step : {"open", "write", "sync", "rename"}) {
+        writeBytes(path, "old");
+        kjf::setWriteFaultInjectorForTesting([step](std::string_view s) { return s == step; });
+        const auto result = writeFindingsWorkbook(path, rows);
+        kjf::setWriteFaultInjectorForTesting({});
+        EXPECT_FALSE(result.ok) << step;
+        EXPECT_FALSE(result.message.empty()) << step;
+        EXPECT_EQ(test::readBytes(path), "old") << step;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << step;
+    }
 }

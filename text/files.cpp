@@ -28,9 +28,6 @@ bool injectedFault(std::string_view step) {
 }
 
 bool writeAll(int fd, std::string_view bytes) {
-    if (injectedFault("write")) {
-        return false;
-    }
     const char* p = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
@@ -45,14 +42,6 @@ bool writeAll(int fd, std::string_view bytes) {
         left -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -103,12 +92,12 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     return bytes;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+ReplaceOutcome replaceFile(const std::string& path, const ContentWriter& write) {
     mode_t mode = 0666;
     struct stat old {};
     const bool hadFile = ::stat(path.c_str(), &old) == 0;
     if (hadFile && !S_ISREG(old.st_mode)) {
-        return false;
+        return ReplaceOutcome::NotAFile;
     }
     if (hadFile) {
         mode = old.st_mode & 07777;
@@ -118,28 +107,62 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
         mode &= ~mask;
     }
 
-    std::string temp = directoryOf(path) + "/.";
-    temp +=
-        path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-    temp += ".XXXXXX";
+    const auto slash = path.find_last_of('/');
+    std::string temp = parentDirectory(path) + "/." +
+                       path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     if (injectedFault("open")) {
-        return false;
+        return ReplaceOutcome::CannotCreate;
     }
     const int fd = ::mkstemp(name.data());
     if (fd < 0) {
-        return false;
+        return ReplaceOutcome::CannotCreate;
     }
-    const std::string tempPath(name.data());
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes);
+    temp.assign(name.data());
+    // A writer that opens the file by name writes to the same inode, so syncing fd flushes it.
+    bool ok = ::fchmod(fd, mode) == 0 && !injectedFault("write") && write(fd, temp);
     ok = ok && !injectedFault("sync") && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && !injectedFault("rename") && ::rename(tempPath.c_str(), path.c_str()) == 0;
     if (!ok) {
-        ::unlink(tempPath.c_str());
+        ::unlink(temp.c_str());
+        return ReplaceOutcome::WriteFailed;
     }
-    return ok;
+    if (injectedFault("rename") || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return ReplaceOutcome::CannotReplace;
+    }
+    return ReplaceOutcome::Replaced;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+    return replaceFile(path, [bytes](int fd, const std::string&) { return writeAll(fd, bytes); }) ==
+           ReplaceOutcome::Replaced;
+}
+
+std::string parentDirectory(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool makeDirectories(const std::string& base, std::string_view relative) {
+    std::size_t slash = 0;
+    while ((slash = relative.find('/', slash)) != std::string_view::npos) {
+        const std::string dir = base + std::string(relative.substr(0, slash));
+        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+        ++slash;
+    }
+    return isDirectory(base + std::string(relative));
 }
 
 bool appendToFile(const std::string& path, std::string_view bytes) {
@@ -150,7 +173,7 @@ bool appendToFile(const std::string& path, std::string_view bytes) {
     if (fd < 0) {
         return false;
     }
-    bool ok = writeAll(fd, bytes);
+    bool ok = !injectedFault("write") && writeAll(fd, bytes);
     ok = (::close(fd) == 0) && ok;
     return ok;
 }

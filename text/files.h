@@ -21,11 +21,37 @@ bool isRegularFile(const std::string& path);
 // kMaxReadableFileSize. Any thread.
 std::optional<std::string> readWholeFile(const std::string& path);
 
-// Replaces the file at path with bytes: they are written to a temporary file beside it, flushed to
-// disk and renamed into place, so a failure leaves the old file whole. The new file keeps the old
-// file's permissions (or gets the usual ones for a new file). Returns false, with nothing changed,
-// when any step fails. Any thread.
+// Why replaceFile failed.
+enum class ReplaceOutcome {
+    Replaced,
+    NotAFile,       // something other than a regular file is at path
+    CannotCreate,   // no temporary file could be made beside path (missing or read-only folder)
+    WriteFailed,    // the contents could not be written or flushed to disk
+    CannotReplace,  // the finished file could not be renamed over path
+};
+
+// Fills the temporary file: fd is open for writing on it, tempPath names it (for writers that
+// open the file themselves). Returns false when it could not write everything.
+using ContentWriter = std::function<bool(int fd, const std::string& tempPath)>;
+
+// Replaces the file at path with what write puts into a temporary file beside it: the file is
+// flushed to disk and renamed into place, so a failure at any step leaves the old file whole and
+// removes the temporary file. The new file keeps the old file's permissions (or gets the usual
+// ones for a new file). Any thread.
+ReplaceOutcome replaceFile(const std::string& path, const ContentWriter& write);
+
+// replaceFile with bytes; true when the file was replaced.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
+
+// The folder part of path: "." for a bare name, "/" for a name in the root folder.
+std::string parentDirectory(const std::string& path);
+
+// True when path names a directory (or a link to one).
+bool isDirectory(const std::string& path);
+
+// Creates base + every missing folder of relative (components separated by '/'); true when the
+// whole path exists as a directory afterwards. base must exist.
+bool makeDirectories(const std::string& base, std::string_view relative);
 
 // Appends bytes at the end of the file at path, creating it when missing. Returns false when the
 // file cannot be opened or not every byte was written.
