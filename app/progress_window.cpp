@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "engine/run_texts.h"
+#include "run/run_texts.h"
 #include "ui/window_placement.h"
 
 namespace kjf {

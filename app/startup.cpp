@@ -12,11 +12,11 @@
 #include "app/progress_window.h"
 #include "app/welcome_window.h"
 #include "dictionaries/settings_window.h"
-#include "engine/run_settings.h"
-#include "engine/run_texts.h"
-#include "engine/text_snapshot.h"
 #include "learning/auto_learning_window.h"
 #include "resources/artwork.h"
+#include "run/run_options.h"
+#include "run/run_texts.h"
+#include "run/text_snapshot.h"
 
 namespace kjf {
 

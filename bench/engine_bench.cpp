@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "engine/checking_engine.h"
-#include "engine/run_settings.h"
-#include "engine/text_snapshot.h"
+#include "run/run_options.h"
+#include "run/text_snapshot.h"
 #include "text/files.h"
 #include "text/utf.h"
 #ifdef KJF_HAVE_REFERENCE

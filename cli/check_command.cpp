@@ -11,9 +11,9 @@
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
 #include "engine/checking_engine.h"
-#include "engine/run_settings.h"
-#include "engine/run_texts.h"
-#include "engine/text_snapshot.h"
+#include "run/run_options.h"
+#include "run/run_texts.h"
+#include "run/text_snapshot.h"
 #include "text/text_file.h"
 #include "text/utf.h"
 

@@ -17,8 +17,8 @@
 
 #include "cli/cli_common.h"
 #include "engine/checking_engine.h"
-#include "engine/run_settings.h"
-#include "engine/text_snapshot.h"
+#include "run/run_options.h"
+#include "run/text_snapshot.h"
 #include "text/files.h"
 #include "text/text_file.h"
 #include "text/utf.h"

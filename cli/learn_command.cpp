@@ -8,9 +8,9 @@
 #include "cli/run_arguments.h"
 #include "documents/document_reader.h"
 #include "engine/checking_engine.h"
-#include "engine/run_settings.h"
-#include "engine/text_snapshot.h"
 #include "learning/word_groups.h"
+#include "run/run_options.h"
+#include "run/text_snapshot.h"
 
 namespace kjf::cli {
 

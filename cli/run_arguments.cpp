@@ -2,7 +2,7 @@
 
 #include "cli/cli_common.h"
 #include "documents/document_reader.h"
-#include "engine/text_snapshot.h"
+#include "run/text_snapshot.h"
 
 namespace kjf::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_settings.h"
+#include "run/run_options.h"
 
 namespace kjf::cli {
 

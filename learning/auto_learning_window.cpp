@@ -9,8 +9,8 @@
 
 #include "engine/checking_engine.h"
 #include "engine/dictionary_kind.h"
-#include "engine/run_settings.h"
 #include "learning/word_groups.h"
+#include "text/text_file.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "engine/checking_engine.h"
-#include "engine/text_snapshot.h"
+#include "run/text_snapshot.h"
 #include "learning/word_groups.h"
 #include "test_support.h"
 #include "text/files.h"

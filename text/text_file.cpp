@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <limits>
+
 #include "text/files.h"
 #include "text/utf.h"
 
@@ -94,6 +97,26 @@ std::string programDirectory() {
         return "./";
     }
     return buffer.substr(0, slash + 1);
+}
+
+std::int32_t parseDecimal(std::u16string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = std::min<std::int64_t>(value * 10 + (text[i] - u'0'),
+                                       std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1);
+    }
+    value = negative ? -value : value;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace kjf

@@ -1,6 +1,7 @@
 // Shared text helpers: the split rule, the one rule for reading text files, the program directory.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +35,9 @@ TextFileContent decodeTextFileBytes(std::string_view bytes);
 
 // The directory of the running executable, ending in '/'; "./" when it cannot be found.
 std::string programDirectory();
+
+// Reads a decimal integer as the settings are read: optional blanks, an optional sign, the leading
+// digits; text without digits reads as 0. Values beyond int32 saturate.
+std::int32_t parseDecimal(std::u16string_view text);
 
 }  // namespace kjf

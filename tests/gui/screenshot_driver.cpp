@@ -14,7 +14,7 @@
 #include "app/error_list_model.h"
 #include "app/main_window.h"
 #include "app/startup.h"
-#include "engine/text_snapshot.h"
+#include "run/text_snapshot.h"
 #include "text/text_file.h"
 
 int main(int argc, char** argv) {

@@ -22,10 +22,6 @@ struct RunOptions {
 // context check on. Any thread.
 RunOptions readRunOptions(const std::string& programDirectory);
 
-// Reads a decimal integer the way the run does: optional blanks, an optional sign, the leading
-// digits; text without digits reads as 0. Values beyond int32 saturate.
-std::int32_t parseDecimal(std::u16string_view text);
-
 // Fills the four enabled lists (system correct, system error, user correct, user error) from
 // section "词库设置": each value cut at "," with pieces trimmed and empty pieces dropped.
 void readEnabledLists(const std::string& programDirectory,

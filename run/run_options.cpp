@@ -1,7 +1,6 @@
-#include "engine/run_settings.h"
+#include "run/run_options.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "engine/checking_engine.h"
 #include "engine/dictionary_kind.h"
@@ -9,26 +8,6 @@
 #include "text/text_file.h"
 
 namespace kjf {
-
-std::int32_t parseDecimal(std::u16string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = std::min<std::int64_t>(value * 10 + (text[i] - u'0'),
-                                       std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1);
-    }
-    value = negative ? -value : value;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
 
 RunOptions readRunOptions(const std::string& programDirectory) {
     using namespace setting;

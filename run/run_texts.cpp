@@ -1,4 +1,4 @@
-#include "engine/run_texts.h"
+#include "run/run_texts.h"
 
 #include <cmath>
 #include <cstdio>

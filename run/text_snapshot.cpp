@@ -1,4 +1,4 @@
-#include "engine/text_snapshot.h"
+#include "run/text_snapshot.h"
 
 #include "engine/checking_engine.h"
 
