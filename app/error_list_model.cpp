@@ -31,9 +31,9 @@ QString ErrorListModel::cellText(int row, int column) const {
         case Word:
             return r.word;
         case Suggestion:
-            return r.type == 1 ? r.suggestion : QString();
+            return r.type == FindingType::Error ? r.suggestion : QString();
         case Type:
-            return r.type == 1 ? QString::fromUtf16(kErrorTypeText) : QString();
+            return r.type == FindingType::Error ? QString::fromUtf16(kErrorTypeText) : QString();
         case Position:
             return QString::number(r.position);
         case Length:

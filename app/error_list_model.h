@@ -5,11 +5,13 @@
 #include <QString>
 #include <vector>
 
+#include "engine/finding.h"
+
 namespace kjf {
 
 // One row of the error list; the cells are formatted from it on demand.
 struct ErrorListRow {
-    std::int32_t type = 0;  // 1 error, 2 suspected error
+    FindingType type = FindingType::Error;  // Error or Suspected
     std::int32_t position = 0;
     std::int32_t length = 0;
     QString word;

@@ -161,10 +161,10 @@ QAction* rg_WoDeZhuChuangKou::commandAction(Command command) const {
 // ---------------------------------------------------------------------------------------------
 // Marking
 
-void rg_WoDeZhuChuangKou::colourCharacters(QTextCursor& cursor, std::int32_t type,
+void rg_WoDeZhuChuangKou::colourCharacters(QTextCursor& cursor, FindingType type,
                                            std::int32_t position, std::int32_t length) {
     QTextCharFormat colour;
-    colour.setForeground(type == 1 ? kErrorColor : kSuspectedColor);
+    colour.setForeground(type == FindingType::Error ? kErrorColor : kSuspectedColor);
     const int end = std::max(0, m_editor->document()->characterCount() - 1);
     for (std::int64_t i = position; i < std::int64_t{position} + length; ++i) {
         const int from = static_cast<int>(std::clamp<std::int64_t>(i, 0, end));
@@ -184,9 +184,10 @@ std::vector<ErrorListRow> rg_WoDeZhuChuangKou::rowsOf(std::span<const rg_BiaoJiC
     std::vector<ErrorListRow> rows;
     rows.reserve(findings.size());
     for (const auto& f : findings) {
-        if ((f.type == 1 || f.type == 2) && !f.word.empty()) {
+        if (isStoredFinding(f.type) && !f.word.empty()) {
             rows.push_back({f.type, f.position, f.length, QString::fromStdU16String(f.word),
-                            f.type == 1 ? QString::fromStdU16String(f.suggestion) : QString()});
+                            f.type == FindingType::Error ? QString::fromStdU16String(f.suggestion)
+                                                         : QString()});
         }
     }
     return rows;
@@ -196,7 +197,7 @@ void rg_WoDeZhuChuangKou::markFindings(std::span<const rg_BiaoJiCiYuLei> finding
     QTextCursor cursor(m_editor->document());
     bool edited = false;
     for (const auto& f : findings) {
-        if ((f.type == 1 || f.type == 2) && f.length > 0) {
+        if (isStoredFinding(f.type) && f.length > 0) {
             if (!edited) {
                 // One edit for the whole batch: the editor lays the text out once.
                 cursor.beginEditBlock();
@@ -209,25 +210,6 @@ void rg_WoDeZhuChuangKou::markFindings(std::span<const rg_BiaoJiCiYuLei> finding
         cursor.endEditBlock();
     }
     auto rows = rowsOf(findings);
-    if (!rows.empty()) {
-        m_list->appendRows(std::move(rows));
-        m_listView->scrollToBottom();
-    }
-}
-
-void rg_WoDeZhuChuangKou::markFinding(std::int32_t type, std::int32_t position, std::int32_t length,
-                                      const QString& word, const QString& suggestion) {
-    const rg_BiaoJiCiYuLei finding{type, position, length, word.toStdU16String(),
-                                   suggestion.toStdU16String()};
-    markFindings(std::span(&finding, 1));
-}
-
-void rg_WoDeZhuChuangKou::addFindingRow(std::int32_t type, std::int32_t position,
-                                        std::int32_t length, const QString& word,
-                                        const QString& suggestion) {
-    const rg_BiaoJiCiYuLei finding{type, position, length, word.toStdU16String(),
-                                   suggestion.toStdU16String()};
-    auto rows = rowsOf(std::span(&finding, 1));
     if (!rows.empty()) {
         m_list->appendRows(std::move(rows));
         m_listView->scrollToBottom();

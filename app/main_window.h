@@ -91,18 +91,11 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // Opens the auto-learning window (nothing happens while it is open).
     void openAutoLearningWindow();
 
-    // Colours the finding's characters (type 1 red, type 2 pink) one by one after saving each
-    // one's format, and adds its row; other types change nothing. Positions outside the text act
-    // on the clipped selection.
-    void markFinding(std::int32_t type, std::int32_t position, std::int32_t length,
-                     const QString& word, const QString& suggestion);
-    // markFinding for many findings in report order, with one document edit and one insertion
-    // into the list.
+    // Colours the characters of every Error (red) and Suspected finding (pink) one by one after
+    // saving each one's format, in report order, with one document edit, and adds their rows in
+    // one insertion; other types change nothing. Positions outside the text act on the clipped
+    // selection.
     void markFindings(std::span<const rg_BiaoJiCiYuLei> findings);
-    // Appends one row for a type 1 or 2 finding with a non-empty word; the suggestion is kept
-    // for type 1 only.
-    void addFindingRow(std::int32_t type, std::int32_t position, std::int32_t length,
-                       const QString& word, const QString& suggestion);
     // Gives every saved character its saved format back (newest record first), puts the caret
     // at 0, empties the list and forgets the records.
     void clearMarks();
@@ -127,7 +120,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
   private:
     void buildToolBar();
     void buildErrorList();
-    void colourCharacters(QTextCursor& cursor, std::int32_t type, std::int32_t position,
+    void colourCharacters(QTextCursor& cursor, FindingType type, std::int32_t position,
                           std::int32_t length);
     static std::vector<ErrorListRow> rowsOf(std::span<const rg_BiaoJiCiYuLei> findings);
 

@@ -100,7 +100,7 @@ void rg_QiDongLei::bindHooks() {
            std::u16string& out) { self(owner)->provideText(engine, position, length, out); },
         this, 0);
     e.onWordReported.bind(
-        [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t, std::int32_t type,
+        [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t, FindingType type,
            std::int32_t position, std::int32_t length, std::u16string_view word,
            std::u16string_view suggestion) {
             self(owner)->markFinding(engine, type, position, length, word, suggestion);
@@ -368,10 +368,10 @@ void rg_QiDongLei::provideText(rg_ChaCuoYinQing& engine, std::int32_t position, 
                          std::memory_order_relaxed);
 }
 
-void rg_QiDongLei::markFinding(rg_ChaCuoYinQing& engine, std::int32_t type, std::int32_t position,
+void rg_QiDongLei::markFinding(rg_ChaCuoYinQing& engine, FindingType type, std::int32_t position,
                                std::int32_t length, std::u16string_view word,
                                std::u16string_view suggestion) {
-    if (&engine != m_engine.get() || (type != 1 && type != 2) || !m_run) {
+    if (&engine != m_engine.get() || !isStoredFinding(type) || !m_run) {
         return;
     }
     std::lock_guard lock(m_run->mutex);

@@ -109,7 +109,7 @@ class rg_QiDongLei : public QObject {
     void finishLoading(rg_ChaCuoYinQing& engine);
     void provideText(rg_ChaCuoYinQing& engine, std::int32_t position, std::int32_t length,
                      std::u16string& out);
-    void markFinding(rg_ChaCuoYinQing& engine, std::int32_t type, std::int32_t position,
+    void markFinding(rg_ChaCuoYinQing& engine, FindingType type, std::int32_t position,
                      std::int32_t length, std::u16string_view word, std::u16string_view suggestion);
     void completeCheck(rg_ChaCuoYinQing& engine);
 

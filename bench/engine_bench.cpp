@@ -202,9 +202,9 @@ void BM_Check(benchmark::State& state) {
     if (state.range(3) != 0) {
         // The desktop program's marking is bound here and ignores Correct reports.
         engine.onWordReported.bind(
-            [](void*, rg_ChaCuoYinQing&, std::int32_t, std::int32_t type, std::int32_t,
-               std::int32_t, std::u16string_view word, std::u16string_view) {
-                if (type != 0) {
+            [](void*, rg_ChaCuoYinQing&, std::int32_t, FindingType type, std::int32_t, std::int32_t,
+               std::u16string_view word, std::u16string_view) {
+                if (type != FindingType::Correct) {
                     benchmark::DoNotOptimize(word.data());
                 }
             },

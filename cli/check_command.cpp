@@ -73,7 +73,7 @@ class CheckPrinter {
                     out.clear();
                 }
                 out += i ? ",{" : "{";
-                out += "\"type\":" + std::to_string(f.type) +
+                out += "\"type\":" + std::to_string(static_cast<int>(f.type)) +
                        ",\"position\":" + std::to_string(f.position) +
                        ",\"length\":" + std::to_string(f.length) +
                        ",\"word\":" + jsonString(f.word) +
@@ -93,8 +93,8 @@ class CheckPrinter {
                 row += std::to_string(line) + "\t";
             }
             row += std::to_string(i + 1) + "\t" + tsvCell(f.word) + "\t" +
-                   tsvCell(f.type == 1 ? std::u16string_view(f.suggestion) : u"") + "\t" +
-                   (f.type == 1 ? "错误" : "") + "\t" + std::to_string(f.position) + "\t" +
+                   tsvCell(f.type == FindingType::Error ? std::u16string_view(f.suggestion) : u"") + "\t" +
+                   (f.type == FindingType::Error ? "错误" : "") + "\t" + std::to_string(f.position) + "\t" +
                    std::to_string(f.length) + "\n";
             std::fputs(row.c_str(), stdout);
         }

@@ -55,7 +55,7 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
                         std::vector<WorkbookRow>& rows) {
     for (const auto& f : findings) {
-        const bool error = f.type == static_cast<std::int32_t>(FindingType::Error);
+        const bool error = f.type == FindingType::Error;
         rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
                         error ? f.suggestion : std::u16string(), error ? u"错误" : u""});
     }

@@ -332,12 +332,12 @@ void rg_ChaCuoYinQing::Scan::report(FindingType type, std::int64_t position, std
     if (isUnreportable(word)) {
         return;
     }
-    const auto t = static_cast<std::int32_t>(type);
     const auto p = static_cast<std::int32_t>(position);
     const auto n = static_cast<std::int32_t>(length);
-    m_engine.onWordReported.call(m_engine, t, p, n, word, suggestion);
+    m_engine.onWordReported.call(m_engine, type, p, n, word, suggestion);
     if (type != FindingType::Correct) {
-        m_engine.m_findings.push_back({t, p, n, std::u16string(word), std::u16string(suggestion)});
+        m_engine.m_findings.push_back(
+            {type, p, n, std::u16string(word), std::u16string(suggestion)});
     }
 }
 

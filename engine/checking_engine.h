@@ -56,7 +56,7 @@ class rg_ChaCuoYinQing {
     // look at its prefixes or suffixes, so the source must not change during a run.
     HookSlot<rg_ChaCuoYinQing, std::int32_t, std::int32_t, std::u16string&> onTextRequested;
     // type, position, length, word, suggestion: every Correct, Error and Suspected report
-    HookSlot<rg_ChaCuoYinQing, std::int32_t, std::int32_t, std::int32_t, std::u16string_view,
+    HookSlot<rg_ChaCuoYinQing, FindingType, std::int32_t, std::int32_t, std::u16string_view,
              std::u16string_view>
         onWordReported;
     // after a forward or reverse scan has ended, before onCheckFinished

@@ -13,9 +13,14 @@ enum class FindingType : std::int32_t {
     Suspected = 2,  // a character that belongs to no known word; marked pink
 };
 
+// Whether findings of this type are stored, marked and listed.
+constexpr bool isStoredFinding(FindingType type) {
+    return type == FindingType::Error || type == FindingType::Suspected;
+}
+
 // The finding record: one Error or Suspected finding of a run.
 struct rg_BiaoJiCiYuLei {
-    std::int32_t type = 0;      // FindingType as an integer
+    FindingType type = FindingType::Correct;  // Error or Suspected in a stored finding
     std::int32_t position = 0;  // first position of word in the checked text (UTF-16 units)
     std::int32_t length = 0;    // number of positions the finding covers
     std::u16string word;        // the text found at position

@@ -247,7 +247,9 @@ std::map<std::string, Cell> readCells(const std::string& xlsx) {
 TEST(FindingsWorkbook, CellsAreTheListsTextsWithOneBorderedCentredWrappedFormat) {
     TempDir dir;
     std::vector<WorkbookRow> rows;
-    appendWorkbookRows({{1, 26, 4, u"再接再励", u"再接再厉"}, {2, 40, 1, u"丁", u""}}, rows);
+    appendWorkbookRows({{FindingType::Error, 26, 4, u"再接再励", u"再接再厉"},
+                        {FindingType::Suspected, 40, 1, u"丁", u""}},
+                       rows);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1], (WorkbookRow{u"2", u"丁", u"", u""}));
     const std::string path = dir.file("错误列表.xlsx");
@@ -293,7 +295,7 @@ TEST(FindingsWorkbook, CellsAreTheListsTextsWithOneBorderedCentredWrappedFormat)
 TEST(FindingsWorkbook, OneRowGivesHeaderAndThatRow) {
     TempDir dir;
     std::vector<WorkbookRow> rows;
-    appendWorkbookRows({{2, 0, 1, u"丁", u""}}, rows);
+    appendWorkbookRows({{FindingType::Suspected, 0, 1, u"丁", u""}}, rows);
     ASSERT_TRUE(writeFindingsWorkbook(dir.file("a.xlsx"), rows).ok);
     const auto sheet =
         test::readZipEntry(test::readBytes(dir.file("a.xlsx")), "xl/worksheets/sheet1.xml");
@@ -331,7 +333,7 @@ TEST(FindingsWorkbook, EveryFailedStepLeavesTheOldFileWhole) {
     TempDir dir;
     const std::string path = dir.file("out.xlsx");
     std::vector<WorkbookRow> rows;
-    appendWorkbookRows({{1, 0, 2, u"再接", u"再接"}}, rows);
+    appendWorkbookRows({{FindingType::Error, 0, 2, u"再接", u"再接"}}, rows);
     for (const char* step : {"open", "write", "sync", "rename"}) {
         writeBytes(path, "old");
         kjf::setWriteFaultInjectorForTesting([step](std::string_view s) { return s == step; });

@@ -71,7 +71,7 @@ void RecordingOwner::attach(rg_ChaCuoYinQing& engine) {
         },
         this, 6);
     engine.onWordReported.bind(
-        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, std::int32_t type, std::int32_t position,
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, FindingType type, std::int32_t position,
            std::int32_t length, std::u16string_view word, std::u16string_view suggestion) {
             static_cast<RecordingOwner*>(owner)->reports.push_back(
                 {type, position, length, std::u16string(word), std::u16string(suggestion)});

@@ -20,9 +20,9 @@ using kjf::test::writeDictionaryBytes;
 
 namespace {
 
-constexpr auto kError = static_cast<std::int32_t>(FindingType::Error);
-constexpr auto kCorrect = static_cast<std::int32_t>(FindingType::Correct);
-constexpr auto kSuspected = static_cast<std::int32_t>(FindingType::Suspected);
+constexpr auto kError = FindingType::Error;
+constexpr auto kCorrect = FindingType::Correct;
+constexpr auto kSuspected = FindingType::Suspected;
 
 class Checking : public ::testing::Test {
   protected:
@@ -175,7 +175,7 @@ TEST_F(Checking, InterruptKeepsTheFindingsSoFarAndANewRunStartsEmpty) {
     owner.load();
     owner.text = std::u16string(100, u'乙');
     engine.onWordReported.bind(
-        [](void*, rg_ChaCuoYinQing& e, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+        [](void*, rg_ChaCuoYinQing& e, std::int32_t, FindingType, std::int32_t, std::int32_t,
            std::u16string_view, std::u16string_view) {
             if (e.findings().size() == 2) {
                 e.running = 0;  // the third report is stored, then the scan stops
@@ -202,7 +202,7 @@ TEST_F(Checking, UnboundTextSourceFindsNothing) {
 }
 
 TEST(Findings, RecordsCompareByAllFiveFields) {
-    const rg_BiaoJiCiYuLei a{1, 2, 3, u"甲", u"乙"};
+    const rg_BiaoJiCiYuLei a{FindingType::Error, 2, 3, u"甲", u"乙"};
     rg_BiaoJiCiYuLei b = a;
     EXPECT_EQ(a, b);
     b.suggestion = u"丙";

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "engine/checking_engine.h"
-#include "run/text_snapshot.h"
 #include "learning/word_groups.h"
+#include "run/text_snapshot.h"
 #include "test_support.h"
 #include "text/files.h"
 
@@ -59,7 +59,7 @@ class Analysis {
 
 rg_BiaoJiCiYuLei suspected(std::int32_t position, std::u16string word) {
     const auto length = static_cast<std::int32_t>(word.size());
-    return {2, position, length, std::move(word), u""};
+    return {FindingType::Suspected, position, length, std::move(word), u""};
 }
 
 }  // namespace
@@ -130,7 +130,8 @@ TEST(AnalyzeWordGroups, NeverAsksForTextBeforeTheStart) {
 TEST(AnalyzeWordGroups, FollowingContextStartsAfterTheWholeSource) {
     Analysis a({u"戊己", u"丁戊"});
     a.text = u"丙丁戊己";
-    EXPECT_EQ(a.run({{1, 0, 2, u"丙丁", u"丙盯"}}, 3), (Rows{{u"丙丁", u"丙丁戊己", 0, 4}}));
+    EXPECT_EQ(a.run({{FindingType::Error, 0, 2, u"丙丁", u"丙盯"}}, 3),
+              (Rows{{u"丙丁", u"丙丁戊己", 0, 4}}));
     a.text = u"\xD83D\xDE00戊己";  // one character of two units
     EXPECT_EQ(a.run({suspected(0, u"\xD83D\xDE00")}, 3),
               (Rows{{u"\xD83D\xDE00", u"\xD83D\xDE00戊己", 0, 4}}));

@@ -29,12 +29,11 @@ class Reference {
 
     void report(FindingType type, std::int64_t p, std::int64_t n, const std::u16string& word,
                 const std::u16string& suggestion) {
-        const auto t = static_cast<std::int32_t>(type);
         result.reports.push_back(
-            {t, static_cast<std::int32_t>(p), static_cast<std::int32_t>(n), word, suggestion});
+            {type, static_cast<std::int32_t>(p), static_cast<std::int32_t>(n), word, suggestion});
         if (type != FindingType::Correct && !lone(word)) {
-            result.findings.push_back(
-                {t, static_cast<std::int32_t>(p), static_cast<std::int32_t>(n), word, suggestion});
+            result.findings.push_back({type, static_cast<std::int32_t>(p),
+                                       static_cast<std::int32_t>(n), word, suggestion});
         }
     }
 

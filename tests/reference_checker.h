@@ -12,7 +12,8 @@
 namespace kjf::test {
 
 struct Report {
-    std::int32_t type, position, length;
+    FindingType type;
+    std::int32_t position, length;
     std::u16string word, suggestion;
     friend bool operator==(const Report&, const Report&) = default;
 };

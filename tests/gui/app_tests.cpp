@@ -41,6 +41,8 @@ using namespace std::chrono_literals;
 // 文章 写完 之后 are correct, 再接再励 is an error, 一 and 遍 are in no dictionary.
 const std::u16string_view kText = u"文章写完之后再接再励检查一遍";
 const QString kSummary3 = q(u"校对完毕，共检测出3个问题！");
+constexpr auto kError = FindingType::Error;
+constexpr auto kSuspected = FindingType::Suspected;
 
 void writeSetup(const TempDir& dir, std::u16string_view correctList,
                 std::u16string_view errorList) {
@@ -93,6 +95,7 @@ class AppTest : public ::testing::Test {
     QTextEdit* editor() const { return main()->editor(); }
     ErrorListModel* list() const { return main()->errorList(); }
     QString status() const { return main()->statusMessage()->text(); }
+    void mark(std::vector<rg_BiaoJiCiYuLei> findings) { main()->markFindings(findings); }
 
     // Presses "校对" and returns when its progress window has closed. during, when given, runs
     // once inside the progress window's loop as soon as the window shows.
@@ -413,12 +416,11 @@ TEST_F(AppTest, ClearMarksRestoresEveryFormatExactly) {
     EXPECT_EQ(editor()->textCursor().position(), 0);
 
     // A character marked pink and then red in one run gets its first format back.
-    main()->markFinding(2, 0, 1, q(u"文"), {});
-    main()->markFinding(1, 0, 2, q(u"文章"), q(u"文彰"));
+    mark({{kSuspected, 0, 1, u"文", u""}, {kError, 0, 2, u"文章", u"文彰"}});
     EXPECT_EQ(colourAt(0), QColor(255, 0, 0));
     main()->clearMarks();
     EXPECT_EQ(formats(), before);
-    main()->addFindingRow(2, 3, 1, q(u"完"), q(u"x"));
+    mark({{kSuspected, 3, 1, u"完", u"x"}});
     EXPECT_EQ(list()->cellText(0, ErrorListModel::Number), "1");
     EXPECT_EQ(list()->cellText(0, ErrorListModel::Suggestion), "");
 }
@@ -426,23 +428,22 @@ TEST_F(AppTest, ClearMarksRestoresEveryFormatExactly) {
 TEST_F(AppTest, MarkFindingCases) {
     start();
     editor()->setPlainText(q(u"一二三四五六七八九十甲乙丙丁"));
-    main()->markFinding(0, 0, 3, q(u"一二三"), {});
+    mark({{FindingType::Correct, 0, 3, u"一二三", u""}});
     EXPECT_TRUE(main()->savedCharacters().empty());
     EXPECT_EQ(list()->rowCount(), 0);
 
-    main()->markFinding(1, 10, 3, q(u"甲乙丙"), q(u"丁"));
+    mark({{kError, 10, 3, u"甲乙丙", u"丁"}});
     EXPECT_EQ(main()->savedCharacters().size(), 3u);
     for (int i = 10; i <= 12; ++i) {
         EXPECT_EQ(colourAt(i), QColor(255, 0, 0));
     }
     EXPECT_FALSE(hasColour(13));
     // Length 0 adds the row and colours nothing; an empty word adds nothing.
-    main()->markFinding(2, 5, 0, q(u"六"), {});
-    main()->markFinding(2, 6, 1, {}, {});
+    mark({{kSuspected, 5, 0, u"六", u""}, {kSuspected, 6, 1, u"", u""}});
     EXPECT_EQ(list()->rowCount(), 2);
     EXPECT_FALSE(hasColour(5));
     // Beyond the end of the text: nothing to colour, nothing to restore, no crash.
-    main()->markFinding(2, 500, 2, q(u"外"), {});
+    mark({{kSuspected, 500, 2, u"外", u""}});
     main()->clearMarks();
     EXPECT_FALSE(hasColour(10));
 }
