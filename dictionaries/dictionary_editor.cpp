@@ -20,13 +20,10 @@ const auto kSaved = u"保存成功！";
 const auto kSaveFailed = u"保存失败！";
 const auto kUnreadable = u"词库文件无法完整读取，保存会覆盖其中未显示的词条，已取消保存！";
 
-bool isErrorKind(int kind) {
-    return kind == 2 || kind == 5;
-}
-
 }  // namespace
 
-rg_BianJiCiKuChuangKou::rg_BianJiCiKuChuangKou(std::string path, int kind, QWidget* parent)
+rg_BianJiCiKuChuangKou::rg_BianJiCiKuChuangKou(std::string path, DictionaryKind kind,
+                                               QWidget* parent)
     : QDialog(parent), m_path(std::move(path)), m_kind(kind) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <string>
 
+#include "engine/dictionary_kind.h"
+
 class QPushButton;
 
 namespace kjf {
@@ -15,9 +17,9 @@ class DictionaryTextBox;
 class rg_BianJiCiKuChuangKou : public QDialog {
     Q_OBJECT
   public:
-    // path is the file's full path (UTF-8); kind is the list page's number of the kind (2 and 5
-    // are the error kinds). Loads the file at once.
-    rg_BianJiCiKuChuangKou(std::string path, int kind, QWidget* parent = nullptr);
+    // path is the file's full path (UTF-8); kind is the listed kind the file belongs to. Loads the
+    // file at once.
+    rg_BianJiCiKuChuangKou(std::string path, DictionaryKind kind, QWidget* parent = nullptr);
 
     // "保存": checks, then writes the box's text in place of the file. Refuses to write over a
     // file that exists but could not be read whole when the window opened.
@@ -32,7 +34,7 @@ class rg_BianJiCiKuChuangKou : public QDialog {
 
   private:
     const std::string m_path;
-    const int m_kind;
+    const DictionaryKind m_kind;
     // The file was there but could not be read whole: the box does not hold its entries.
     bool m_loadIncomplete = false;
     DictionaryTextBox* m_text = nullptr;

@@ -49,19 +49,6 @@ const auto kNamePrompt = u"请输入词库名称，不含后缀";
 constexpr std::string_view kExtension = ".dict";
 constexpr int kTitlePointSize = 22;
 
-DictionaryKind kindOf(int pageKind) {
-    switch (pageKind) {
-        case rg_CiKuSheZhi::kSystemError:
-            return DictionaryKind::SystemError;
-        case rg_CiKuSheZhi::kUserCorrect:
-            return DictionaryKind::UserCorrect;
-        case rg_CiKuSheZhi::kUserError:
-            return DictionaryKind::UserError;
-        default:
-            return DictionaryKind::SystemCorrect;
-    }
-}
-
 }  // namespace
 
 rg_CiKuSheZhi::rg_CiKuSheZhi(QWidget* parent) : QWidget(parent) {
@@ -137,7 +124,7 @@ std::string rg_CiKuSheZhi::pathOf(const QString& name) const {
 
 void rg_CiKuSheZhi::refreshList() {
     m_list->setRowCount(0);
-    const DictionaryKind kind = kindOf(m_pageKind);
+    const DictionaryKind kind = m_pageKind;
     m_dictionaryDirectory = m_programDirectory + std::string(kjf::dictionaryDirectory(kind));
     const auto stored =
         readSetting(m_programDirectory, setting::kDictionarySection, enabledListKey(kind), u"");
@@ -172,8 +159,8 @@ void rg_CiKuSheZhi::enableChecked() {
         m_list->item(row, EnabledColumn)->setText(on ? text(kEnabledMark) : QString());
     }
     emit dictionariesChanged();
-    if (!writeSetting(m_programDirectory, setting::kDictionarySection,
-                      enabledListKey(kindOf(m_pageKind)), enabledListValue(names))) {
+    if (!writeSetting(m_programDirectory, setting::kDictionarySection, enabledListKey(m_pageKind),
+                      enabledListValue(names))) {
         // The "是" marks would otherwise claim a choice that setup.ini does not hold.
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "engine/dictionary_kind.h"
+
 class QCheckBox;
 class QLabel;
 class QProgressBar;
@@ -22,12 +24,6 @@ namespace kjf {
 class rg_CiKuSheZhi : public QWidget {
     Q_OBJECT
   public:
-    // The numbers of the listed kinds.
-    static constexpr int kSystemCorrect = 1;
-    static constexpr int kSystemError = 2;
-    static constexpr int kUserCorrect = 4;
-    static constexpr int kUserError = 5;
-
     // Columns of the list.
     enum Column { NumberColumn, EnabledColumn, NameColumn };
 
@@ -38,8 +34,9 @@ class rg_CiKuSheZhi : public QWidget {
     // programDirectory ends in '/'.
     void setProgramDirectory(std::string programDirectory);
     void setTitle(const QString& title);
-    void setPageKind(int kind) { m_pageKind = kind; }
-    int pageKind() const { return m_pageKind; }
+    // One of the four listed kinds (not Automatic).
+    void setPageKind(DictionaryKind kind) { m_pageKind = kind; }
+    DictionaryKind pageKind() const { return m_pageKind; }
     const std::string& dictionaryDirectory() const { return m_dictionaryDirectory; }
 
     // Rebuilds the rows from the kind's directory (sorted by name) and its enabled list.
@@ -85,7 +82,7 @@ class rg_CiKuSheZhi : public QWidget {
 
     std::string m_programDirectory;
     std::string m_dictionaryDirectory;
-    int m_pageKind = kSystemCorrect;
+    DictionaryKind m_pageKind = DictionaryKind::SystemCorrect;
 
     QLabel* m_title = nullptr;
     QTableWidget* m_list = nullptr;

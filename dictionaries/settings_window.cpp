@@ -22,19 +22,19 @@ struct TreeEntry {
     const char16_t* text;
     int level;
     const char16_t* pageTitle;  // the list page's title for the four listed kinds
-    int pageKind;
+    DictionaryKind pageKind;    // for the four listed kinds
 };
 
 const TreeEntry kTree[rg_SheZhiChuangKou1::ItemCount] = {
-    {u"设置", 1, nullptr, 0},
-    {u"基本设置", 2, nullptr, 0},
-    {u"系统词库", 2, nullptr, 0},
-    {u"正确词库", 3, u"系统正确词库", rg_CiKuSheZhi::kSystemCorrect},
-    {u"错误词库", 3, u"系统错误词库", rg_CiKuSheZhi::kSystemError},
-    {u"用户词库", 2, nullptr, 0},
-    {u"正确词库", 3, u"用户正确词库", rg_CiKuSheZhi::kUserCorrect},
-    {u"错误词库", 3, u"用户错误词库", rg_CiKuSheZhi::kUserError},
-    {u"自动词库", 2, nullptr, 0},
+    {u"设置", 1, nullptr, DictionaryKind::Automatic},
+    {u"基本设置", 2, nullptr, DictionaryKind::Automatic},
+    {u"系统词库", 2, nullptr, DictionaryKind::Automatic},
+    {u"正确词库", 3, u"系统正确词库", DictionaryKind::SystemCorrect},
+    {u"错误词库", 3, u"系统错误词库", DictionaryKind::SystemError},
+    {u"用户词库", 2, nullptr, DictionaryKind::Automatic},
+    {u"正确词库", 3, u"用户正确词库", DictionaryKind::UserCorrect},
+    {u"错误词库", 3, u"用户错误词库", DictionaryKind::UserError},
+    {u"自动词库", 2, nullptr, DictionaryKind::Automatic},
 };
 
 constexpr int kWidth = 640;

@@ -173,7 +173,7 @@ TEST_F(SettingsWindowTest, TreeSwitchesPagesAndReusesTheListPage) {
     m_window.tree()->setCurrentItem(systemError);
     EXPECT_EQ(m_window.dictionaryListPage(), &page);
     EXPECT_EQ(page.titleLabel()->text(), q(u"系统错误词库"));
-    EXPECT_EQ(page.pageKind(), rg_CiKuSheZhi::kSystemError);
+    EXPECT_EQ(page.pageKind(), DictionaryKind::SystemError);
     EXPECT_EQ(rowNames(page), QStringList{"e.dict"});
     listPage(rg_SheZhiChuangKou1::UserCorrectItem);
     EXPECT_EQ(page.titleLabel()->text(), q(u"用户正确词库"));
@@ -405,7 +405,7 @@ TEST_F(SettingsWindowTest, CreateMakesAnEmptyFileAndNeverEmptiesAnExistingOne) {
 TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemError) + "e.dict";
     writeBytes(path, utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
-    rg_BianJiCiKuChuangKou editor(path, rg_CiKuSheZhi::kSystemError);
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::SystemError);
     EXPECT_EQ(editor.windowTitle(), q(u"编辑词库"));
     EXPECT_EQ(editor.size(), QSize(320, 480));
     EXPECT_EQ(editor.textBox()->toPlainText(), q(u"再接再励$=$再接再厉\n\n  甲$=$乙  "));
@@ -438,7 +438,7 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
 
     // Correct dictionaries are not checked; an empty box saves an empty file.
     const std::string correct = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
-    rg_BianJiCiKuChuangKou correctEditor(correct, rg_CiKuSheZhi::kSystemCorrect);
+    rg_BianJiCiKuChuangKou correctEditor(correct, DictionaryKind::SystemCorrect);
     correctEditor.textBox()->setPlainText(q(u"$=$x"));
     QTest::mouseClick(correctEditor.saveButton(), Qt::LeftButton);
     EXPECT_EQ(readBytes(correct), utf16le(u"$=$x"));
@@ -452,7 +452,7 @@ TEST_F(SettingsWindowTest, EditorNeverSavesOverAFileItCouldNotReadWhole) {
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
     const std::string cut = utf16le(u"文章\r\n") + std::string(2, '\0') + utf16le(u"写完\r\n");
     writeBytes(path, cut);
-    rg_BianJiCiKuChuangKou editor(path, rg_CiKuSheZhi::kSystemCorrect);
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::SystemCorrect);
     int saves = 0;
     QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
     editor.textBox()->setPlainText(q(u"新词"));
@@ -467,7 +467,7 @@ TEST_F(SettingsWindowTest, EditorAppendsTheFirstDroppedFile) {
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
     writeBytes(m_dir.file("one.txt"), "甲\n乙");
     writeBytes(m_dir.file("two.txt"), "丙");
-    rg_BianJiCiKuChuangKou editor(path, rg_CiKuSheZhi::kSystemCorrect);
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::SystemCorrect);
     QMimeData drop;
     drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_dir.file("one.txt"))),
                   QUrl::fromLocalFile(QString::fromStdString(m_dir.file("two.txt")))});
