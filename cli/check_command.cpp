@@ -11,9 +11,7 @@
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
 #include "engine/checking_engine.h"
-#include "run/run_options.h"
 #include "run/run_texts.h"
-#include "run/text_snapshot.h"
 #include "text/text_file.h"
 #include "text/utf.h"
 
@@ -93,9 +91,9 @@ class CheckPrinter {
                 row += std::to_string(line) + "\t";
             }
             row += std::to_string(i + 1) + "\t" + tsvCell(f.word) + "\t" +
-                   tsvCell(f.type == FindingType::Error ? std::u16string_view(f.suggestion) : u"") + "\t" +
-                   (f.type == FindingType::Error ? "错误" : "") + "\t" + std::to_string(f.position) + "\t" +
-                   std::to_string(f.length) + "\n";
+                   tsvCell(f.type == FindingType::Error ? std::u16string_view(f.suggestion) : u"") +
+                   "\t" + (f.type == FindingType::Error ? "错误" : "") + "\t" +
+                   std::to_string(f.position) + "\t" + std::to_string(f.length) + "\n";
             std::fputs(row.c_str(), stdout);
         }
     }
@@ -122,8 +120,9 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         return 2;
     }
 
-    rg_ChaCuoYinQing engine(root);
-    bindEnabledListsFromSettings(engine, &root);
+    std::u16string piece;
+    const auto loaded = loadEngine(root, &piece);
+    rg_ChaCuoYinQing& engine = *loaded;
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
         engine.onProgress.bind(
@@ -137,13 +136,9 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
             },
             &progress, 0);
     }
-    engine.loadDictionaries();
-    engine.waitForLoading();
 
     CheckPrinter printer(parsed);
     printer.header();
-    std::u16string piece;
-    bindTextSnapshot(engine, &piece);
     std::size_t total = 0;
     std::vector<WorkbookRow> workbookRows;
     const auto runOver = [&](std::u16string_view part, std::size_t line) {

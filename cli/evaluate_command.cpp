@@ -16,9 +16,8 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/run_arguments.h"
 #include "engine/checking_engine.h"
-#include "run/run_options.h"
-#include "run/text_snapshot.h"
 #include "text/files.h"
 #include "text/text_file.h"
 #include "text/utf.h"
@@ -152,12 +151,9 @@ int evaluateCommand(const std::string& root, const std::vector<std::string>& arg
             return 2;
         }
     }
-    rg_ChaCuoYinQing engine(root);
-    bindEnabledListsFromSettings(engine, &root);
-    engine.loadDictionaries();
-    engine.waitForLoading();
     std::u16string source;
-    bindTextSnapshot(engine, &source);
+    const auto loaded = loadEngine(root, &source);
+    rg_ChaCuoYinQing& engine = *loaded;
     {
         rg_ChaCuoYinQing::TableReadGuard guard(engine);
         std::printf("quantization %d, %zu correct words, %zu wrong words\n",

@@ -9,8 +9,6 @@
 #include "documents/document_reader.h"
 #include "engine/checking_engine.h"
 #include "learning/word_groups.h"
-#include "run/run_options.h"
-#include "run/text_snapshot.h"
 
 namespace kjf::cli {
 
@@ -25,11 +23,8 @@ int learnCommand(const std::string& root, const std::vector<std::string>& args) 
         return 2;
     }
 
-    rg_ChaCuoYinQing engine(root);
-    bindEnabledListsFromSettings(engine, &root);
-    engine.loadDictionaries();
-    engine.waitForLoading();
-    bindTextSnapshot(engine, &text);
+    const auto loaded = loadEngine(root, &text);
+    rg_ChaCuoYinQing& engine = *loaded;
     engine.runCheck(static_cast<std::int32_t>(text.size()), parsed.options.quantization,
                     parsed.options.engineType, parsed.options.accuracyBoost);
 

@@ -2,6 +2,7 @@
 
 #include "cli/cli_common.h"
 #include "documents/document_reader.h"
+#include "engine/checking_engine.h"
 #include "run/text_snapshot.h"
 
 namespace kjf::cli {
@@ -53,6 +54,15 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
         return command + " needs a FILE";
     }
     return "";
+}
+
+std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std::u16string* text) {
+    auto engine = std::make_unique<rg_ChaCuoYinQing>(root);
+    bindEnabledListsFromSettings(*engine, &root);
+    bindTextSnapshot(*engine, text);
+    engine->loadDictionaries();
+    engine->waitForLoading();
+    return engine;
 }
 
 bool readRunInput(const std::string& file, std::u16string& text) {

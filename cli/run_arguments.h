@@ -3,10 +3,15 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "run/run_options.h"
+
+namespace kjf {
+class rg_ChaCuoYinQing;
+}
 
 namespace kjf::cli {
 
@@ -25,6 +30,10 @@ using ExtraOption =
 // out, passing every other option to extra. Returns a message for a usage error, or "".
 std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
                               RunArguments& out, const ExtraOption& extra = {});
+
+// An engine with the dictionaries that setup.ini of root enables loaded, answering its text
+// requests from *text, which must outlive it.
+std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std::u16string* text);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds
 // it. Prints a message to standard error and returns false when it cannot be read.
