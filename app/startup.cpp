@@ -2,34 +2,26 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QTextEdit>
-#include <algorithm>
-#include <limits>
 
 #include "about/about_window.h"
 #include "app/document_text.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
+#include "app/proofreading_run.h"
 #include "app/welcome_window.h"
 #include "dictionaries/settings_window.h"
 #include "learning/auto_learning_window.h"
 #include "resources/artwork.h"
 #include "run/run_options.h"
-#include "run/run_texts.h"
-#include "run/text_snapshot.h"
 
 namespace kjf {
 
 namespace {
 
-// The status texts of start-up and of a run.
+// The status texts of start-up and of "清除标记".
 const auto kLoadingFile = u"词库加载中->";
 const auto kLoaded = u"词库加载完毕！";
-const auto kRunStarted = u"开始校对";
 const auto kMarksCleared = u"清除标记完成！";
-
-// Marks, rows, the scan's selection and the progress reach the windows this often during a run.
-constexpr int kFlushIntervalMs = 30;
 
 rg_QiDongLei* s_instance = nullptr;
 
@@ -43,14 +35,14 @@ rg_QiDongLei::rg_QiDongLei(std::string programDirectory)
     : m_programDirectory(std::move(programDirectory)),
       m_progressWindow(std::make_unique<rg_JinDuChuangKou>()),
       m_engine(std::make_unique<rg_ChaCuoYinQing>(m_programDirectory)),
-      m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()) {
+      m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()),
+      m_proofreading(std::make_unique<ProofreadingRun>(*m_engine, *m_progressWindow, m_status,
+                                                       m_programDirectory)) {
     s_instance = this;
     QGuiApplication::setWindowIcon(applicationIcon());
     bindHooks();
-    m_flushTimer.setInterval(kFlushIntervalMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, &rg_QiDongLei::flush);
-    connect(m_progressWindow.get(), &rg_JinDuChuangKou::interruptRequested, this,
-            &rg_QiDongLei::interruptRun);
+    connect(m_progressWindow.get(), &rg_JinDuChuangKou::interruptRequested, m_proofreading.get(),
+            &ProofreadingRun::interrupt);
 }
 
 rg_QiDongLei::~rg_QiDongLei() {
@@ -58,8 +50,7 @@ rg_QiDongLei::~rg_QiDongLei() {
     if (m_mainWindow) {
         m_mainWindow->autoLearningWindow().stopAnalysis();
     }
-    stopRun();
-    m_flushTimer.stop();
+    m_proofreading.reset();
     // The loaders post to this object: they are joined while it is still whole.
     m_engine.reset();
     m_welcomeWindow.reset();
@@ -74,12 +65,21 @@ rg_QiDongLei* rg_QiDongLei::instance() {
 
 void rg_QiDongLei::bindHooks() {
     rg_ChaCuoYinQing& e = *m_engine;
+    // A run's hooks go to the run; each handler first checks that the engine is this object's.
     e.onCheckFinished.bind(
-        [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t) { self(owner)->finishRun(engine); },
+        [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t) {
+            if (auto* run = self(owner)->runOf(engine)) {
+                run->finishRun(engine.findings().size());
+            }
+        },
         this, 0);
     e.onProgress.bind(
         [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t, double speed, std::int32_t percent,
-           std::int32_t maximum) { self(owner)->showProgress(engine, speed, percent, maximum); },
+           std::int32_t maximum) {
+            if (auto* run = self(owner)->runOf(engine)) {
+                run->reportProgress(speed, percent, maximum);
+            }
+        },
         this, 0);
     e.onListsRequested.bind(
         [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t, rg_ChaCuoYinQing::Lists& a,
@@ -96,19 +96,28 @@ void rg_QiDongLei::bindHooks() {
                                 this, 0);
     e.onTextRequested.bind(
         [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t, std::int32_t position,
-           std::int32_t length,
-           std::u16string& out) { self(owner)->provideText(engine, position, length, out); },
+           std::int32_t length, std::u16string& out) {
+            if (auto* run = self(owner)->runOf(engine)) {
+                run->provideText(position, length, out);
+            }
+        },
         this, 0);
     e.onWordReported.bind(
         [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t, FindingType type,
            std::int32_t position, std::int32_t length, std::u16string_view word,
            std::u16string_view suggestion) {
-            self(owner)->markFinding(engine, type, position, length, word, suggestion);
+            if (auto* run = self(owner)->runOf(engine)) {
+                run->reportFinding(type, position, length, word, suggestion);
+            }
         },
         this, 0);
-    e.onCheckCompleted.bind([](void* owner, rg_ChaCuoYinQing& engine,
-                               std::int32_t) { self(owner)->completeCheck(engine); },
-                            this, 0);
+    e.onCheckCompleted.bind(
+        [](void* owner, rg_ChaCuoYinQing& engine, std::int32_t) {
+            if (auto* run = self(owner)->runOf(engine)) {
+                run->completeCheck();
+            }
+        },
+        this, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -240,200 +249,30 @@ void rg_QiDongLei::clearMarksCommand() {
 // ---------------------------------------------------------------------------------------------
 // The proofreading run
 
+ProofreadingRun* rg_QiDongLei::runOf(const rg_ChaCuoYinQing& engine) const {
+    return &engine == m_engine.get() ? m_proofreading.get() : nullptr;
+}
+
 bool rg_QiDongLei::runInProgress() const {
-    return m_worker.joinable() && m_run && !m_run->workerDone.load();
+    return m_proofreading->inProgress();
 }
 
 void rg_QiDongLei::stopRun() {
-    if (m_worker.joinable()) {
-        m_run->stopRequested = true;
-        m_engine->running = 0;
-        // The worker never waits for this thread (text from the snapshot, everything else
-        // posted), so joining here cannot deadlock; at worst it waits for a dictionary load.
-        m_worker.join();
-    }
-    if (m_run) {
-        // What the stopped run reported but was not applied yet is dropped with it, and its
-        // posted completion handlers find that it is no longer the current run.
-        std::lock_guard lock(m_run->mutex);
-        m_run->pending.clear();
-    }
-    m_currentRunId = 0;
-    m_flushTimer.stop();
+    m_proofreading->stop();
 }
 
 void rg_QiDongLei::runProofreading() {
     if (!m_mainWindow) {
         return;
     }
-    // The analysis reads m_run through provideText; it is replaced below.
+    // The analysis reads the last run's text through the run's text source.
     m_mainWindow->autoLearningWindow().stopAnalysis();
-    stopRun();
-    m_mainWindow->errorList()->clear();
-    m_status.set(QString::fromUtf16(kRunStarted));
-    m_mainWindow->clearMarks();
-
-    auto run = std::make_shared<Run>();
-    run->id = ++m_lastRunId;
-    // The modal progress window keeps the text unchanged while the engine reads this copy.
-    run->text = documentText(*m_mainWindow->editor()->document());
-    m_run = run;
-    m_currentRunId = run->id;
-
-    m_progressWindow->prepare();
-    m_flushTimer.start();
-    startWorker(static_cast<std::int64_t>(run->text.size()));
-    m_progressWindow->exec();
-}
-
-void rg_QiDongLei::startWorker(std::int64_t totalLength) {
-    const auto total = static_cast<std::int32_t>(
-        std::min<std::int64_t>(totalLength, std::numeric_limits<std::int32_t>::max()));
-    m_worker = std::thread([this, run = m_run, total] {
-        const RunOptions options = readRunOptions(m_programDirectory);
-        m_engine->runCheck(total, options.quantization, options.engineType, options.accuracyBoost);
-        run->workerDone = true;
-    });
-}
-
-void rg_QiDongLei::interruptRun() {
-    if (m_run) {
-        m_run->stopRequested = true;
-    }
-    m_engine->running = 0;
-    if (m_progressWindow->isVisible()) {
-        m_progressWindow->done(0);
-    }
-}
-
-bool rg_QiDongLei::isCurrent(std::uint64_t runId) const {
-    return runId != 0 && runId == m_currentRunId;
-}
-
-void rg_QiDongLei::flush() {
-    const std::shared_ptr<Run> run = m_run;
-    if (!run || !isCurrent(run->id) || !m_mainWindow) {
-        return;
-    }
-    std::vector<rg_BiaoJiCiYuLei> batch;
-    bool progressChanged = false;
-    double speed = 0;
-    std::int32_t percent = 0;
-    std::int32_t maximum = 0;
-    {
-        std::lock_guard lock(run->mutex);
-        batch.swap(run->pending);
-        progressChanged = std::exchange(run->progressChanged, false);
-        speed = run->speed;
-        percent = run->percent;
-        maximum = run->maximum;
-    }
-    if (!batch.empty()) {
-        m_mainWindow->markFindings(batch);
-    }
-    if (run->followScan) {
-        const std::uint64_t range = run->scanRange.load(std::memory_order_relaxed);
-        if (range != 0) {
-            m_mainWindow->selectRange(static_cast<std::int32_t>(range >> 32),
-                                      static_cast<std::int32_t>(range & 0xFFFFFFFFu));
-        }
-    }
-    if (progressChanged && m_progressWindow->isVisible()) {
-        m_progressWindow->showProgress(QString::fromStdU16String(speedText(speed)), percent,
-                                       maximum);
-    }
-}
-
-void rg_QiDongLei::provideText(rg_ChaCuoYinQing& engine, std::int32_t position, std::int32_t length,
-                               std::u16string& out) {
-    if (&engine != m_engine.get()) {
-        return;
-    }
-    Run* run = m_run.get();
-    if (run == nullptr) {
-        out.clear();
-        return;
-    }
-    // runCheck sets `running` when it starts; an interrupt that came before that would be lost,
-    // so the run's own flag stops the engine at its next request.
-    if (run->stopRequested.load(std::memory_order_relaxed)) {
-        engine.running = 0;
-    }
-    if (m_textRequestObserver) {
-        m_textRequestObserver(position);
-    }
-    copyTextRange(run->text, position, length, out);
-    run->scanRange.store((static_cast<std::uint64_t>(static_cast<std::uint32_t>(position)) << 32) |
-                             static_cast<std::uint32_t>(std::max(0, length)),
-                         std::memory_order_relaxed);
-}
-
-void rg_QiDongLei::markFinding(rg_ChaCuoYinQing& engine, FindingType type, std::int32_t position,
-                               std::int32_t length, std::u16string_view word,
-                               std::u16string_view suggestion) {
-    if (&engine != m_engine.get() || !isStoredFinding(type) || !m_run) {
-        return;
-    }
-    std::lock_guard lock(m_run->mutex);
-    m_run->pending.push_back(
-        {type, position, length, std::u16string(word), std::u16string(suggestion)});
-}
-
-void rg_QiDongLei::showProgress(rg_ChaCuoYinQing& engine, double speed, std::int32_t percent,
-                                std::int32_t maximum) {
-    if (&engine != m_engine.get() || !m_run) {
-        return;
-    }
-    std::lock_guard lock(m_run->mutex);
-    m_run->speed = speed;
-    m_run->percent = percent;
-    m_run->maximum = maximum;
-    m_run->progressChanged = true;
-}
-
-void rg_QiDongLei::completeCheck(rg_ChaCuoYinQing& engine) {
-    if (&engine != m_engine.get() || !m_run) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this, run = m_run] {
-            if (!isCurrent(run->id)) {
-                return;
-            }
-            flush();
-            run->followScan = false;
-            m_mainWindow->selectRange(0, 0);
-        },
-        Qt::QueuedConnection);
-}
-
-void rg_QiDongLei::finishRun(rg_ChaCuoYinQing& engine) {
-    if (&engine != m_engine.get() || !m_run) {
-        return;
-    }
-    const QString summary = QString::fromStdU16String(checkFinishedText(engine.findings().size()));
-    QMetaObject::invokeMethod(
-        this,
-        [this, run = m_run, summary] {
-            if (!isCurrent(run->id)) {
-                return;
-            }
-            flush();
-            run->followScan = false;
-            m_currentRunId = 0;
-            m_flushTimer.stop();
-            if (m_progressWindow->isVisible()) {
-                m_progressWindow->done(0);
-            }
-            m_status.set(summary);
-        },
-        Qt::QueuedConnection);
+    m_proofreading->start(*m_mainWindow);
 }
 
 void rg_QiDongLei::setTextRequestObserverForTesting(
     std::function<void(std::int32_t position)> observer) {
-    m_textRequestObserver = std::move(observer);
+    m_proofreading->setTextRequestObserverForTesting(std::move(observer));
 }
 
 }  // namespace kjf

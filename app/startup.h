@@ -3,20 +3,16 @@
 #pragma once
 
 #include <QObject>
-#include <QTimer>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "app/status_text.h"
 #include "engine/checking_engine.h"
 
 namespace kjf {
 
+class ProofreadingRun;
 class rg_HuanYingChuangKou;
 class rg_JinDuChuangKou;
 class rg_WoDeZhuChuangKou;
@@ -45,17 +41,14 @@ class rg_QiDongLei : public QObject {
     void showWelcome();
     void showMainWindow();
 
-    // The tool-bar command "校对": clears the last run's marks and list, and checks the editor's
-    // text on a worker while the progress window is open (modal). Returns when it closes; the run
-    // may go on in the background after the window's close button.
+    // The tool-bar command "校对" (see ProofreadingRun::start); first ends an auto-learning
+    // analysis, which reads the last run.
     void runProofreading();
-    // The interrupt button: stops the run; its findings so far stay marked and listed.
-    void interruptRun();
     // The tool-bar command "清除标记".
     void clearMarksCommand();
     // Whether a worker of an earlier run is still working.
     bool runInProgress() const;
-    // Stops the worker of the last run (if any), waits for it and applies what it reported.
+    // Stops the worker of the last run (if any) and waits for it.
     void stopRun();
 
     rg_ChaCuoYinQing& engine() { return *m_engine; }
@@ -70,48 +63,21 @@ class rg_QiDongLei : public QObject {
     void setTextRequestObserverForTesting(std::function<void(std::int32_t position)> observer);
 
   private:
-    // One run's shared state between the GUI thread and its worker.
-    struct Run {
-        std::uint64_t id = 0;
-        std::u16string text;  // the editor's text when the run started
-        std::atomic<bool> stopRequested{false};
-        std::atomic<bool> workerDone{false};
-        // The range the engine asked for last: position in the high half, length in the low half.
-        std::atomic<std::uint64_t> scanRange{0};
-        bool followScan = true;  // GUI thread: the editor's selection shows scanRange
-        std::mutex mutex;        // guards the three below
-        std::vector<rg_BiaoJiCiYuLei> pending;
-        bool progressChanged = false;
-        double speed = 0;
-        std::int32_t percent = 0;
-        std::int32_t maximum = 100;
-    };
-
     void bindHooks();
     void handleCommand(Command command);
     void exitCommand();
     // The tool-bar commands "词库设置" and "关于": modal, return when the window closes.
     void openSettingsWindow();
     void openAboutWindow();
-    void startWorker(std::int64_t totalLength);
-    // GUI thread: applies the marks, rows, scan selection and progress reported since last time.
-    void flush();
-    bool isCurrent(std::uint64_t runId) const;
 
-    // Hook handlers (the engine's thread; see checking_engine.h).
-    void finishRun(rg_ChaCuoYinQing& engine);
-    void showProgress(rg_ChaCuoYinQing& engine, double speed, std::int32_t percent,
-                      std::int32_t maximum);
+    // Hook handlers (the engine's thread; see checking_engine.h). A run's hooks go to the run.
     void fillEnabledLists(rg_ChaCuoYinQing& engine, rg_ChaCuoYinQing::Lists& systemCorrect,
                           rg_ChaCuoYinQing::Lists& systemError,
                           rg_ChaCuoYinQing::Lists& userCorrect, rg_ChaCuoYinQing::Lists& userError);
     void showLoadingFile(rg_ChaCuoYinQing& engine, std::u16string_view path);
     void finishLoading(rg_ChaCuoYinQing& engine);
-    void provideText(rg_ChaCuoYinQing& engine, std::int32_t position, std::int32_t length,
-                     std::u16string& out);
-    void markFinding(rg_ChaCuoYinQing& engine, FindingType type, std::int32_t position,
-                     std::int32_t length, std::u16string_view word, std::u16string_view suggestion);
-    void completeCheck(rg_ChaCuoYinQing& engine);
+    // The run that the engine's run hooks go to, or nullptr for an engine that is not ours.
+    ProofreadingRun* runOf(const rg_ChaCuoYinQing& engine) const;
 
     const std::string m_programDirectory;
     StatusText m_status;
@@ -122,14 +88,8 @@ class rg_QiDongLei : public QObject {
     std::unique_ptr<rg_HuanYingChuangKou> m_welcomeWindow;
     int m_welcomeResult = 0;
 
-    // The last run: its worker, and what the worker shares with the GUI thread. m_run is
-    // replaced only while no worker runs, so the worker may read the pointer freely.
-    std::shared_ptr<Run> m_run;
-    std::thread m_worker;
-    std::uint64_t m_lastRunId = 0;
-    std::uint64_t m_currentRunId = 0;  // 0 once the last run has been stopped or finished
-    QTimer m_flushTimer;
-    std::function<void(std::int32_t)> m_textRequestObserver;
+    // The runs, after the windows and the engine they use.
+    std::unique_ptr<ProofreadingRun> m_proofreading;
 };
 
 }  // namespace kjf

@@ -1,0 +1,226 @@
+#include "app/proofreading_run.h"
+
+#include <QTextEdit>
+#include <algorithm>
+#include <limits>
+
+#include "app/document_text.h"
+#include "app/main_window.h"
+#include "app/progress_window.h"
+#include "app/status_text.h"
+#include "run/run_options.h"
+#include "run/run_texts.h"
+#include "run/text_snapshot.h"
+
+namespace kjf {
+
+namespace {
+
+const auto kRunStarted = u"开始校对";
+
+// Marks, rows, the scan's selection and the progress reach the windows this often during a run.
+constexpr int kFlushIntervalMs = 30;
+
+}  // namespace
+
+ProofreadingRun::ProofreadingRun(rg_ChaCuoYinQing& engine, rg_JinDuChuangKou& progressWindow,
+                                 StatusText& status, std::string programDirectory)
+    : m_engine(engine),
+      m_progressWindow(progressWindow),
+      m_status(status),
+      m_programDirectory(std::move(programDirectory)) {
+    m_flushTimer.setInterval(kFlushIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &ProofreadingRun::flush);
+}
+
+ProofreadingRun::~ProofreadingRun() {
+    stop();
+}
+
+bool ProofreadingRun::inProgress() const {
+    return m_worker.joinable() && m_run && !m_run->workerDone.load();
+}
+
+void ProofreadingRun::stop() {
+    if (m_worker.joinable()) {
+        m_run->stopRequested = true;
+        m_engine.running = 0;
+        // The worker never waits for this thread (text from the snapshot, everything else
+        // posted), so joining here cannot deadlock; at worst it waits for a dictionary load.
+        m_worker.join();
+    }
+    if (m_run) {
+        // What the stopped run reported but was not applied yet is dropped with it, and its
+        // posted completion handlers find that it is no longer the current run.
+        std::lock_guard lock(m_run->mutex);
+        m_run->pending.clear();
+    }
+    m_currentRunId = 0;
+    m_flushTimer.stop();
+}
+
+void ProofreadingRun::start(rg_WoDeZhuChuangKou& window) {
+    stop();
+    window.errorList()->clear();
+    m_status.set(QString::fromUtf16(kRunStarted));
+    window.clearMarks();
+
+    auto run = std::make_shared<Run>();
+    run->id = ++m_lastRunId;
+    run->window = &window;
+    // The modal progress window keeps the text unchanged while the engine reads this copy.
+    run->text = documentText(*window.editor()->document());
+    m_run = run;
+    m_currentRunId = run->id;
+
+    m_progressWindow.prepare();
+    m_flushTimer.start();
+    startWorker(static_cast<std::int64_t>(run->text.size()));
+    m_progressWindow.exec();
+}
+
+void ProofreadingRun::startWorker(std::int64_t totalLength) {
+    const auto total = static_cast<std::int32_t>(
+        std::min<std::int64_t>(totalLength, std::numeric_limits<std::int32_t>::max()));
+    m_worker = std::thread([this, run = m_run, total] {
+        const RunOptions options = readRunOptions(m_programDirectory);
+        m_engine.runCheck(total, options.quantization, options.engineType, options.accuracyBoost);
+        run->workerDone = true;
+    });
+}
+
+void ProofreadingRun::interrupt() {
+    if (m_run) {
+        m_run->stopRequested = true;
+    }
+    m_engine.running = 0;
+    if (m_progressWindow.isVisible()) {
+        m_progressWindow.done(0);
+    }
+}
+
+bool ProofreadingRun::isCurrent(std::uint64_t runId) const {
+    return runId != 0 && runId == m_currentRunId;
+}
+
+void ProofreadingRun::flush() {
+    const std::shared_ptr<Run> run = m_run;
+    if (!run || !isCurrent(run->id)) {
+        return;
+    }
+    std::vector<rg_BiaoJiCiYuLei> batch;
+    bool progressChanged = false;
+    double speed = 0;
+    std::int32_t percent = 0;
+    std::int32_t maximum = 0;
+    {
+        std::lock_guard lock(run->mutex);
+        batch.swap(run->pending);
+        progressChanged = std::exchange(run->progressChanged, false);
+        speed = run->speed;
+        percent = run->percent;
+        maximum = run->maximum;
+    }
+    if (!batch.empty()) {
+        run->window->markFindings(batch);
+    }
+    if (run->followScan) {
+        const std::uint64_t range = run->scanRange.load(std::memory_order_relaxed);
+        if (range != 0) {
+            run->window->selectRange(static_cast<std::int32_t>(range >> 32),
+                                     static_cast<std::int32_t>(range & 0xFFFFFFFFu));
+        }
+    }
+    if (progressChanged && m_progressWindow.isVisible()) {
+        m_progressWindow.showProgress(QString::fromStdU16String(speedText(speed)), percent,
+                                      maximum);
+    }
+}
+
+void ProofreadingRun::provideText(std::int32_t position, std::int32_t length, std::u16string& out) {
+    Run* run = m_run.get();
+    if (run == nullptr) {
+        out.clear();
+        return;
+    }
+    // runCheck sets `running` when it starts; an interrupt that came before that would be lost,
+    // so the run's own flag stops the engine at its next request.
+    if (run->stopRequested.load(std::memory_order_relaxed)) {
+        m_engine.running = 0;
+    }
+    if (m_textRequestObserver) {
+        m_textRequestObserver(position);
+    }
+    copyTextRange(run->text, position, length, out);
+    run->scanRange.store((static_cast<std::uint64_t>(static_cast<std::uint32_t>(position)) << 32) |
+                             static_cast<std::uint32_t>(std::max(0, length)),
+                         std::memory_order_relaxed);
+}
+
+void ProofreadingRun::reportFinding(FindingType type, std::int32_t position, std::int32_t length,
+                                    std::u16string_view word, std::u16string_view suggestion) {
+    if (!isStoredFinding(type) || !m_run) {
+        return;
+    }
+    std::lock_guard lock(m_run->mutex);
+    m_run->pending.push_back(
+        {type, position, length, std::u16string(word), std::u16string(suggestion)});
+}
+
+void ProofreadingRun::reportProgress(double speed, std::int32_t percent, std::int32_t maximum) {
+    if (!m_run) {
+        return;
+    }
+    std::lock_guard lock(m_run->mutex);
+    m_run->speed = speed;
+    m_run->percent = percent;
+    m_run->maximum = maximum;
+    m_run->progressChanged = true;
+}
+
+void ProofreadingRun::completeCheck() {
+    if (!m_run) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, run = m_run] {
+            if (!isCurrent(run->id)) {
+                return;
+            }
+            flush();
+            run->followScan = false;
+            run->window->selectRange(0, 0);
+        },
+        Qt::QueuedConnection);
+}
+
+void ProofreadingRun::finishRun(std::size_t findingCount) {
+    if (!m_run) {
+        return;
+    }
+    const QString summary = QString::fromStdU16String(checkFinishedText(findingCount));
+    QMetaObject::invokeMethod(
+        this,
+        [this, run = m_run, summary] {
+            if (!isCurrent(run->id)) {
+                return;
+            }
+            flush();
+            run->followScan = false;
+            m_currentRunId = 0;
+            m_flushTimer.stop();
+            if (m_progressWindow.isVisible()) {
+                m_progressWindow.done(0);
+            }
+            m_status.set(summary);
+        },
+        Qt::QueuedConnection);
+}
+
+void ProofreadingRun::setTextRequestObserverForTesting(
+    std::function<void(std::int32_t position)> observer) {
+    m_textRequestObserver = std::move(observer);
+}
+
+}  // namespace kjf
