@@ -44,6 +44,7 @@ std::string parseCheckArguments(const std::vector<std::string>& args, CheckArgum
         });
 }
 
+// Prints findings as the run reports them, so that nothing grows with their number.
 class CheckPrinter {
   public:
     explicit CheckPrinter(const CheckArguments& args) : m_args(args) {}
@@ -56,50 +57,70 @@ class CheckPrinter {
         }
     }
 
-    void run(const rg_ChaCuoYinQing& engine, std::size_t line) const {
-        const auto& findings = engine.findings();
+    void beginRun(std::size_t line) {
+        m_line = line;
+        m_count = 0;
         if (m_args.json) {
             std::string out = "{";
             if (m_args.eachLine) {
                 out += "\"line\":" + std::to_string(line) + ",";
             }
             out += "\"findings\":[";
-            for (std::size_t i = 0; i < findings.size(); ++i) {
-                const auto& f = findings[i];
-                if (out.size() > 65536) {
-                    std::fputs(out.c_str(), stdout);  // long runs: never hold all of it
-                    out.clear();
-                }
-                out += i ? ",{" : "{";
-                out += "\"type\":" + std::to_string(static_cast<int>(f.type)) +
-                       ",\"position\":" + std::to_string(f.position) +
-                       ",\"length\":" + std::to_string(f.length) +
-                       ",\"word\":" + jsonString(f.word) +
-                       ",\"suggestion\":" + jsonString(f.suggestion) + "}";
-            }
-            out += "],\"count\":" + std::to_string(findings.size()) +
-                   ",\"quantization\":" + std::to_string(engine.quantization()) +
-                   ",\"engineType\":" + std::to_string(m_args.options.engineType) +
-                   ",\"accuracyBoost\":" + std::to_string(m_args.options.accuracyBoost) + "}\n";
             std::fputs(out.c_str(), stdout);
-            return;
         }
-        for (std::size_t i = 0; i < findings.size(); ++i) {
-            const auto& f = findings[i];
-            std::string row;
+    }
+
+    void finding(FindingType type, std::int32_t position, std::int32_t length,
+                 std::u16string_view word, std::u16string_view suggestion) {
+        ++m_count;
+        std::string out;
+        if (m_args.json) {
+            out += m_count > 1 ? ",{" : "{";
+            out += "\"type\":" + std::to_string(static_cast<int>(type)) +
+                   ",\"position\":" + std::to_string(position) +
+                   ",\"length\":" + std::to_string(length) + ",\"word\":" + jsonString(word) +
+                   ",\"suggestion\":" + jsonString(suggestion) + "}";
+        } else {
             if (m_args.eachLine) {
-                row += std::to_string(line) + "\t";
+                out += std::to_string(m_line) + "\t";
             }
-            row += std::to_string(i + 1) + "\t" + tsvCell(f.word) + "\t" +
-                   tsvCell(f.type == FindingType::Error ? std::u16string_view(f.suggestion) : u"") +
-                   "\t" + (f.type == FindingType::Error ? "错误" : "") + "\t" +
-                   std::to_string(f.position) + "\t" + std::to_string(f.length) + "\n";
-            std::fputs(row.c_str(), stdout);
+            const bool error = type == FindingType::Error;
+            out += std::to_string(m_count) + "\t" + tsvCell(word) + "\t" +
+                   tsvCell(error ? suggestion : u"") + "\t" + (error ? "错误" : "") + "\t" +
+                   std::to_string(position) + "\t" + std::to_string(length) + "\n";
+        }
+        std::fputs(out.c_str(), stdout);
+    }
+
+    void endRun(const rg_ChaCuoYinQing& engine) const {
+        if (m_args.json) {
+            const std::string out =
+                "],\"count\":" + std::to_string(m_count) +
+                ",\"quantization\":" + std::to_string(engine.quantization()) +
+                ",\"engineType\":" + std::to_string(m_args.options.engineType) +
+                ",\"accuracyBoost\":" + std::to_string(m_args.options.accuracyBoost) + "}\n";
+            std::fputs(out.c_str(), stdout);
         }
     }
 
   private:
     const CheckArguments& m_args;
+    std::size_t m_line = 0;
+    std::size_t m_count = 0;
+};
+
+// Collects the workbook's rows; a workbook holds at most kMaxWorkbookRows of them.
+struct WorkbookCollector {
+    std::vector<WorkbookRow> rows;
+    bool overflow = false;
+
+    void add(const rg_BiaoJiCiYuLei& finding) {
+        if (rows.size() >= kMaxWorkbookRows) {
+            overflow = true;
+            return;
+        }
+        appendWorkbookRow(finding, rows);
+    }
 };
 
 // Shows the progress on standard error the way the progress window does, when it is a terminal.
@@ -122,6 +143,9 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
 
     std::u16string piece;
     const auto loaded = loadEngine(root, &piece);
+    if (!loaded) {
+        return 2;
+    }
     rg_ChaCuoYinQing& engine = *loaded;
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
@@ -140,16 +164,34 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     CheckPrinter printer(parsed);
     printer.header();
     std::size_t total = 0;
-    std::vector<WorkbookRow> workbookRows;
+    WorkbookCollector workbook;
+    // Every finding is printed as it is reported; the engine keeps none of them.
+    engine.setKeepFindings(false);
+    struct Sinks {
+        CheckPrinter& printer;
+        WorkbookCollector* workbook;
+    } sinks{printer, parsed.xlsx.empty() ? nullptr : &workbook};
+    engine.onWordReported.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, FindingType type, std::int32_t position,
+           std::int32_t length, std::u16string_view word, std::u16string_view suggestion) {
+            if (!isStoredFinding(type)) {
+                return;
+            }
+            auto& s = *static_cast<Sinks*>(owner);
+            s.printer.finding(type, position, length, word, suggestion);
+            if (s.workbook != nullptr) {
+                s.workbook->add(
+                    {type, position, length, std::u16string(word), std::u16string(suggestion)});
+            }
+        },
+        &sinks, 0);
     const auto runOver = [&](std::u16string_view part, std::size_t line) {
         piece.assign(part);
+        printer.beginRun(line);
         engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
                         parsed.options.engineType, parsed.options.accuracyBoost);
-        total += engine.findings().size();
-        printer.run(engine, line);
-        if (!parsed.xlsx.empty()) {
-            appendWorkbookRows(engine.findings(), workbookRows);
-        }
+        total += engine.findingCount();
+        printer.endRun(engine);
     };
     if (!parsed.eachLine) {
         runOver(text, 0);
@@ -171,7 +213,13 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     printText(stderr, checkFinishedText(total));
     std::fputc('\n', stderr);
     if (!parsed.xlsx.empty()) {
-        if (const auto written = writeFindingsWorkbook(parsed.xlsx, workbookRows); !written.ok) {
+        if (workbook.overflow) {
+            std::fprintf(
+                stderr, "kanjianfang-cli: cannot write %s: a workbook holds at most %zu findings\n",
+                parsed.xlsx.c_str(), kMaxWorkbookRows);
+            return 2;
+        }
+        if (const auto written = writeFindingsWorkbook(parsed.xlsx, workbook.rows); !written.ok) {
             std::fprintf(stderr, "kanjianfang-cli: cannot write %s: ", parsed.xlsx.c_str());
             printText(stderr, written.message);
             std::fputc('\n', stderr);

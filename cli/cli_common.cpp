@@ -49,6 +49,9 @@ std::string tsvCell(std::u16string_view text) {
             case '\n':
                 out += "\\n";
                 break;
+            case '\0':
+                out += "\\0";
+                break;
             default:
                 out += c;
         }

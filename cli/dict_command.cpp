@@ -5,6 +5,7 @@
 
 #include "cli/cli_common.h"
 #include "dictionaries/dictionary_operations.h"
+#include "text/files.h"
 
 namespace kjf::cli {
 
@@ -22,12 +23,15 @@ int optimise(const std::string& path) {
 }
 
 int verify(const std::string& path) {
-    const DictionaryFileText file = readDictionaryFile(path);
-    if (!file.readable) {
-        std::fprintf(stderr, "kanjianfang-cli: cannot read %s\n", path.c_str());
+    ReadFailure failure = ReadFailure::None;
+    const auto bytes = readWholeFile(path, &failure);
+    if (!bytes) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", path.c_str());
+        printText(stderr, readFailureText(failure));
+        std::fputc('\n', stderr);
         return 2;
     }
-    const auto bad = malformedErrorLines(file.text);
+    const auto bad = malformedErrorLinesOfFile(*bytes);
     for (const auto& line : bad) {
         std::printf("%d\t%s\n", line.number, tsvCell(line.text).c_str());
     }

@@ -153,6 +153,9 @@ int evaluateCommand(const std::string& root, const std::vector<std::string>& arg
     }
     std::u16string source;
     const auto loaded = loadEngine(root, &source);
+    if (!loaded) {
+        return 2;
+    }
     rg_ChaCuoYinQing& engine = *loaded;
     {
         rg_ChaCuoYinQing::TableReadGuard guard(engine);

@@ -24,6 +24,9 @@ int learnCommand(const std::string& root, const std::vector<std::string>& args) 
     }
 
     const auto loaded = loadEngine(root, &text);
+    if (!loaded) {
+        return 2;
+    }
     rg_ChaCuoYinQing& engine = *loaded;
     engine.runCheck(static_cast<std::int32_t>(text.size()), parsed.options.quantization,
                     parsed.options.engineType, parsed.options.accuracyBoost);

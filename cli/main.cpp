@@ -1,5 +1,7 @@
 // kanjianfang-cli: the command-line front end over the same core as the desktop program.
 #include <cstdio>
+#include <new>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -43,15 +45,23 @@ int textCommand(const std::vector<std::string>& args) {
     if (args.size() != 1) {
         return usageError("text takes [--import] FILE");
     }
-    printText(stdout, readTextFile(args[0]));
+    const TextFileContent content = readTextFileChecked(args[0]);
+    if (!content.readable) {
+        std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", args[0].c_str());
+        printText(stderr, readFailureText(content.failure));
+        std::fputc('\n', stderr);
+        return 2;
+    }
+    printText(stdout, content.text);
     return 0;
 }
 
 }  // namespace kjf::cli
 
-int main(int argc, char** argv) {
+namespace {
+
+int dispatch(std::vector<std::string> args) {
     using namespace kjf::cli;
-    std::vector<std::string> args(argv + 1, argv + argc);
     std::string root = kjf::programDirectory();
     if (!args.empty() && args[0] == "--root") {
         if (args.size() < 2) {
@@ -87,4 +97,22 @@ int main(int argc, char** argv) {
         return dictCommand(args);
     }
     return usageError("unknown command " + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        // Huge inputs end here rather than in an abort with nothing said.
+        std::fflush(stdout);
+        std::fputs("\nkanjianfang-cli: out of memory\n", stderr);
+        return 2;
+    } catch (const std::system_error& e) {
+        // Threads that cannot be started for want of memory.
+        std::fflush(stdout);
+        std::fprintf(stderr, "\nkanjianfang-cli: out of memory: %s\n", e.what());
+        return 2;
+    }
 }

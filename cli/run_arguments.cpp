@@ -3,6 +3,7 @@
 #include "cli/cli_common.h"
 #include "documents/document_reader.h"
 #include "engine/checking_engine.h"
+#include "run/run_texts.h"
 #include "run/text_snapshot.h"
 
 namespace kjf::cli {
@@ -62,6 +63,17 @@ std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std:
     bindTextSnapshot(*engine, text);
     engine->loadDictionaries();
     engine->waitForLoading();
+    for (const auto& problem : engine->loadReport().problems) {
+        std::fputs("kanjianfang-cli: warning: ", stderr);
+        printText(stderr, loadProblemText(problem));
+        std::fputc('\n', stderr);
+    }
+    if (noWordsLoaded(*engine)) {
+        std::fputs("kanjianfang-cli: ", stderr);
+        printText(stderr, noDictionaryText(root));
+        std::fputc('\n', stderr);
+        return nullptr;
+    }
     return engine;
 }
 

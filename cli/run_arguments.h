@@ -32,7 +32,9 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
                               RunArguments& out, const ExtraOption& extra = {});
 
 // An engine with the dictionaries that setup.ini of root enables loaded, answering its text
-// requests from *text, which must outlive it.
+// requests from *text, which must outlive it. Prints a warning to standard error for every
+// dictionary it could not use; when no word at all could be loaded, prints why and returns
+// nullptr (nothing could be checked).
 std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std::u16string* text);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds

@@ -80,6 +80,11 @@ DictionaryFileText readDictionaryFile(const std::string& path) {
 }
 
 std::u16string optimiseDictionaryText(std::u16string_view text, const OptimiseProgress& progress) {
+    // A leading byte-order mark is no part of the first entry (loading skips it); sorted, it
+    // would end up glued to the front of some other line, whose entry would never match again.
+    if (!text.empty() && text.front() == u'\uFEFF') {
+        text.remove_prefix(1);
+    }
     const auto lines = splitText(text, u"\r\n");
     const std::size_t n = lines.size();
     std::set<std::u16string> distinct;
@@ -133,8 +138,11 @@ bool deleteDictionaryFile(const std::string& path) {
     return isRegularFile(path) && ::unlink(path.c_str()) == 0;
 }
 
-std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
-    std::vector<MalformedLine> bad;
+namespace {
+
+// Calls check(number, line) for every line of text: CR LF, CR and LF each end one line.
+template <typename Check>
+void forEachLine(std::u16string_view text, Check check) {
     std::int32_t number = 1;
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -142,13 +150,7 @@ std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
         if (end == std::u16string_view::npos) {
             end = text.size();
         }
-        const std::u16string_view line = trimControlAndSpace(text.substr(start, end - start));
-        if (!line.empty()) {
-            const auto separator = line.find(u"$=$");
-            if (separator == std::u16string_view::npos || separator == 0) {
-                bad.push_back({number, std::u16string(line)});
-            }
-        }
+        check(number, text.substr(start, end - start));
         if (end == text.size()) {
             break;
         }
@@ -158,6 +160,50 @@ std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
         }
         ++number;
     }
+}
+
+bool isWellFormedErrorLine(std::u16string_view trimmed) {
+    const auto separator = trimmed.find(u"$=$");
+    return separator != std::u16string_view::npos && separator != 0;
+}
+
+}  // namespace
+
+std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
+    std::vector<MalformedLine> bad;
+    forEachLine(text, [&](std::int32_t number, std::u16string_view raw) {
+        const std::u16string_view line = trimControlAndSpace(raw);
+        if (!line.empty() && !isWellFormedErrorLine(line)) {
+            bad.push_back({number, std::u16string(line)});
+        }
+    });
+    return bad;
+}
+
+std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes) {
+    const std::u16string all =
+        decodeUtf16Units(bytes, startsWithUtf16BigEndianMark(bytes), nullptr, false);
+    std::vector<MalformedLine> bad;
+    forEachLine(all, [&](std::int32_t number, std::u16string_view raw) {
+        if (raw.find(u'\0') != std::u16string_view::npos) {
+            // Trimmed of blanks and controls but not of the U+0000 being reported.
+            const auto trimmable = [](char16_t c) { return c != 0 && c <= 0x20; };
+            std::size_t first = 0;
+            std::size_t last = raw.size();
+            while (trimmable(raw[first])) {
+                ++first;
+            }
+            while (trimmable(raw[last - 1])) {
+                --last;
+            }
+            bad.push_back({number, std::u16string(raw.substr(first, last - first))});
+            return;
+        }
+        const std::u16string_view line = trimControlAndSpace(raw);
+        if (!line.empty() && !isWellFormedErrorLine(line)) {
+            bad.push_back({number, std::u16string(line)});
+        }
+    });
     return bad;
 }
 

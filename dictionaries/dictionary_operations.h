@@ -30,7 +30,8 @@ struct DictionaryFileText {
 };
 DictionaryFileText readDictionaryFile(const std::string& path);
 
-// Removing duplicate lines: the text's lines (cut at every CR and LF, trimmed of code units
+// Removing duplicate lines: a leading U+FEFF dropped, the text's lines (cut at every CR and LF,
+// trimmed of code units
 // <= U+0020, empty ones dropped) once each, in ascending code-unit order, each followed by CR LF.
 // progress, when given, is called after every line read with floor(floor(100 * i / n) / 2) and
 // after every line written with 50 + floor(floor(100 * k / m) / 2); an empty text reports none.
@@ -66,6 +67,11 @@ struct MalformedLine {
 // occurs in it and its first occurrence starts at index 1 or later. Nothing is required after it.
 // Blank lines are never reported.
 std::vector<MalformedLine> malformedErrorLines(std::u16string_view text);
+
+// dict verify's check of an error dictionary file's bytes: malformedErrorLines over every line of
+// the whole file, where a line holding a U+0000 (which ends the text for every other reader and
+// hides the lines behind it) is reported as malformed too, with the U+0000 kept in its text.
+std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes);
 
 // Writes text as .dict bytes (UTF-16LE, no byte-order mark, no terminator) through a temporary
 // file renamed into place; false, with the old file whole, when any step fails.

@@ -52,12 +52,16 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
 
 }  // namespace
 
+void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {
+    const bool error = f.type == FindingType::Error;
+    rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
+                    error ? f.suggestion : std::u16string(), error ? u"错误" : u""});
+}
+
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
                         std::vector<WorkbookRow>& rows) {
     for (const auto& f : findings) {
-        const bool error = f.type == FindingType::Error;
-        rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
-                        error ? f.suggestion : std::u16string(), error ? u"错误" : u""});
+        appendWorkbookRow(f, rows);
     }
 }
 

@@ -12,6 +12,12 @@ namespace kjf {
 // One row of the error list as the user sees it: 序号, 错误, 建议, 类型.
 using WorkbookRow = std::array<std::u16string, 4>;
 
+// The most finding rows a sheet can hold below its header row.
+inline constexpr std::size_t kMaxWorkbookRows = 1048575;
+
+// Appends the error list's row for one finding, numbered on from the rows already in rows.
+void appendWorkbookRow(const rg_BiaoJiCiYuLei& finding, std::vector<WorkbookRow>& rows);
+
 // Appends the error list's rows for findings, numbered on from the rows already in rows: the
 // row number, the word, the suggestion of an Error (empty for a Suspected finding) and "错误"
 // for an Error (empty for a Suspected finding).

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <ctime>
+#include <system_error>
 
 #include "engine/dictionary_file.h"
 #include "engine/scan.h"
+#include "engine/side_by_side.h"
 #include "text/files.h"
 #include "text/utf.h"
 
@@ -43,8 +45,18 @@ void rg_ChaCuoYinQing::loadDictionaries() {
     }
     onListsRequested.call(*this, m_lists[0], m_lists[1], m_lists[2], m_lists[3]);
     m_remainingLoaders = static_cast<int>(m_loaders.size());
+    std::vector<DictionaryKind> notStarted;
     for (std::size_t i = 0; i < m_loaders.size(); ++i) {
-        m_loaders[i] = std::thread([this, kind = kAllDictionaryKinds[i]] { loaderMain(kind); });
+        const DictionaryKind kind = kAllDictionaryKinds[i];
+        try {
+            m_loaders[i] = std::thread([this, kind] { loaderMain(kind); });
+        } catch (const std::system_error&) {
+            notStarted.push_back(kind);  // no memory for another thread
+        }
+    }
+    // A kind whose loader could not start loads here instead, slower but complete.
+    for (const DictionaryKind kind : notStarted) {
+        loaderMain(kind);
     }
 }
 
@@ -65,13 +77,21 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
             m_tablesCleared = true;
         }
     }
+    const auto k = static_cast<std::size_t>(kind);
+    m_kindReports[k] = {};
     if (kind == DictionaryKind::Automatic) {
         loadFile(kind, m_programDirectory + std::string(kAutomaticDictionaryPath));
     } else {
         const std::string directory = m_programDirectory + std::string(dictionaryDirectory(kind));
-        for (const auto& name : m_lists[static_cast<std::size_t>(kind)]) {
+        for (const auto& name : m_lists[k]) {
             if (m_cancelLoad) {
                 break;
+            }
+            // setup.ini is the user's to edit: a listed "../.." must not reach files outside the
+            // dictionary folder, whose lines would then show up as suggestions.
+            if (!isPlainFileName(name)) {
+                addProblem(kind, {LoadProblem::Reason::InvalidName, kind, name});
+                continue;
             }
             loadFile(kind, directory + utf16ToUtf8Lossy(name));
         }
@@ -83,10 +103,30 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     if (m_cancelLoad) {
         return;  // the load that cancelled this one owns the tables now
     }
-    std::thread errorTable([this] { m_errorWords.finalize(); });
-    m_correctWords.finalize();
-    errorTable.join();
-    m_index.build(m_correctWords, m_errorWords);
+    LoadReport report;
+    for (auto& kindReport : m_kindReports) {
+        report.filesRead += kindReport.filesRead;
+        for (auto& problem : kindReport.problems) {
+            report.problems.push_back(std::move(problem));
+        }
+    }
+    bool outOfMemory = false;
+    try {
+        runSideBySide([this] { m_errorWords.finalize(); }, [this] { m_correctWords.finalize(); });
+        m_index.build(m_correctWords, m_errorWords);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    if (outOfMemory) {
+        // Runs must not see half-built tables: they get none, and the owner hears why.
+        m_correctWords.clear();
+        m_errorWords.clear();
+        m_correctWords.finalize();
+        m_errorWords.finalize();
+        m_index.clear();
+        report.problems.push_back({LoadProblem::Reason::OutOfMemory, kind, {}});
+    }
+    m_loadReport = std::move(report);
     // Reported before waiting runs are let go, so that the owner hears of the end of loading
     // before anything a run reports.
     onDictionariesLoaded.call(*this);
@@ -97,19 +137,45 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     m_guardChanged.notify_all();
 }
 
+void rg_ChaCuoYinQing::addProblem(DictionaryKind kind, LoadProblem problem) {
+    m_kindReports[static_cast<std::size_t>(kind)].problems.push_back(std::move(problem));
+}
+
 void rg_ChaCuoYinQing::loadFile(DictionaryKind kind, const std::string& path) {
     if (m_cancelLoad || !pathExists(path)) {
         return;
     }
-    onDictionaryFileLoading.call(*this, std::u16string_view(utf8ToUtf16(path)));
-    const auto bytes = readWholeFile(path);
-    if (!bytes || bytes->empty()) {
-        return;
+    const std::u16string widePath = utf8ToUtf16(path);
+    onDictionaryFileLoading.call(*this, std::u16string_view(widePath));
+    try {
+        ReadFailure failure = ReadFailure::None;
+        const auto bytes = readWholeFile(path, &failure);
+        if (!bytes) {
+            addProblem(kind, {LoadProblem::Reason::Unreadable, kind, widePath, failure});
+            return;
+        }
+        ++m_kindReports[static_cast<std::size_t>(kind)].filesRead;
+        if (bytes->empty()) {
+            return;
+        }
+        const std::u16string text = decodeDictionaryBytes(*bytes);
+        if (const auto line = lineCutShortAt(*bytes, text); line != 0) {
+            addProblem(kind, {LoadProblem::Reason::CutShort, kind, widePath, {}, line});
+        }
+        WordBatch batch;
+        const std::size_t tooLong =
+            parseDictionaryText(text, isErrorKind(kind), correctWordTag(kind), batch);
+        if (tooLong != 0) {
+            addProblem(kind, {LoadProblem::Reason::LongEntries,
+                              kind,
+                              widePath,
+                              {},
+                              static_cast<std::int64_t>(tooLong)});
+        }
+        (isErrorKind(kind) ? m_errorWords : m_correctWords).insert(std::move(batch));
+    } catch (const std::bad_alloc&) {
+        addProblem(kind, {LoadProblem::Reason::OutOfMemory, kind, widePath});
     }
-    WordBatch batch;
-    parseDictionaryText(decodeDictionaryBytes(*bytes), isErrorKind(kind), correctWordTag(kind),
-                        batch);
-    (isErrorKind(kind) ? m_errorWords : m_correctWords).insert(std::move(batch));
 }
 
 void rg_ChaCuoYinQing::beginRead() const {
@@ -156,6 +222,7 @@ void rg_ChaCuoYinQing::runCheck(std::int32_t totalLength, std::int32_t quantizat
         m_quantization = quantization < 1 ? longestEntryLength() : quantization;
         m_accuracyBoost = accuracyBoost;
         m_findings.clear();
+        m_findingCount = 0;
         if (engineType == 1 || engineType == 2) {
             m_engineType = engineType;
             m_totalLength = totalLength;

@@ -15,6 +15,7 @@
 #include "engine/dictionary_kind.h"
 #include "engine/finding.h"
 #include "engine/hook.h"
+#include "engine/load_report.h"
 #include "engine/word_index.h"
 #include "engine/word_table.h"
 
@@ -63,12 +64,18 @@ class rg_ChaCuoYinQing {
     HookSlot<rg_ChaCuoYinQing> onCheckCompleted;
 
     // Asks the owner for the enabled lists (onListsRequested, on this thread) and starts the five
-    // loaders, one per kind, and returns. A load still running is cancelled and joined first; only
+    // loaders, one per kind, and returns (a kind whose thread cannot be started is loaded on this
+    // thread before returning). A load still running is cancelled and joined first; only
     // the new load calls onDictionariesLoaded. The loaders wait for runs in progress to end before
     // they empty the tables. Must not be called from a hook of this engine.
     void loadDictionaries();
     // Blocks until no load is in progress.
     void waitForLoading();
+
+    // What the last finished load could not use. Enabled names that are not plain file names
+    // are never read. Read it from onDictionariesLoaded or after waitForLoading, before the next
+    // load starts.
+    const LoadReport& loadReport() const { return m_loadReport; }
 
     // Checks the source's text of totalLength positions: forward (engineType 1) or in reverse (2),
     // with windows of up to `quantization` positions (below 1: longestEntryLength()), and the
@@ -86,6 +93,13 @@ class rg_ChaCuoYinQing {
 
     // Results of the last run: read after onCheckFinished, never during a run.
     const std::vector<rg_BiaoJiCiYuLei>& findings() const { return m_findings; }
+    // The number of Error and Suspected findings of the last run, also when they were not kept.
+    std::size_t findingCount() const { return m_findingCount; }
+
+    // Whether runs keep their findings in findings() (the default). An owner that takes every
+    // finding from onWordReported as it comes may turn this off, so that a run's memory does not
+    // grow with its findings. Not during a run.
+    void setKeepFindings(bool keep) { m_keepFindings = keep; }
     std::int32_t quantization() const { return m_quantization; }
     std::int32_t accuracyBoost() const { return m_accuracyBoost; }
     std::int32_t engineType() const { return m_engineType; }
@@ -123,6 +137,7 @@ class rg_ChaCuoYinQing {
     void stopLoaders();
     void loaderMain(DictionaryKind kind);
     void loadFile(DictionaryKind kind, const std::string& path);
+    void addProblem(DictionaryKind kind, LoadProblem problem);
     void beginRead() const;
     void endRead() const;
 
@@ -132,6 +147,9 @@ class rg_ChaCuoYinQing {
     WordTable m_errorWords;
     WordIndex m_index;
     std::array<Lists, 4> m_lists;
+    // Each loader writes only its own kind's entries; the last one gathers them.
+    std::array<LoadReport, 5> m_kindReports;
+    LoadReport m_loadReport;
 
     std::mutex m_loadCallMutex;  // one loadDictionaries at a time
     std::array<std::thread, 5> m_loaders;
@@ -145,6 +163,8 @@ class rg_ChaCuoYinQing {
     bool m_tablesCleared = false;
 
     std::vector<rg_BiaoJiCiYuLei> m_findings;
+    std::size_t m_findingCount = 0;
+    bool m_keepFindings = true;
     std::int32_t m_quantization = 0;
     std::int32_t m_accuracyBoost = 0;
     std::int32_t m_engineType = 0;

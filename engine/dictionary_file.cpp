@@ -1,22 +1,17 @@
 #include "engine/dictionary_file.h"
 
+#include <algorithm>
+
 #include "text/text_file.h"
+#include "text/utf.h"
 
 namespace kjf {
 
 std::u16string decodeDictionaryBytes(std::string_view bytes) {
-    std::u16string text;
-    text.reserve((bytes.size() + 1) / 2);
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        const unsigned hi = i + 1 < bytes.size() ? p[i + 1] : 0u;
-        const auto unit = static_cast<char16_t>(p[i] | (hi << 8));
-        if (unit == 0) {
-            break;
-        }
-        text.push_back(unit);
-    }
-    return text;
+    // The format is UTF-16LE without a mark; a big-endian file announces itself with FE FF,
+    // which stays in front as U+FEFF just as a little-endian mark does.
+    const bool bigEndian = startsWithUtf16BigEndianMark(bytes);
+    return decodeUtf16Units(bytes, bigEndian);
 }
 
 std::string encodeDictionaryText(std::u16string_view text) {
@@ -29,8 +24,9 @@ std::string encodeDictionaryText(std::u16string_view text) {
     return bytes;
 }
 
-void parseDictionaryText(std::u16string_view text, bool errorDictionary, std::u16string_view tag,
-                         WordBatch& batch) {
+std::size_t parseDictionaryText(std::u16string_view text, bool errorDictionary,
+                                std::u16string_view tag, WordBatch& batch) {
+    std::size_t tooLong = 0;
     // Files saved by common editors start with a byte-order mark; without this its first entry
     // would never match.
     if (!text.empty() && text.front() == u'\uFEFF') {
@@ -48,7 +44,11 @@ void parseDictionaryText(std::u16string_view text, bool errorDictionary, std::u1
             continue;
         }
         if (!errorDictionary) {
-            batch.add(line, tag);
+            if (line.size() > kMaxEntryLength) {
+                ++tooLong;
+            } else {
+                batch.add(line, tag);
+            }
             continue;
         }
         std::u16string_view pieces[2];
@@ -68,9 +68,30 @@ void parseDictionaryText(std::u16string_view text, bool errorDictionary, std::u1
             }
         }
         if (count == 2) {
-            batch.add(pieces[0], pieces[1]);
+            if (pieces[0].size() > kMaxEntryLength) {
+                ++tooLong;
+            } else {
+                batch.add(pieces[0], pieces[1]);
+            }
         }
     }
+    return tooLong;
+}
+
+std::int32_t lineCutShortAt(std::string_view bytes, std::u16string_view decoded) {
+    const std::size_t used = std::min(bytes.size(), decoded.size() * 2);
+    if (std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end(),
+                    [](char c) { return c == '\0'; })) {
+        return 0;
+    }
+    std::int32_t line = 1;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (decoded[i] == u'\n' ||
+            (decoded[i] == u'\r' && (i + 1 == decoded.size() || decoded[i + 1] != u'\n'))) {
+            ++line;
+        }
+    }
+    return line;
 }
 
 }  // namespace kjf

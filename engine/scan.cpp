@@ -119,8 +119,11 @@ void rg_ChaCuoYinQing::Scan::report(FindingType type, std::int64_t position, std
     const auto n = static_cast<std::int32_t>(length);
     m_engine.onWordReported.call(m_engine, type, p, n, word, suggestion);
     if (type != FindingType::Correct) {
-        m_engine.m_findings.push_back(
-            {type, p, n, std::u16string(word), std::u16string(suggestion)});
+        ++m_engine.m_findingCount;
+        if (m_engine.m_keepFindings) {
+            m_engine.m_findings.push_back(
+                {type, p, n, std::u16string(word), std::u16string(suggestion)});
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "engine/key_sort.h"
+#include "engine/side_by_side.h"
 
 namespace kjf {
 
@@ -133,45 +134,46 @@ void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords
     mergeKeys(correctWords, errorWords, keys, marks);
 
     // The backward trie needs the reversed keys in their own order; build it on a second thread.
-    std::thread backward([&] {
-        std::u16string pool;
-        std::size_t total = 0;
-        for (auto k : keys) {
-            total += k.size();
-        }
-        pool.reserve(total);
-        std::vector<std::uint32_t> offsets;
-        offsets.reserve(keys.size());
-        for (auto k : keys) {
-            offsets.push_back(static_cast<std::uint32_t>(pool.size()));
-            pool.append(k.rbegin(), k.rend());
-        }
-        std::vector<std::pair<std::u16string_view, std::uint32_t>> reversed(keys.size());
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            reversed[i] = {std::u16string_view(pool).substr(offsets[i], keys[i].size()), marks[i]};
-        }
-        sortByKey(reversed, [](const auto& item) { return item.first; });
-        // Copy the keys in their sorted order, so that building walks memory front to back.
-        std::u16string sortedPool;
-        sortedPool.reserve(total);
-        std::vector<std::uint32_t> marksInOrder;
-        marksInOrder.reserve(keys.size());
-        for (const auto& [key, mark] : reversed) {
-            sortedPool += key;
-            marksInOrder.push_back(mark);
-        }
-        std::vector<std::u16string_view> sortedKeys;
-        sortedKeys.reserve(keys.size());
-        std::size_t at = 0;
-        for (const auto& item : reversed) {
-            sortedKeys.push_back(std::u16string_view(sortedPool).substr(at, item.first.size()));
-            at += item.first.size();
-        }
-        std::vector<std::uint32_t>& sortedMarks = marksInOrder;
-        m_backward.build(sortedKeys, sortedMarks);
-    });
-    m_forward.build(keys, marks);
-    backward.join();
+    runSideBySide(
+        [&] {
+            std::u16string pool;
+            std::size_t total = 0;
+            for (auto k : keys) {
+                total += k.size();
+            }
+            pool.reserve(total);
+            std::vector<std::uint32_t> offsets;
+            offsets.reserve(keys.size());
+            for (auto k : keys) {
+                offsets.push_back(static_cast<std::uint32_t>(pool.size()));
+                pool.append(k.rbegin(), k.rend());
+            }
+            std::vector<std::pair<std::u16string_view, std::uint32_t>> reversed(keys.size());
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                reversed[i] = {std::u16string_view(pool).substr(offsets[i], keys[i].size()),
+                               marks[i]};
+            }
+            sortByKey(reversed, [](const auto& item) { return item.first; });
+            // Copy the keys in their sorted order, so that building walks memory front to back.
+            std::u16string sortedPool;
+            sortedPool.reserve(total);
+            std::vector<std::uint32_t> marksInOrder;
+            marksInOrder.reserve(keys.size());
+            for (const auto& [key, mark] : reversed) {
+                sortedPool += key;
+                marksInOrder.push_back(mark);
+            }
+            std::vector<std::u16string_view> sortedKeys;
+            sortedKeys.reserve(keys.size());
+            std::size_t at = 0;
+            for (const auto& item : reversed) {
+                sortedKeys.push_back(std::u16string_view(sortedPool).substr(at, item.first.size()));
+                at += item.first.size();
+            }
+            std::vector<std::uint32_t>& sortedMarks = marksInOrder;
+            m_backward.build(sortedKeys, sortedMarks);
+        },
+        [&] { m_forward.build(keys, marks); });
 }
 
 void WordIndex::clear() {

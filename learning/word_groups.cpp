@@ -4,6 +4,7 @@
 #include "engine/dictionary_file.h"
 #include "engine/dictionary_kind.h"
 #include "text/files.h"
+#include "text/utf.h"
 
 namespace kjf {
 
@@ -81,12 +82,19 @@ bool appendToAutoDictionary(const std::string& programDirectory,
     if (!makeDirectories(programDirectory, dictionaryDirectory(DictionaryKind::Automatic))) {
         return false;
     }
+    const std::string path = programDirectory + std::string(kAutomaticDictionaryPath);
     std::string bytes;
     for (const auto& entry : entries) {
         bytes += encodeDictionaryText(entry);
         bytes += encodeDictionaryText(u"\r\n");
     }
-    return appendToFile(programDirectory + std::string(kAutomaticDictionaryPath), bytes);
+    // A file saved as UTF-16BE (with its mark) would be garbled by little-endian lines.
+    if (const auto old = readWholeFile(path); old && startsWithUtf16BigEndianMark(*old)) {
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            std::swap(bytes[i], bytes[i + 1]);
+        }
+    }
+    return appendToFile(path, bytes);
 }
 
 }  // namespace kjf

@@ -68,7 +68,8 @@ void analyzeWordGroups(rg_ChaCuoYinQing& engine, const WordGroupInput& input,
                        const WordGroupSink& sink, std::stop_token stop = {});
 
 // Appends each entry followed by CR LF to programDirectory + "data/user/auto/auto.dict" as
-// UTF-16LE without byte-order mark, creating the file and its directories when missing (so
+// UTF-16LE without byte-order mark (UTF-16BE when the file starts with the mark FE FF), creating
+// the file and its directories when missing (so
 // appending no entries still leaves an auto.dict). Returns false when the directories or the file
 // cannot be made or not every byte was written. programDirectory ends in '/'. Any thread.
 bool appendToAutoDictionary(const std::string& programDirectory,

@@ -143,7 +143,9 @@ TEST_F(ReadTextFileTest, Utf8OtherwiseWithMarksNotSkipped) {
                               "ab"),
               u"\xFEFF"
               "ab");
-    EXPECT_EQ(readBytesAsText("\xFE\xFF\x4E\x2D"), u"");          // UTF-16BE mark
+    // Regression: text with the UTF-16BE mark was read as broken UTF-8, that is, as nothing.
+    EXPECT_EQ(readBytesAsText(std::string("\xFE\xFF\x4E\x2D\x00\x41", 6)), u"中A");
+    EXPECT_EQ(readBytesAsText(std::string("\xFE\xFF\x4E\x2D\x00\x00\x00\x41", 8)), u"中");
     EXPECT_EQ(readBytesAsText(kjf::test::utf16le(u"Ab")), u"A");  // UTF-16LE without mark
     EXPECT_EQ(readBytesAsText("ab\xE4\xB8"
                               "cd"),

@@ -61,13 +61,21 @@ bool isRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> readWholeFile(const std::string& path, ReadFailure* failure) {
+    ReadFailure ignored = ReadFailure::None;
+    ReadFailure& why = failure != nullptr ? *failure : ignored;
+    why = ReadFailure::None;
+    // O_NONBLOCK: opening a pipe would otherwise wait for a writer forever. Reads of a regular
+    // file are not affected by it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
+        why = errno == ENOENT || errno == ENOTDIR ? ReadFailure::Missing : ReadFailure::Unreadable;
         return std::nullopt;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxReadableFileSize) {
+        why = st.st_size > kMaxReadableFileSize && S_ISREG(st.st_mode) ? ReadFailure::TooLarge
+                                                                       : ReadFailure::NotAFile;
         ::close(fd);
         return std::nullopt;
     }
@@ -80,6 +88,7 @@ std::optional<std::string> readWholeFile(const std::string& path) {
         }
         if (n < 0) {
             ::close(fd);
+            why = ReadFailure::Unreadable;
             return std::nullopt;
         }
         if (n == 0) {
@@ -92,7 +101,62 @@ std::optional<std::string> readWholeFile(const std::string& path) {
     return bytes;
 }
 
-ReplaceOutcome replaceFile(const std::string& path, const ContentWriter& write) {
+std::u16string readFailureText(ReadFailure failure) {
+    switch (failure) {
+        case ReadFailure::None:
+            return u"";
+        case ReadFailure::Missing:
+            return u"文件不存在";
+        case ReadFailure::NotAFile:
+            return u"不是普通文件";
+        case ReadFailure::TooLarge:
+            return u"文件太大";
+        case ReadFailure::Unreadable:
+            return u"无法读取";
+    }
+    return u"";
+}
+
+bool isPlainFileName(std::u16string_view name) {
+    if (name.empty() || name == u"." || name == u"..") {
+        return false;
+    }
+    for (const char16_t c : name) {
+        if (c < 0x20 || c == 0x7F || c == u'/' || c == u'\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// The file that path leads to: path itself, or the end of its chain of symbolic links (relative
+// links resolved from the link's folder). A chain that is too long gives path itself, which the
+// caller then refuses as not a regular file.
+std::string finalTarget(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            return path;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        current = target.front() == '/' ? target : parentDirectory(current) + "/" + target;
+    }
+    return path;
+}
+
+}  // namespace
+
+ReplaceOutcome replaceFile(const std::string& link, const ContentWriter& write) {
+    // Replacing a link itself would turn it into a plain file and leave its target as it was.
+    const std::string path = finalTarget(link);
     mode_t mode = 0666;
     struct stat old {};
     const bool hadFile = ::stat(path.c_str(), &old) == 0;

@@ -17,9 +17,26 @@ bool pathExists(const std::string& path);
 // True when path names a regular file (or a link to one).
 bool isRegularFile(const std::string& path);
 
-// Reads a whole regular file. nullopt when it cannot be opened or read, or is larger than
-// kMaxReadableFileSize. Any thread.
-std::optional<std::string> readWholeFile(const std::string& path);
+// Why a file could not be read.
+enum class ReadFailure {
+    None,
+    Missing,     // nothing is at the path
+    NotAFile,    // a directory, a pipe, a device or anything else that is not a regular file
+    TooLarge,    // larger than kMaxReadableFileSize
+    Unreadable,  // no permission, or the read failed
+};
+
+// Reads a whole regular file. nullopt when it cannot be opened or read, is not a regular file or
+// is larger than kMaxReadableFileSize; failure, when given, tells which. A pipe or device is
+// refused without waiting for a writer or reading forever. Any thread.
+std::optional<std::string> readWholeFile(const std::string& path, ReadFailure* failure = nullptr);
+
+// A short Chinese description of a failure, for messages ("文件不存在" and so on).
+std::u16string readFailureText(ReadFailure failure);
+
+// Whether name can only mean a file directly inside a folder it is joined to: not empty, not "."
+// or "..", and no '/', '\' or control character.
+bool isPlainFileName(std::u16string_view name);
 
 // Why replaceFile failed.
 enum class ReplaceOutcome {
@@ -37,7 +54,8 @@ using ContentWriter = std::function<bool(int fd, const std::string& tempPath)>;
 // Replaces the file at path with what write puts into a temporary file beside it: the file is
 // flushed to disk and renamed into place, so a failure at any step leaves the old file whole and
 // removes the temporary file. The new file keeps the old file's permissions (or gets the usual
-// ones for a new file). Any thread.
+// ones for a new file). When path is a symbolic link, the file it leads to is replaced and the
+// link stays. Any thread.
 ReplaceOutcome replaceFile(const std::string& path, const ContentWriter& write);
 
 // replaceFile with bytes; true when the file was replaced.

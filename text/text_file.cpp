@@ -41,22 +41,10 @@ TextFileContent decodeTextFileBytes(std::string_view bytes) {
     TextFileContent content;
     content.exists = true;
     content.readable = true;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        // An odd last byte pairs with the zero padding into one last unit.
-        std::u16string& text = content.text;
-        text.reserve(bytes.size() / 2);
-        std::size_t i = 2;
-        for (; i < bytes.size(); i += 2) {
-            const auto lo = static_cast<unsigned char>(bytes[i]);
-            const auto hi = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
-            const auto unit = static_cast<char16_t>(lo | (hi << 8));
-            if (unit == 0) {
-                break;
-            }
-            text.push_back(unit);
-        }
-        content.complete = i >= bytes.size();
+    const bool littleEndian = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                              static_cast<unsigned char>(bytes[1]) == 0xFE;
+    if (littleEndian || startsWithUtf16BigEndianMark(bytes)) {
+        content.text = decodeUtf16Units(bytes.substr(2), !littleEndian, &content.complete);
         return content;
     }
     auto decoded = decodeUtf8LenientChecked(bytes);
@@ -70,11 +58,8 @@ TextFileContent readTextFileChecked(const std::string& path) {
     if (path.empty()) {
         return content;
     }
-    content.exists = pathExists(path);
-    if (!content.exists) {
-        return content;
-    }
-    auto bytes = readWholeFile(path);
+    auto bytes = readWholeFile(path, &content.failure);
+    content.exists = content.failure != ReadFailure::Missing;
     if (!bytes) {
         return content;
     }

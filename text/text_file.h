@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/files.h"
+
 namespace kjf {
 
 // Cuts text at every code unit that occurs in separators (each one separates on its own), trims
@@ -18,14 +20,16 @@ std::u16string_view trimControlAndSpace(std::u16string_view text);
 // The result of reading a text file, with what a caller that rewrites the file needs to know.
 struct TextFileContent {
     std::u16string text;
-    bool exists = false;    // something (file or directory) exists at the path
-    bool readable = false;  // the whole file was read
-    bool complete = false;  // readable, and decoding reached the end of the bytes
+    bool exists = false;                      // something (file or directory) exists at the path
+    bool readable = false;                    // the whole file was read
+    bool complete = false;                    // readable, and decoding reached the end of the bytes
+    ReadFailure failure = ReadFailure::None;  // why it was not readable
 };
 
-// Reads a text file whole: UTF-16LE after an FF FE mark (up to the first U+0000), otherwise
-// lenient UTF-8 that stops at the first zero byte or undecodable sequence. A missing, unreadable
-// or empty file, and a file of 2 GiB or more, read as empty text. Never fails otherwise; any
+// Reads a text file whole: UTF-16LE after an FF FE mark and UTF-16BE after an FE FF mark (up to
+// the first U+0000), otherwise lenient UTF-8 that stops at the first zero byte or undecodable
+// sequence. A missing, unreadable or empty file, anything that is not a regular file, and a file
+// of 2 GiB or more, read as empty text. Never fails otherwise; any
 // thread. path is UTF-8.
 std::u16string readTextFile(const std::string& path);
 TextFileContent readTextFileChecked(const std::string& path);

@@ -199,4 +199,31 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
     return out;
 }
 
+std::u16string decodeUtf16Units(std::string_view bytes, bool bigEndian, bool* complete,
+                                bool untilZero) {
+    std::u16string text;
+    text.reserve((bytes.size() + 1) / 2);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t i = 0;
+    for (; i < bytes.size(); i += 2) {
+        const unsigned first = p[i];
+        const unsigned second = i + 1 < bytes.size() ? p[i + 1] : 0u;
+        const auto unit =
+            static_cast<char16_t>(bigEndian ? (first << 8) | second : first | (second << 8));
+        if (unit == 0 && untilZero) {
+            break;
+        }
+        text.push_back(unit);
+    }
+    if (complete != nullptr) {
+        *complete = i >= bytes.size();
+    }
+    return text;
+}
+
+bool startsWithUtf16BigEndianMark(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+           static_cast<unsigned char>(bytes[1]) == 0xFF;
+}
+
 }  // namespace kjf

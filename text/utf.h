@@ -20,6 +20,15 @@ struct LenientDecoding {
 };
 LenientDecoding decodeUtf8LenientChecked(std::string_view bytes);
 
+// Takes bytes as UTF-16 code units, little- or big-endian, up to the first U+0000 (or through
+// every unit, zeros included, with untilZero false); an odd last byte pairs with a zero byte into
+// one last unit. complete tells whether the text runs to the end of the bytes. Any thread.
+std::u16string decodeUtf16Units(std::string_view bytes, bool bigEndian, bool* complete = nullptr,
+                                bool untilZero = true);
+
+// Whether bytes start with the big-endian byte-order mark FE FF.
+bool startsWithUtf16BigEndianMark(std::string_view bytes);
+
 // Converts bytes from one encoding to another through iconv, into at most outCapacity bytes.
 // nullopt when the encodings are unknown, a sequence is invalid or incomplete, or the output
 // does not fit. Any thread.
