@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/context_pass.h"
 #include "cli/run_arguments.h"
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
@@ -23,6 +24,7 @@ namespace {
 
 struct CheckArguments : RunArguments {
     bool eachLine = false;
+    bool context = false;
     std::string xlsx;
 };
 
@@ -33,6 +35,12 @@ std::string parseCheckArguments(const std::vector<std::string>& args, CheckArgum
         [&out](const std::vector<std::string>& all, std::size_t& i, std::string& error) {
             if (all[i] == "--each-line") {
                 out.eachLine = true;
+            } else if (all[i] == "--context") {
+                if (i + 1 >= all.size() || (all[i + 1] != "0" && all[i + 1] != "1")) {
+                    error = "--context must be 0 or 1";
+                } else {
+                    out.context = all[++i] == "1";
+                }
             } else if (all[i] == "--xlsx") {
                 if (i + 1 >= all.size() || all[i + 1].empty()) {
                     error = "--xlsx needs a file";
@@ -58,8 +66,8 @@ class CheckPrinter {
         }
     }
 
-    void run(const rg_ChaCuoYinQing& engine, std::size_t line) const {
-        const auto& findings = engine.findings();
+    void run(const rg_ChaCuoYinQing& engine, const std::vector<rg_BiaoJiCiYuLei>& findings,
+             std::size_t line) const {
         if (m_args.json) {
             std::string out = "{";
             if (m_args.eachLine) {
@@ -139,6 +147,14 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     }
     engine.loadDictionaries();
     engine.waitForLoading();
+    ContextPass context;
+    if (parsed.context) {
+        if (std::string message; !loadContextPass(root, engine, context, message)) {
+            std::fprintf(stderr, "kanjianfang-cli: context check unavailable: %s\n",
+                         message.c_str());
+            return 2;
+        }
+    }
 
     CheckPrinter printer(parsed);
     printer.header();
@@ -150,10 +166,12 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         piece.assign(part);
         engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
                         parsed.options.engineType, parsed.options.accuracyBoost);
-        total += engine.findings().size();
-        printer.run(engine, line);
+        const std::vector<rg_BiaoJiCiYuLei> findings =
+            parsed.context ? applyContextPass(context, engine, piece) : engine.findings();
+        total += findings.size();
+        printer.run(engine, findings, line);
         if (!parsed.xlsx.empty()) {
-            appendWorkbookRows(engine.findings(), workbookRows);
+            appendWorkbookRows(findings, workbookRows);
         }
     };
     if (!parsed.eachLine) {

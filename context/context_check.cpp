@@ -43,24 +43,20 @@ bool endsSentence(char16_t u) {
 }
 
 // The evidence each kind of confusion needs, from the one threshold the user sets.
-double thresholdFor(Confusion kind, double threshold) {
+double thresholdFor(Confusion kind, const ContextOptions& options) {
     switch (kind) {
         case Confusion::Variant:
-            return threshold - 2.0;
+            return options.threshold + options.variantOffset;
         case Confusion::SameSound:
-            return threshold;
+            return options.threshold;
         case Confusion::NearSound:
-            return threshold + 1.0;
+            return options.threshold + options.nearSoundOffset;
         case Confusion::Shape:
-            return threshold + 1.5;
+            return options.threshold + options.shapeOffset;
         case Confusion::None:
             break;
     }
     return std::numeric_limits<double>::infinity();
-}
-// Swapping a whole word for another of the same sound.
-double wordSwapThreshold(double threshold) {
-    return threshold + 0.5;
 }
 
 struct Hypothesis {
@@ -135,8 +131,13 @@ class SentenceChecker {
   private:
     void prepareClause(std::int32_t begin, std::int32_t end);
     double gain(std::int32_t changeBegin, std::int32_t changeEnd, std::u16string_view replacement);
+    double wordGain(std::int32_t changeBegin, std::int32_t changeEnd,
+                    std::u16string_view replacement);
+    float bestUnigramPath(std::u16string_view text);
     void detect(std::vector<Detection>& detections);
     bool shielded(std::int32_t changeBegin, std::int32_t changeEnd) const;
+    bool accepted(double gain, double threshold, std::int32_t changeBegin, std::int32_t changeEnd,
+                  std::u16string_view replacement);
 
     const ContextModel& m_model;
     const LanguageModel& m_lm;
@@ -151,6 +152,8 @@ class SentenceChecker {
     std::vector<Beam> m_beams;               // per clause boundary
     std::vector<Beam> m_changed;
     std::u16string m_changedText;
+    std::u16string m_window;
+    std::vector<float> m_unigramBest;
 };
 
 void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
@@ -273,6 +276,56 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
            m_beams[static_cast<std::size_t>(limit - m_begin)].best().score;
 }
 
+float SentenceChecker::bestUnigramPath(std::u16string_view window) {
+    const auto n = window.size();
+    m_unigramBest.assign(n + 1, -std::numeric_limits<float>::infinity());
+    m_unigramBest[0] = 0;
+    for (std::size_t x = 0; x < n; ++x) {
+        std::uint32_t node = ContextModel::kRoot;
+        bool single = false;
+        for (std::size_t y = x; y < n && y - x < ContextModel::kMaxWordLength; ++y) {
+            node = m_model.child(node, window[y]);
+            if (node == ContextModel::kNoNode) {
+                break;
+            }
+            const WordIndex w = m_model.wordAt(node);
+            if (w != m_lm.unknown()) {
+                single = single || y == x;
+                m_unigramBest[y + 1] =
+                    std::max(m_unigramBest[y + 1], m_unigramBest[x] + m_model.unigram(w));
+            }
+        }
+        if (!single) {
+            m_unigramBest[x + 1] =
+                std::max(m_unigramBest[x + 1], m_unigramBest[x] + m_model.unigram(m_lm.unknown()));
+        }
+    }
+    return m_unigramBest[n];
+}
+
+double SentenceChecker::wordGain(std::int32_t changeBegin, std::int32_t changeEnd,
+                                 std::u16string_view replacement) {
+    const std::int32_t from = std::max(m_begin, changeBegin - ContextModel::kMaxWordLength + 1);
+    const std::int32_t to = std::min(m_end, changeEnd + ContextModel::kMaxWordLength - 1);
+    const auto window =
+        m_input.text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    const float written = bestUnigramPath(window);
+    m_window.assign(window);
+    std::copy(replacement.begin(), replacement.end(), m_window.begin() + (changeBegin - from));
+    return static_cast<double>(bestUnigramPath(m_window)) - written;
+}
+
+bool SentenceChecker::accepted(double g, double threshold, std::int32_t changeBegin,
+                               std::int32_t changeEnd, std::u16string_view replacement) {
+    if (g < threshold) {
+        return false;
+    }
+    if (g >= threshold + m_options.frequencyOnlyExtra) {
+        return true;
+    }
+    return g - wordGain(changeBegin, changeEnd, replacement) >= m_options.contextMargin;
+}
+
 bool SentenceChecker::shielded(std::int32_t changeBegin, std::int32_t changeEnd) const {
     if (!m_input.isShieldWord) {
         return false;
@@ -332,8 +385,9 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             }
         }
         for (const auto& c : candidates) {
-            const double g = gain(i, i + 1, std::u16string_view(&c.character, 1));
-            if (g >= thresholdFor(c.kind, m_options.threshold)) {
+            const std::u16string_view replacement(&c.character, 1);
+            const double g = gain(i, i + 1, replacement);
+            if (accepted(g, thresholdFor(c.kind, m_options), i, i + 1, replacement)) {
                 std::u16string suggestion(
                     text.substr(static_cast<std::size_t>(c.spanBegin),
                                 static_cast<std::size_t>(c.spanEnd - c.spanBegin)));
@@ -374,7 +428,10 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
                 const double g = gain(
                     x + b, x + e,
                     other.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
-                if (g >= wordSwapThreshold(m_options.threshold)) {
+                const auto replacement =
+                    other.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b));
+                if (accepted(g, m_options.threshold + m_options.wordSwapOffset, x + b, x + e,
+                             replacement)) {
                     detections.push_back(
                         {x, x + token.length, x + b, x + e, std::u16string(other), g});
                 }

@@ -15,17 +15,25 @@
 namespace kjf {
 
 // The default of the setting "语境阈值".
-inline constexpr double kDefaultContextThreshold = 4.0;
+inline constexpr double kDefaultContextThreshold = 3.0;
 
 // Tunables of the context check. A gain is log10 P(text with a replacement) - log10 P(text as
 // written), measured over the replacement's clause with four characters of context after it.
 struct ContextOptions {
-    // Gain a same-sound replacement needs before it is flagged ("语境阈值"). Other kinds need
-    // more (similar sounds and shapes, whole-word swaps) or less (traditional characters); see
-    // thresholdFor() in context_check.cpp.
+    // Gain a same-sound replacement needs before it is flagged ("语境阈值").
     double threshold = kDefaultContextThreshold;
+    // What the other kinds of replacement need beyond (or below) the threshold.
+    double variantOffset = -2.0;   // a traditional character for its Simplified form
+    double nearSoundOffset = 1.5;  // zh/z, n/l, -ng/-n
+    double shapeOffset = 1.5;      // similar shapes
+    double wordSwapOffset = 0.5;   // a whole word for another of the same sound
+    // Of a replacement's gain, at least this much must come from how it fits its neighbours
+    // rather than from how common the words themselves are; a replacement short of it needs
+    // frequencyOnlyExtra more gain. Names of rare characters otherwise turn into common words.
+    double contextMargin = 1.0;
+    double frequencyOnlyExtra = 3.0;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
-    double keepMargin = 0.0;
+    double keepMargin = 2.0;
     // Worker threads; 0 means std::thread::hardware_concurrency().
     unsigned workers = 0;
 };

@@ -216,7 +216,13 @@ void ContextModel::buildVocabulary() {
     };
     std::vector<Sound> sounds;
 
+    LanguageModelState ignored;
+    m_unknownUnigram = m_lm.score(m_lm.beginState(), m_lm.unknown(), ignored);
     for (const auto& [utf8, index] : words) {
+        if (index >= m_unigram.size()) {
+            m_unigram.resize(index + 1, m_unknownUnigram);
+        }
+        m_unigram[index] = m_lm.score(m_lm.beginState(), index, ignored);
         const std::u16string word = utf8ToUtf16(utf8);
         if (word.empty() || word.size() > static_cast<std::size_t>(kMaxWordLength)) {
             continue;
@@ -385,11 +391,11 @@ std::vector<std::u16string_view> ContextModel::sameSoundWords(std::u16string_vie
 
 std::size_t ContextModel::memoryUsage() const {
     return m_edges.memoryUsage() + m_nodeWord.capacity() * sizeof(std::uint32_t) +
-           m_maskGroups.memoryUsage() + m_maskStart.capacity() * 4 + m_fills.capacity() * 8 +
-           m_readingStart.capacity() * 4 + m_readings.capacity() * 2 + m_shapeStart.capacity() * 4 +
-           m_shapes.capacity() * 2 + m_variantStart.capacity() * 4 + m_variants.capacity() * 2 +
-           m_soundGroups.memoryUsage() + m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 +
-           m_wordPool.capacity() * 2;
+           m_unigram.capacity() * sizeof(float) + m_maskGroups.memoryUsage() +
+           m_maskStart.capacity() * 4 + m_fills.capacity() * 8 + m_readingStart.capacity() * 4 +
+           m_readings.capacity() * 2 + m_shapeStart.capacity() * 4 + m_shapes.capacity() * 2 +
+           m_variantStart.capacity() * 4 + m_variants.capacity() * 2 + m_soundGroups.memoryUsage() +
+           m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 + m_wordPool.capacity() * 2;
 }
 
 }  // namespace kjf

@@ -64,6 +64,10 @@ class ContextModel {
         return m_edges.find((static_cast<std::uint64_t>(node) << 16) | c, kNoNode);
     }
     LanguageModel::WordIndex wordAt(std::uint32_t node) const { return m_nodeWord[node]; }
+    // log10 P(word) without context; the unknown word's cost for indices the model lacks.
+    float unigram(LanguageModel::WordIndex word) const {
+        return word < m_unigram.size() ? m_unigram[word] : m_unknownUnigram;
+    }
     // The model's index of word, the unknown index when it is no vocabulary word.
     LanguageModel::WordIndex wordIndex(std::u16string_view word) const;
 
@@ -95,6 +99,8 @@ class ContextModel {
     LanguageModel m_lm;
     FlatMap m_edges;
     std::vector<LanguageModel::WordIndex> m_nodeWord;
+    std::vector<float> m_unigram;
+    float m_unknownUnigram = 0;
 
     FlatMap m_maskGroups;                    // masked key -> group
     std::vector<std::uint32_t> m_maskStart;  // group -> first fill, one past the last group
