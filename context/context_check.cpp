@@ -14,7 +14,7 @@ using WordIndex = LanguageModel::WordIndex;
 
 // Hypotheses kept at each boundary of a clause: enough for the trigram model's histories to
 // compete, few enough that a changed character costs tens of model calls, not hundreds.
-constexpr int kBeam = 3;
+constexpr int kBeam = 2;
 // Boundaries after a replacement that may still differ from the text as written.
 constexpr int kRightContext = 4;
 // Longest shield word looked for around a flagged replacement.
@@ -361,25 +361,50 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             continue;
         }
         candidates.clear();
+        const auto confusables = m_model.confusables(written);
+        if (confusables.empty()) {
+            continue;
+        }
         for (std::int32_t length = 2; length <= 4; ++length) {
             for (std::int32_t s = std::max(m_begin, i - length + 1); s <= i && s + length <= m_end;
                  ++s) {
                 const auto key = ContextModel::maskedKey(
                     text.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(length)),
                     static_cast<std::size_t>(i - s));
-                for (const auto& fill : m_model.fills(key)) {
-                    const Confusion kind = m_model.confusion(written, fill.character);
-                    if (kind == Confusion::None) {
-                        continue;
-                    }
-                    auto same = std::find_if(
-                        candidates.begin(), candidates.end(),
-                        [&](const Candidate& c) { return c.character == fill.character; });
+                // Both lists ascend by character: look the shorter one up in the longer.
+                const auto fills = m_model.fills(key);
+                const auto add = [&](char16_t character, Confusion kind) {
+                    auto same =
+                        std::find_if(candidates.begin(), candidates.end(),
+                                     [&](const Candidate& c) { return c.character == character; });
                     if (same == candidates.end()) {
-                        candidates.push_back({fill.character, kind, s, s + length});
+                        candidates.push_back({character, kind, s, s + length});
                     } else if (length > same->spanEnd - same->spanBegin) {
                         same->spanBegin = s;
                         same->spanEnd = s + length;
+                    }
+                };
+                if (fills.size() <= confusables.size()) {
+                    for (const auto& fill : fills) {
+                        const auto it =
+                            std::lower_bound(confusables.begin(), confusables.end(), fill.character,
+                                             [](const ContextModel::Confusable& c, char16_t u) {
+                                                 return c.character < u;
+                                             });
+                        if (it != confusables.end() && it->character == fill.character) {
+                            add(fill.character, it->kind);
+                        }
+                    }
+                } else {
+                    for (const auto& c : confusables) {
+                        const auto it =
+                            std::lower_bound(fills.begin(), fills.end(), c.character,
+                                             [](const ContextModel::Fill& f, char16_t u) {
+                                                 return f.character < u;
+                                             });
+                        if (it != fills.end() && it->character == c.character) {
+                            add(c.character, c.kind);
+                        }
                     }
                 }
             }

@@ -196,6 +196,7 @@ bool ContextModel::loadConfusions(const std::string& directory, std::string& mes
         message = "no readings in " + directory + "readings.txt";
         return false;
     }
+    buildConfusables();
     return true;
 }
 
@@ -314,7 +315,50 @@ std::span<const ContextModel::Fill> ContextModel::fills(std::uint64_t key) const
 }
 
 Confusion ContextModel::confusion(char16_t written, char16_t meant) const {
-    if (written == meant || m_readingStart.empty()) {
+    const auto list = confusables(written);
+    const auto it =
+        std::lower_bound(list.begin(), list.end(), meant,
+                         [](const Confusable& c, char16_t u) { return c.character < u; });
+    return it != list.end() && it->character == meant ? it->kind : Confusion::None;
+}
+
+void ContextModel::buildConfusables() {
+    // Every pair related by a reading, a near reading, a shape or a variant, each once with the
+    // kind that needs the least evidence.
+    std::vector<std::vector<char16_t>> bySyllable(m_nearSyllables.size());
+    for (std::size_t c = 0; c < kCharacterCount; ++c) {
+        for (const auto s : listOf(m_readingStart, m_readings, static_cast<char16_t>(c))) {
+            bySyllable[s].push_back(static_cast<char16_t>(c));
+        }
+    }
+    std::vector<std::vector<Confusable>> lists(kCharacterCount);
+    std::vector<char16_t> others;
+    for (std::size_t c = 0; c < kCharacterCount; ++c) {
+        const auto written = static_cast<char16_t>(c);
+        others.clear();
+        for (const auto s : listOf(m_readingStart, m_readings, written)) {
+            others.insert(others.end(), bySyllable[s].begin(), bySyllable[s].end());
+            for (const auto near : m_nearSyllables[s]) {
+                others.insert(others.end(), bySyllable[near].begin(), bySyllable[near].end());
+            }
+        }
+        const auto shapes = listOf(m_shapeStart, m_shapes, written);
+        const auto variants = listOf(m_variantStart, m_variants, written);
+        others.insert(others.end(), shapes.begin(), shapes.end());
+        others.insert(others.end(), variants.begin(), variants.end());
+        std::sort(others.begin(), others.end());
+        others.erase(std::unique(others.begin(), others.end()), others.end());
+        for (const char16_t meant : others) {
+            if (const Confusion kind = relate(written, meant); kind != Confusion::None) {
+                lists[c].push_back({meant, kind});
+            }
+        }
+    }
+    pack(lists, m_confusableStart, m_confusables);
+}
+
+Confusion ContextModel::relate(char16_t written, char16_t meant) const {
+    if (written == meant) {
         return Confusion::None;
     }
     const auto variants = listOf(m_variantStart, m_variants, written);
@@ -394,8 +438,10 @@ std::size_t ContextModel::memoryUsage() const {
            m_unigram.capacity() * sizeof(float) + m_maskGroups.memoryUsage() +
            m_maskStart.capacity() * 4 + m_fills.capacity() * 8 + m_readingStart.capacity() * 4 +
            m_readings.capacity() * 2 + m_shapeStart.capacity() * 4 + m_shapes.capacity() * 2 +
-           m_variantStart.capacity() * 4 + m_variants.capacity() * 2 + m_soundGroups.memoryUsage() +
-           m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 + m_wordPool.capacity() * 2;
+           m_variantStart.capacity() * 4 + m_variants.capacity() * 2 +
+           m_confusableStart.capacity() * 4 + m_confusables.capacity() * sizeof(Confusable) +
+           m_soundGroups.memoryUsage() + m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 +
+           m_wordPool.capacity() * 2;
 }
 
 }  // namespace kjf

@@ -83,6 +83,15 @@ class ContextModel {
 
     // How `written` may stand for `meant`; None when the sets do not relate them.
     Confusion confusion(char16_t written, char16_t meant) const;
+    // Everything `written` may stand for, ascending by character, with the kind of each.
+    struct Confusable {
+        char16_t character;
+        Confusion kind;
+    };
+    std::span<const Confusable> confusables(char16_t written) const {
+        return {m_confusables.data() + m_confusableStart[written],
+                m_confusables.data() + m_confusableStart[written + 1]};
+    }
 
     // Vocabulary words of word's length that read like word (every character sharing a reading)
     // and differ from it in two or more characters; empty for lengths outside 2..4.
@@ -93,6 +102,8 @@ class ContextModel {
 
   private:
     bool loadConfusions(const std::string& directory, std::string& message);
+    Confusion relate(char16_t written, char16_t meant) const;
+    void buildConfusables();
     void buildVocabulary();
     std::vector<std::uint64_t> soundKeys(std::u16string_view word) const;
 
@@ -114,6 +125,8 @@ class ContextModel {
     std::vector<char16_t> m_shapes;
     std::vector<std::uint32_t> m_variantStart;
     std::vector<char16_t> m_variants;
+    std::vector<std::uint32_t> m_confusableStart;
+    std::vector<Confusable> m_confusables;
 
     // Same-sound words: sound key -> group of words (offsets into m_wordPool).
     FlatMap m_soundGroups;
