@@ -13,6 +13,7 @@
 // --context 0 measures the dictionaries alone, --context 1 with the language model's context
 // check after each run; without the option both are printed.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -60,7 +61,16 @@ bool readSet(const std::string& path, std::vector<Sentence>& sentences) {
         s.text = utf8ToUtf16(cells[1]);
         if (cells.size() > 3) {
             for (const auto& piece : splitText(utf8ToUtf16(cells[3]), u",")) {
-                s.errors.insert(std::stoll(utf16ToUtf8Lossy(piece)));
+                // A position that is not a whole number makes the set unreadable; std::stoll
+                // would throw out of the command.
+                const std::string digits = utf16ToUtf8Lossy(piece);
+                std::int64_t position = 0;
+                const auto [last, error] =
+                    std::from_chars(digits.data(), digits.data() + digits.size(), position);
+                if (error != std::errc() || last != digits.data() + digits.size() || position < 0) {
+                    return false;
+                }
+                s.errors.insert(position);
             }
         }
         sentences.push_back(std::move(s));
