@@ -2,6 +2,7 @@
 // directory.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -70,24 +71,25 @@ class CheckPrinter {
         }
     }
 
-    void finding(FindingType type, std::int32_t position, std::int32_t length,
-                 std::u16string_view word, std::u16string_view suggestion) {
+    void finding(const rg_BiaoJiCiYuLei& f) {
         ++m_count;
         std::string out;
         if (m_args.json) {
             out += m_count > 1 ? ",{" : "{";
-            out += "\"type\":" + std::to_string(static_cast<int>(type)) +
-                   ",\"position\":" + std::to_string(position) +
-                   ",\"length\":" + std::to_string(length) + ",\"word\":" + jsonString(word) +
-                   ",\"suggestion\":" + jsonString(suggestion) + "}";
+            out += "\"type\":" + std::to_string(static_cast<int>(f.type)) +
+                   ",\"position\":" + std::to_string(f.position) +
+                   ",\"length\":" + std::to_string(f.length) + ",\"word\":" + jsonString(f.word) +
+                   ",\"suggestion\":" + jsonString(f.suggestion) + ",\"source\":" +
+                   (f.source == FindingSource::Context ? "\"context\"" : "\"dictionary\"") + "}";
         } else {
             if (m_args.eachLine) {
                 out += std::to_string(m_line) + "\t";
             }
-            const bool error = type == FindingType::Error;
-            out += std::to_string(m_count) + "\t" + tsvCell(word) + "\t" +
-                   tsvCell(error ? suggestion : u"") + "\t" + (error ? "错误" : "") + "\t" +
-                   std::to_string(position) + "\t" + std::to_string(length) + "\n";
+            const bool error = f.type == FindingType::Error;
+            out += std::to_string(m_count) + "\t" + tsvCell(f.word) + "\t" +
+                   tsvCell(error ? std::u16string_view(f.suggestion) : u"") + "\t" +
+                   utf16ToUtf8Lossy(findingTypeText(f)) + "\t" + std::to_string(f.position) + "\t" +
+                   std::to_string(f.length) + "\n";
         }
         std::fputs(out.c_str(), stdout);
     }
@@ -126,13 +128,49 @@ struct WorkbookCollector {
 // Shows the progress on standard error the way the progress window does, when it is a terminal.
 struct TerminalProgress {
     bool shown = false;
+
+    void show(double speed, std::int32_t percent) {
+        shown = true;
+        std::fputc('\r', stderr);
+        printText(stderr, speedText(speed));
+        std::fprintf(stderr, " %d%%", percent);
+        std::fflush(stderr);
+    }
 };
+
+// The text cut after line breaks into pieces of about maxUnits (a longer line is one piece).
+// No dictionary word holds a line break and the context check works sentence by sentence, so
+// checking the pieces one by one finds what one run over the whole text finds, while only one
+// piece's findings are held at a time.
+std::vector<std::pair<std::size_t, std::size_t>> piecesOf(std::u16string_view text,
+                                                          std::size_t maxUnits) {
+    std::vector<std::pair<std::size_t, std::size_t>> pieces;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = std::min(text.size(), start + maxUnits);
+        if (end < text.size()) {
+            const auto lineEnd = text.rfind(u'\n', end - 1);
+            end = lineEnd != std::u16string_view::npos && lineEnd >= start
+                      ? lineEnd + 1
+                      : std::min(text.size(), text.find(u'\n', end) + 1);
+            if (end == 0) {
+                end = text.size();
+            }
+        }
+        pieces.emplace_back(start, end);
+        start = end;
+    }
+    return pieces;
+}
+
+constexpr std::size_t kContextPieceUnits = 1 << 18;
 
 }  // namespace
 
 int checkCommand(const std::string& root, const std::vector<std::string>& args) {
     CheckArguments parsed;
     parsed.options = readRunOptions(root);
+    parsed.context = readContextSettings(root);
     if (const auto error = parseCheckArguments(args, parsed); !error.empty()) {
         return usageError(error);
     }
@@ -147,17 +185,13 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         return 2;
     }
     rg_ChaCuoYinQing& engine = *loaded;
+    const auto context =
+        parsed.context.enabled ? loadContextPass(root, engine, parsed.context) : nullptr;
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
         engine.onProgress.bind(
             [](void* owner, rg_ChaCuoYinQing&, std::int32_t, double speed, std::int32_t percent,
-               std::int32_t) {
-                static_cast<TerminalProgress*>(owner)->shown = true;
-                std::fputc('\r', stderr);
-                printText(stderr, speedText(speed));
-                std::fprintf(stderr, " %d%%", percent);
-                std::fflush(stderr);
-            },
+               std::int32_t) { static_cast<TerminalProgress*>(owner)->show(speed, percent); },
             &progress, 0);
     }
 
@@ -165,32 +199,51 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     printer.header();
     std::size_t total = 0;
     WorkbookCollector workbook;
-    // Every finding is printed as it is reported; the engine keeps none of them.
-    engine.setKeepFindings(false);
-    struct Sinks {
-        CheckPrinter& printer;
-        WorkbookCollector* workbook;
-    } sinks{printer, parsed.xlsx.empty() ? nullptr : &workbook};
-    engine.onWordReported.bind(
-        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, FindingType type, std::int32_t position,
-           std::int32_t length, std::u16string_view word, std::u16string_view suggestion) {
-            if (!isStoredFinding(type)) {
-                return;
-            }
-            auto& s = *static_cast<Sinks*>(owner);
-            s.printer.finding(type, position, length, word, suggestion);
-            if (s.workbook != nullptr) {
-                s.workbook->add(
-                    {type, position, length, std::u16string(word), std::u16string(suggestion)});
-            }
-        },
-        &sinks, 0);
-    const auto runOver = [&](std::u16string_view part, std::size_t line) {
+    const auto emit = [&](const rg_BiaoJiCiYuLei& f) {
+        printer.finding(f);
+        if (!parsed.xlsx.empty()) {
+            workbook.add(f);
+        }
+    };
+    if (!context) {
+        // Every finding is printed as it is reported; the engine keeps none of them.
+        engine.setKeepFindings(false);
+        engine.onWordReported.bind(
+            [](void* owner, rg_ChaCuoYinQing&, std::int32_t, FindingType type,
+               std::int32_t position, std::int32_t length, std::u16string_view word,
+               std::u16string_view suggestion) {
+                if (isStoredFinding(type)) {
+                    (*static_cast<decltype(emit)*>(owner))(
+                        {type, position, length, std::u16string(word), std::u16string(suggestion)});
+                }
+            },
+            const_cast<void*>(static_cast<const void*>(&emit)), 0);
+    }
+    const auto check = [&](std::u16string_view part) {
         piece.assign(part);
-        printer.beginRun(line);
         engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
                         parsed.options.engineType, parsed.options.accuracyBoost);
-        total += engine.findingCount();
+    };
+    const auto runOver = [&](std::u16string_view part, std::size_t line) {
+        printer.beginRun(line);
+        if (!context) {
+            check(part);
+            total += engine.findingCount();
+        } else {
+            auto pieces = piecesOf(part, kContextPieceUnits);
+            if (parsed.options.engineType == 2) {
+                std::reverse(pieces.begin(), pieces.end());  // the findings' order of one run
+            }
+            for (const auto& [begin, end] : pieces) {
+                check(part.substr(begin, end - begin));
+                for (auto f :
+                     context->apply(engine, engine.findings(), piece, parsed.context.threshold)) {
+                    f.position += static_cast<std::int32_t>(begin);
+                    emit(f);
+                    ++total;
+                }
+            }
+        }
         printer.endRun(engine);
     };
     if (!parsed.eachLine) {

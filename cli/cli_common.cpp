@@ -18,10 +18,11 @@ int usageError(const std::string& message) {
         "  kanjianfang-cli [--root DIR] setting set SECTION KEY VALUE\n"
         "  kanjianfang-cli [--root DIR] text [--import] FILE\n"
         "  kanjianfang-cli [--root DIR] check [--engine 1|2] [--quantization N] [--boost 0|1]\n"
-        "                                     [--format tsv|json] [--each-line] [--xlsx OUT] FILE\n"
+        "                                     [--format tsv|json] [--each-line] [--xlsx OUT]\n"
+        "                                     [--context 0|1] FILE\n"
         "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
-        "                                     [--format tsv|json] FILE\n"
-        "  kanjianfang-cli [--root DIR] evaluate SET.tsv...\n"
+        "                                     [--context 0|1] [--format tsv|json] FILE\n"
+        "  kanjianfang-cli [--root DIR] evaluate [--context 0|1] SET.tsv...\n"
         "  kanjianfang-cli dict optimise FILE\n"
         "  kanjianfang-cli dict verify FILE\n",
         stderr);

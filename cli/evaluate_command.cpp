@@ -10,6 +10,10 @@
 //   is covered and every finding touches an error position; any sentence with a finding counts as
 //   a detection;
 // - false flags per 1000 characters of the sentences without errors.
+// --context 0 measures the dictionaries alone, --context 1 with the language model's context
+// check after each run; without the option both are printed.
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -55,7 +59,16 @@ bool readSet(const std::string& path, std::vector<Sentence>& sentences) {
         s.text = utf8ToUtf16(cells[1]);
         if (cells.size() > 3) {
             for (const auto& piece : splitText(utf8ToUtf16(cells[3]), u",")) {
-                s.errors.insert(std::stoll(utf16ToUtf8Lossy(piece)));
+                // A position that is not a whole number makes the set unreadable; std::stoll
+                // would throw out of the command.
+                const std::string digits = utf16ToUtf8Lossy(piece);
+                std::int64_t position = 0;
+                const auto [last, error] =
+                    std::from_chars(digits.data(), digits.data() + digits.size(), position);
+                if (error != std::errc() || last != digits.data() + digits.size() || position < 0) {
+                    return false;
+                }
+                s.errors.insert(position);
             }
         }
         sentences.push_back(std::move(s));
@@ -85,16 +98,20 @@ struct Metrics {
 };
 
 Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
-                const std::vector<Sentence>& sentences) {
+                const std::vector<Sentence>& sentences, const ContextPass* context,
+                double threshold) {
     std::int64_t findingsAll = 0, findingsHit = 0, errorsAll = 0, errorsHit = 0;
     std::int64_t detected = 0, found = 0, withErrors = 0, cleanChars = 0, cleanFindings = 0;
     for (const auto& s : sentences) {
         source = s.text;
         engine.runCheck(static_cast<std::int32_t>(source.size()), 0, 1, 1);
+        const std::vector<rg_BiaoJiCiYuLei> findings =
+            context != nullptr ? context->apply(engine, engine.findings(), source, threshold)
+                               : engine.findings();
         const auto index = codePointIndex(source);
         std::set<std::int64_t> covered;
         bool everyFindingHits = true;
-        for (const auto& f : engine.findings()) {
+        for (const auto& f : findings) {
             const auto clamp = [&](std::int64_t unit) {
                 return index[static_cast<std::size_t>(
                     std::min<std::int64_t>(unit, static_cast<std::int64_t>(source.size())))];
@@ -115,7 +132,7 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
         }
         errorsAll += static_cast<std::int64_t>(s.errors.size());
         errorsHit += static_cast<std::int64_t>(covered.size());
-        detected += engine.findings().empty() ? 0 : 1;
+        detected += findings.empty() ? 0 : 1;
         if (!s.errors.empty()) {
             ++withErrors;
             if (covered == s.errors && everyFindingHits) {
@@ -123,7 +140,7 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
             }
         } else {
             cleanChars += index.back();
-            cleanFindings += static_cast<std::int64_t>(engine.findings().size());
+            cleanFindings += static_cast<std::int64_t>(findings.size());
         }
     }
     const auto ratio = [](double a, double b) { return b != 0 ? a / b : 0.0; };
@@ -141,13 +158,25 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
 }  // namespace
 
 int evaluateCommand(const std::string& root, const std::vector<std::string>& args) {
-    if (args.empty()) {
+    std::vector<std::string> files;
+    std::vector<int> modes = {0, 1};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--context") {
+            if (i + 1 >= args.size() || (args[i + 1] != "0" && args[i + 1] != "1")) {
+                return usageError("--context must be 0 or 1");
+            }
+            modes = {args[++i] == "1" ? 1 : 0};
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.empty()) {
         return usageError("evaluate needs at least one SET.tsv");
     }
-    std::vector<std::vector<Sentence>> sets(args.size());
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (!readSet(args[i], sets[i])) {
-            std::fprintf(stderr, "kanjianfang-cli: cannot read %s\n", args[i].c_str());
+    std::vector<std::vector<Sentence>> sets(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!readSet(files[i], sets[i])) {
+            std::fprintf(stderr, "kanjianfang-cli: cannot read %s\n", files[i].c_str());
             return 2;
         }
     }
@@ -163,16 +192,31 @@ int evaluateCommand(const std::string& root, const std::vector<std::string>& arg
                     engine.longestEntryLength(), engine.correctWords().size(),
                     engine.errorWords().size());
     }
+    const ContextSettings settings = readContextSettings(root);
+    std::unique_ptr<ContextPass> context;
+    if (std::find(modes.begin(), modes.end(), 1) != modes.end()) {
+        context = loadContextPass(root, engine, settings);
+        if (!context) {
+            if (modes.size() == 1) {
+                return 2;
+            }
+            modes = {0};
+        }
+    }
     std::printf(
-        "| set | sentence F1 | sentence P | sentence R | char precision | char recall | "
-        "false flags / 1000 |\n|---|---|---|---|---|---|---|\n");
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const Metrics m = measure(engine, source, sets[i]);
-        std::string name = args[i].substr(args[i].find_last_of('/') + 1);
+        "| set | context | sentence F1 | sentence P | sentence R | char precision | "
+        "char recall | false flags / 1000 |\n|---|---|---|---|---|---|---|---|\n");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string name = files[i].substr(files[i].find_last_of('/') + 1);
         name = name.substr(0, name.rfind(".tsv"));
-        std::printf("| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f |\n", name.c_str(),
-                    m.sentenceF1, m.sentencePrecision, m.sentenceRecall, m.charPrecision,
-                    m.charRecall, m.falseFlags);
+        for (const int mode : modes) {
+            const Metrics m = measure(engine, source, sets[i], mode == 1 ? context.get() : nullptr,
+                                      settings.threshold);
+            std::printf("| %s | %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f |\n", name.c_str(),
+                        mode == 1 ? "on" : "off", m.sentenceF1, m.sentencePrecision,
+                        m.sentenceRecall, m.charPrecision, m.charRecall, m.falseFlags);
+            std::fflush(stdout);
+        }
     }
     return 0;
 }

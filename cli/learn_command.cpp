@@ -15,6 +15,7 @@ namespace kjf::cli {
 int learnCommand(const std::string& root, const std::vector<std::string>& args) {
     RunArguments parsed;
     parsed.options = readRunOptions(root);
+    parsed.context = readContextSettings(root);
     if (const auto error = parseRunArguments(args, "learn", parsed); !error.empty()) {
         return usageError(error);
     }
@@ -31,7 +32,22 @@ int learnCommand(const std::string& root, const std::vector<std::string>& args) 
     engine.runCheck(static_cast<std::int32_t>(text.size()), parsed.options.quantization,
                     parsed.options.engineType, parsed.options.accuracyBoost);
 
-    const WordGroupInput input = takeWordGroupInput(engine);
+    WordGroupInput input = takeWordGroupInput(engine);
+    // The analysis works on the findings a user would see listed: dictionary findings that the
+    // context check did not refute (its own findings are not the dictionaries' to learn from).
+    if (parsed.context.enabled) {
+        if (const auto context = loadContextPass(root, engine, parsed.context)) {
+            std::vector<bool> kept;
+            context->apply(engine, input.findings, text, parsed.context.threshold, {}, &kept);
+            std::vector<rg_BiaoJiCiYuLei> listed;
+            for (std::size_t i = 0; i < input.findings.size(); ++i) {
+                if (kept[i]) {
+                    listed.push_back(std::move(input.findings[i]));
+                }
+            }
+            input.findings = std::move(listed);
+        }
+    }
     std::string out = parsed.json ? "{\"groups\":[" : "序号\t源字\t组词\t起始位置\t长度\n";
     std::size_t count = 0;
     analyzeWordGroups(engine, input, [&](const WordGroupRow& row) {

@@ -1,8 +1,8 @@
 // kanjianfang-cli: the command-line front end over the same core as the desktop program.
 #include <cstdio>
 #include <new>
-#include <system_error>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/cli_common.h"

@@ -33,6 +33,11 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
                 }
                 out.options.accuracyBoost = value;
             }
+        } else if (a == "--context") {
+            if (!hasValue || (args[i + 1] != "0" && args[i + 1] != "1")) {
+                return "--context must be 0 or 1";
+            }
+            out.context.enabled = args[++i] == "1";
         } else if (a == "--format") {
             if (!hasValue || (args[i + 1] != "tsv" && args[i + 1] != "json")) {
                 return "--format must be tsv or json";
@@ -75,6 +80,21 @@ std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std:
         return nullptr;
     }
     return engine;
+}
+
+std::unique_ptr<ContextPass> loadContextPass(const std::string& root,
+                                             const rg_ChaCuoYinQing& engine,
+                                             const ContextSettings& settings) {
+    auto pass = std::make_unique<ContextPass>();
+    std::u16string message;
+    if (!pass->loadModel(root, settings.modelPath, message)) {
+        std::fputs("kanjianfang-cli: warning: ", stderr);
+        printText(stderr, message);
+        std::fputc('\n', stderr);
+        return nullptr;
+    }
+    pass->readCuratedWords(root, engine);
+    return pass;
 }
 
 bool readRunInput(const std::string& file, std::u16string& text) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "run/context_pass.h"
 #include "run/run_options.h"
 
 namespace kjf {
@@ -17,6 +18,7 @@ namespace kjf::cli {
 
 struct RunArguments {
     RunOptions options;
+    ContextSettings context;  // enabled: --context, else the setting
     bool json = false;
     std::string file;
 };
@@ -26,8 +28,8 @@ struct RunArguments {
 using ExtraOption =
     std::function<bool(const std::vector<std::string>& args, std::size_t& i, std::string& error)>;
 
-// Parses --engine, --quantization, --boost, --format and one FILE over the defaults already in
-// out, passing every other option to extra. Returns a message for a usage error, or "".
+// Parses --engine, --quantization, --boost, --context, --format and one FILE over the defaults
+// already in out, passing every other option to extra. Returns a message for a usage error, or "".
 std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
                               RunArguments& out, const ExtraOption& extra = {});
 
@@ -36,6 +38,13 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
 // dictionary it could not use; when no word at all could be loaded, prints why and returns
 // nullptr (nothing could be checked).
 std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std::u16string* text);
+
+// The context check for a run when args.context is enabled: the model of the settings and the
+// curated words of the engine's load. When the model cannot be loaded, prints why and returns
+// nullptr: the run goes on with the dictionaries alone.
+std::unique_ptr<ContextPass> loadContextPass(const std::string& root,
+                                             const rg_ChaCuoYinQing& engine,
+                                             const ContextSettings& settings);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds
 // it. Prints a message to standard error and returns false when it cannot be read.

@@ -52,10 +52,17 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
 
 }  // namespace
 
+std::u16string_view findingTypeText(const rg_BiaoJiCiYuLei& finding) {
+    if (finding.type != FindingType::Error) {
+        return u"";
+    }
+    return finding.source == FindingSource::Context ? u"语境" : u"错误";
+}
+
 void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {
     const bool error = f.type == FindingType::Error;
     rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
-                    error ? f.suggestion : std::u16string(), error ? u"错误" : u""});
+                    error ? f.suggestion : std::u16string(), std::u16string(findingTypeText(f))});
 }
 
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,

@@ -13,6 +13,9 @@ enum class FindingType : std::int32_t {
     Suspected = 2,  // a character that belongs to no known word; marked pink
 };
 
+// Who found a finding: the engine's dictionaries, or the context check with its language model.
+enum class FindingSource : std::int32_t { Dictionary = 0, Context = 1 };
+
 // Whether findings of this type are stored, marked and listed.
 constexpr bool isStoredFinding(FindingType type) {
     return type == FindingType::Error || type == FindingType::Suspected;
@@ -25,6 +28,7 @@ struct rg_BiaoJiCiYuLei {
     std::int32_t length = 0;    // number of positions the finding covers
     std::u16string word;        // the text found at position
     std::u16string suggestion;  // the correction; empty for context-check errors and Suspected
+    FindingSource source = FindingSource::Dictionary;
 
     friend bool operator==(const rg_BiaoJiCiYuLei&, const rg_BiaoJiCiYuLei&) = default;
 };

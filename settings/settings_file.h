@@ -15,6 +15,12 @@ inline constexpr std::u16string_view kEngineType = u"引擎类型";
 inline constexpr std::u16string_view kAutoQuantization = u"自动量化";
 inline constexpr std::u16string_view kQuantization = u"量化数值";
 inline constexpr std::u16string_view kAccuracyBoost = u"准确度提升";
+// The context check with the language model: "1" on; anything else, or no key, off.
+inline constexpr std::u16string_view kContextCheck = u"语境校对";
+// How much more probable a replacement must make its sentence (log10) to be flagged.
+inline constexpr std::u16string_view kContextThreshold = u"语境阈值";
+// The language model's file; empty or no key: the one the package installs.
+inline constexpr std::u16string_view kContextModel = u"语境模型";
 inline constexpr std::u16string_view kDictionarySection = u"词库设置";
 }  // namespace setting
 

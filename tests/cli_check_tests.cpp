@@ -50,8 +50,10 @@ TEST_F(CliCheck, JsonReportsTheRunsQuantizationAndEscapesLoneSurrogates) {
     // Automatic quantization: the longest key has 4 units.
     EXPECT_EQ(r.out,
               "{\"findings\":[{\"type\":2,\"position\":0,\"length\":1,\"word\":\"丁\","
-              "\"suggestion\":\"\"},{\"type\":2,\"position\":1,\"length\":1,\"word\":\"\\ud800\","
-              "\"suggestion\":\"\"}],\"count\":2,\"quantization\":4,\"engineType\":1,"
+              "\"suggestion\":\"\",\"source\":\"dictionary\"},{\"type\":2,\"position\":1,"
+              "\"length\":1,\"word\":\"\\ud800\","
+              "\"suggestion\":\"\",\"source\":\"dictionary\"}],\"count\":2,\"quantization\":4,"
+              "\"engineType\":1,"
               "\"accuracyBoost\":0}\n");
 }
 
@@ -74,7 +76,8 @@ TEST_F(CliCheck, EachLineChecksEveryLineOnItsOwn) {
               "{\"line\":1,\"findings\":[],\"count\":0,\"quantization\":4,\"engineType\":1,"
               "\"accuracyBoost\":0}\n"
               "{\"line\":2,\"findings\":[{\"type\":2,\"position\":0,\"length\":1,\"word\":\"丁\","
-              "\"suggestion\":\"\"}],\"count\":1,\"quantization\":4,\"engineType\":1,"
+              "\"suggestion\":\"\",\"source\":\"dictionary\"}],\"count\":1,\"quantization\":4,"
+              "\"engineType\":1,"
               "\"accuracyBoost\":0}\n");
 }
 

@@ -90,6 +90,15 @@ TEST(CliUsage, UsageErrorsExitTwo) {
     EXPECT_EQ(runCli({"text"}).status, 2);
 }
 
+TEST(CliEvaluate, MalformedErrorPositionsRefuseTheSetInsteadOfAborting) {
+    kjf::test::TempDir dir;
+    writeBytes(dir.file("set.tsv"), "id\tsource\ttarget\tpositions\n1\t甲乙\t甲丙\t1,x\n");
+    const auto r =
+        runCli({"--root", dir.path(), "evaluate", "--context", "0", dir.file("set.tsv")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(runCli({"evaluate", "--context", "2", dir.file("set.tsv")}).status, 2);
+}
+
 namespace {
 
 // A program directory whose one correct dictionary holds 甲乙 and 丁戊, and one error entry.

@@ -331,8 +331,9 @@ TEST_F(Hostile, FindingsAreStreamedAndRunningOutOfMemoryIsReported) {
                                      "--quantization", "2", dir.file("in.txt")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_TRUE(contains(r.out, "\"count\":2000000")) << r.out.substr(r.out.size() - 200);
-    // Far too little memory: a message and status 2, not an abort.
-    r = limited("60000", {"--root", dir.path(), "check", dir.file("in.txt")});
+    // Far too little memory for a text of 40 MB: a message and status 2, not an abort.
+    writeBytes(dir.file("big.txt"), std::string(40000000, 'a'));
+    r = limited("80000", {"--root", dir.path(), "check", dir.file("big.txt")});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_TRUE(contains(r.err, "out of memory")) << r.err;
 #endif

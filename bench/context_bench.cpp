@@ -1,0 +1,171 @@
+// Context check speed and memory: loading libime's model and the confusion sets, the resident
+// size of the whole program with the model and the shipped dictionaries, and the pass over the
+// corpus after a forward check with one and with two workers (characters per second per core =
+// items_per_second / threads).
+//
+// Text: the prose corpus in ../shared/corpus when it is there, generated text otherwise.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "context/context_check.h"
+#include "context/verifiable_findings.h"
+#include "engine/checking_engine.h"
+#include "run/run_options.h"
+#include "run/text_snapshot.h"
+#include "text/files.h"
+#include "text/utf.h"
+
+namespace fs = std::filesystem;
+using namespace kjf;
+
+namespace {
+
+const std::string kSourceDir = KJF_SOURCE_DIR;
+
+const std::u16string& corpus() {
+    static const std::u16string text = [] {
+        std::u16string all;
+        const fs::path folder = fs::path(kSourceDir) / ".." / "shared" / "corpus";
+        std::error_code ec;
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            if (entry.path().extension() == ".txt") {
+                files.push_back(entry.path());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        for (const auto& f : files) {
+            if (auto bytes = readWholeFile(f.string())) {
+                all += normalizeLineBreaks(decodeUtf8Lenient(*bytes));
+            }
+        }
+        if (all.empty()) {
+            std::mt19937 rng(7);
+            std::uniform_int_distribution<int> pick(0x4E00, 0x4E00 + 2500);
+            for (int i = 0; i < 2'000'000; ++i) {
+                all.push_back(i % 23 == 22 ? u'，' : static_cast<char16_t>(pick(rng)));
+            }
+        }
+        return all;
+    }();
+    return text;
+}
+
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+const std::string& dataDirectory() {
+    static const std::string dir = kSourceDir + "/data/sys/context/";
+    return dir;
+}
+
+void BM_LoadContextModel(benchmark::State& state) {
+    const long before = residentKilobytes();
+    std::size_t tables = 0;
+    std::unique_ptr<const ContextModel> last;
+    for (auto _ : state) {
+        last.reset();
+        auto load = ContextModel::load(std::string(kDefaultLanguageModelPath), dataDirectory());
+        if (!load.model) {
+            state.SkipWithError(load.message.c_str());
+            return;
+        }
+        tables = load.model->memoryUsage();
+        last = std::move(load.model);
+    }
+    state.counters["tableMB"] = static_cast<double>(tables) / 1e6;
+    state.counters["rssAfterMB"] = static_cast<double>(residentKilobytes()) / 1e3;
+    state.counters["rssBeforeMB"] = static_cast<double>(before) / 1e3;
+}
+BENCHMARK(BM_LoadContextModel)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// The shipped dictionaries, checked over the corpus once, and the model: what the desktop
+// program holds during a context pass.
+struct Loaded {
+    std::string root;
+    std::unique_ptr<rg_ChaCuoYinQing> engine;
+    std::unique_ptr<const ContextModel> model;
+    std::vector<rg_BiaoJiCiYuLei> findings;
+    std::vector<bool> verifiable;
+    long residentKilobytes = 0;
+};
+
+const Loaded& loaded() {
+    static const Loaded l = [] {
+        Loaded out;
+        out.root = (fs::temp_directory_path() / "kjf-bench-context").string() + "/";
+        fs::remove_all(out.root);
+        fs::create_directories(out.root);
+        fs::create_directory_symlink(fs::path(kSourceDir) / "data", out.root + "data");
+        fs::copy_file(fs::path(kSourceDir) / "data" / "setup.ini", out.root + "setup.ini");
+        out.engine = std::make_unique<rg_ChaCuoYinQing>(out.root);
+        bindEnabledListsFromSettings(*out.engine, &out.root);
+        out.engine->loadDictionaries();
+        out.engine->waitForLoading();
+        const std::u16string& text = corpus();
+        bindTextSnapshot(*out.engine, &text);
+        out.engine->runCheck(static_cast<std::int32_t>(text.size()), 0, 1, 1);
+        out.findings = out.engine->findings();
+        CuratedErrorWords curated;
+        curated.load(out.root, out.engine->systemErrorList(), out.engine->userErrorList());
+        out.verifiable = verifiableFindings(out.findings, curated);
+        out.model =
+            ContextModel::load(std::string(kDefaultLanguageModelPath), dataDirectory()).model;
+        out.residentKilobytes = residentKilobytes();
+        return out;
+    }();
+    return l;
+}
+
+// Argument: workers.
+void BM_ContextPass(benchmark::State& state) {
+    const Loaded& l = loaded();
+    if (!l.model) {
+        state.SkipWithError("the language model cannot be loaded");
+        return;
+    }
+    ContextInput input;
+    input.text = corpus();
+    input.findings = l.findings;
+    input.verifiable = l.verifiable;
+    ContextOptions options;
+    options.workers = static_cast<unsigned>(state.range(0));
+    std::size_t contextual = 0, kept = 0;
+    for (auto _ : state) {
+        const ContextResult result = runContextCheck(*l.model, input, options);
+        contextual = result.findings.size();
+        kept = static_cast<std::size_t>(std::count(result.keep.begin(), result.keep.end(), true));
+    }
+    const auto chars = static_cast<std::int64_t>(corpus().size());
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * chars);
+    state.counters["charsPerSecondPerCore"] =
+        benchmark::Counter(static_cast<double>(chars) / static_cast<double>(state.range(0)),
+                           benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["contextual"] = static_cast<double>(contextual);
+    state.counters["dictionaryKept"] = static_cast<double>(kept);
+    state.counters["dictionary"] = static_cast<double>(l.findings.size());
+    state.counters["programRssMB"] =
+        static_cast<double>(std::max(l.residentKilobytes, residentKilobytes())) / 1e3;
+}
+BENCHMARK(BM_ContextPass)
+    ->ArgName("workers")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

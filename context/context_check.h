@@ -1,0 +1,101 @@
+// The context check: a word trigram language model judges a checked text, flags real-word errors
+// that the dictionaries cannot see and drops dictionary marks that the text's context refutes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "context/context_model.h"
+#include "engine/finding.h"
+
+namespace kjf {
+
+// The default of the setting "语境阈值".
+inline constexpr double kDefaultContextThreshold = 3.0;
+
+// Tunables of the context check. A gain is log10 P(text with a replacement) - log10 P(text as
+// written), measured over the replacement's clause with four characters of context after it.
+struct ContextOptions {
+    // Gain a same-sound replacement needs before it is flagged ("语境阈值").
+    double threshold = kDefaultContextThreshold;
+    // What the other kinds of replacement need beyond (or below) the threshold.
+    double variantOffset = -2.0;   // a traditional character for its Simplified form
+    double nearSoundOffset = 1.5;  // zh/z, n/l, -ng/-n
+    double shapeOffset = 1.5;      // similar shapes
+    double wordSwapOffset = 0.5;   // a whole word for another of the same sound
+    // Of a replacement's gain, at least this much must come from how it fits its neighbours
+    // rather than from how common the words themselves are; a replacement short of it needs
+    // frequencyOnlyExtra more gain. Names of rare characters otherwise turn into common words.
+    double contextMargin = 1.0;
+    double frequencyOnlyExtra = 3.0;
+    // A verifiable dictionary Error is kept when its suggestion gains at least this much.
+    double keepMargin = 2.0;
+    // Worker threads; 0 means std::thread::hardware_concurrency().
+    unsigned workers = 0;
+};
+
+// Whether a word belongs to the user's enabled correct dictionaries or the automatic dictionary.
+// Called on the workers, possibly several at once, so it must be safe to call concurrently.
+using ShieldPredicate = std::function<bool(std::u16string_view word)>;
+
+// What one pass works on.
+struct ContextInput {
+    // The checked text, line breaks as single LF.
+    std::u16string_view text;
+    // The dictionary findings of the engine's run over text, in the engine's order.
+    std::span<const rg_BiaoJiCiYuLei> findings;
+    // Per finding: true when it came from a generated system error dictionary, so that the model
+    // may refute it. Missing entries count as false.
+    std::vector<bool> verifiable;
+    // Words the detector never flags (may be empty).
+    ShieldPredicate isShieldWord;
+};
+
+// How a pass reports and stops.
+struct ContextControl {
+    // Checked before every sentence; set it from any thread to end the pass early.
+    const std::atomic<bool>* stop = nullptr;
+    // Characters processed so far and the text's length, non-decreasing. Called on the worker
+    // threads (or the calling thread with one worker), one call at a time.
+    std::function<void(std::int64_t processed, std::int64_t total)> onProgress;
+};
+
+struct ContextResult {
+    // False when the pass was stopped: sentences not reached keep all their dictionary findings
+    // and give no contextual ones.
+    bool completed = false;
+    // Contextual Error findings in text order, none overlapping a kept dictionary finding.
+    std::vector<rg_BiaoJiCiYuLei> findings;
+    // Per dictionary finding of the input: whether it stays.
+    std::vector<bool> keep;
+};
+
+// A sentence: [begin, end) in code units, ending after its sentence punctuation or line break.
+struct SentenceRange {
+    std::int32_t begin = 0;
+    std::int32_t end = 0;
+    friend bool operator==(const SentenceRange&, const SentenceRange&) = default;
+};
+
+// Cuts text after each 。！？；!?; and … run, and after each LF; every unit belongs to exactly one
+// sentence, in order.
+std::vector<SentenceRange> splitSentences(std::u16string_view text);
+
+// Runs the context check over input.text with the loaded model, sentence by sentence on
+// options.workers threads, and returns when all have ended (or the pass was stopped). The result
+// is the same for every worker count. Never throws; the calling thread may be any thread.
+ContextResult runContextCheck(const ContextModel& model, const ContextInput& input,
+                              const ContextOptions& options, const ContextControl& control = {});
+
+// One list in the scan's order: the kept dictionary findings as they were, each contextual
+// finding placed before the first kept finding that comes after it in the scan's direction
+// (the scan runs backwards when the kept findings' positions fall).
+std::vector<rg_BiaoJiCiYuLei> mergeContextFindings(std::span<const rg_BiaoJiCiYuLei> dictionary,
+                                                   const std::vector<bool>& keep,
+                                                   std::span<const rg_BiaoJiCiYuLei> contextual);
+
+}  // namespace kjf

@@ -1,0 +1,39 @@
+// Which dictionary findings the context check may refute: those that only a generated system
+// error dictionary gives. Hand-curated and user error words are always kept.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/finding.h"
+
+namespace kjf {
+
+// True for the system error dictionaries that tools/build_data.py generates by rule rather than
+// by hand (homophones.dict).
+bool isGeneratedErrorDictionary(std::u16string_view fileName);
+
+// The wrong words of the enabled error dictionaries that are not generated.
+class CuratedErrorWords {
+  public:
+    // Reads data/sys/error/NAME for every enabled system name that is not generated and
+    // data/user/error/NAME for every enabled user name, below programDirectory (ending in '/').
+    // A file that cannot be read adds nothing, as the engine's loaders do.
+    void load(const std::string& programDirectory, const std::vector<std::u16string>& systemError,
+              const std::vector<std::u16string>& userError);
+    bool contains(std::u16string_view word) const {
+        return m_words.count(std::u16string(word)) != 0;
+    }
+
+  private:
+    std::unordered_set<std::u16string> m_words;
+};
+
+// Per finding: an Error whose word no curated dictionary lists.
+std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,
+                                     const CuratedErrorWords& curated);
+
+}  // namespace kjf

@@ -1,0 +1,77 @@
+#include "run/context_pass.h"
+
+#include <cstdlib>
+
+#include "engine/checking_engine.h"
+#include "settings/settings_file.h"
+#include "text/utf.h"
+
+namespace kjf {
+
+ContextSettings readContextSettings(const std::string& programDirectory) {
+    using namespace setting;
+    ContextSettings settings;
+    const auto read = [&](std::u16string_view key) {
+        return readSetting(programDirectory, kEngineSection, key, u"");
+    };
+    settings.enabled = read(kContextCheck) == u"1";
+    const std::string threshold = utf16ToUtf8Lossy(read(kContextThreshold));
+    if (!threshold.empty()) {
+        char* end = nullptr;
+        const double value = std::strtod(threshold.c_str(), &end);
+        if (end != threshold.c_str() && *end == '\0' && value == value) {
+            settings.threshold = value;
+        }
+    }
+    settings.modelPath = utf16ToUtf8Lossy(read(kContextModel));
+    if (settings.modelPath.empty()) {
+        settings.modelPath = std::string(kDefaultLanguageModelPath);
+    }
+    return settings;
+}
+
+bool ContextPass::loadModel(const std::string& programDirectory, const std::string& modelPath,
+                            std::u16string& message) {
+    auto load =
+        ContextModel::load(modelPath, programDirectory + std::string(kContextDataDirectory));
+    m_modelPath = modelPath;
+    if (!load.model) {
+        message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" +
+                  utf8ToUtf16(load.message) + u"）";
+        m_model.reset();
+        return false;
+    }
+    m_model = std::move(load.model);
+    return true;
+}
+
+void ContextPass::readCuratedWords(const std::string& programDirectory,
+                                   const rg_ChaCuoYinQing& engine) {
+    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    m_curated.load(programDirectory, engine.systemErrorList(), engine.userErrorList());
+}
+
+std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
+                                                 std::span<const rg_BiaoJiCiYuLei> findings,
+                                                 std::u16string_view text, double threshold,
+                                                 const ContextControl& control,
+                                                 std::vector<bool>* kept) const {
+    ContextInput input;
+    input.text = text;
+    input.findings = findings;
+    input.verifiable = verifiableFindings(findings, m_curated);
+    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    input.isShieldWord = [&engine](std::u16string_view word) {
+        const auto tag = engine.correctWords().value(word);
+        return tag && (*tag == u"user" || *tag == u"auto");
+    };
+    ContextOptions options;
+    options.threshold = threshold;
+    ContextResult result = runContextCheck(*m_model, input, options, control);
+    if (kept != nullptr) {
+        *kept = result.keep;
+    }
+    return mergeContextFindings(findings, result.keep, result.findings);
+}
+
+}  // namespace kjf

@@ -1,0 +1,58 @@
+// The context check as a proofreading run's owner uses it: its settings in setup.ini, the model
+// loaded once, and the pass over a run's text and dictionary findings.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "context/context_check.h"
+#include "context/verifiable_findings.h"
+
+namespace kjf {
+
+class rg_ChaCuoYinQing;
+
+// Section "引擎设置": "语境校对" exactly "1" turns the check on (a file without the key leaves it
+// off); "语境阈值" a decimal number (else the default); "语境模型" the model's path (else the
+// package's). Any thread.
+struct ContextSettings {
+    bool enabled = false;
+    double threshold = kDefaultContextThreshold;
+    std::string modelPath;
+};
+ContextSettings readContextSettings(const std::string& programDirectory);
+
+// The loaded model and confusion sets, and the curated error words of the engine's last load.
+// Load on any thread; apply from any number of threads once loaded.
+class ContextPass {
+  public:
+    // Loads the model at modelPath and the confusion sets of programDirectory. On failure the
+    // message names the file ("语言模型加载失败：" and the path and the reason).
+    bool loadModel(const std::string& programDirectory, const std::string& modelPath,
+                   std::u16string& message);
+    bool modelLoaded() const { return m_model != nullptr; }
+    const std::string& modelPath() const { return m_modelPath; }
+
+    // Re-reads which error words are curated (never refuted) from the engine's enabled lists;
+    // call after every dictionary load, before apply. Waits for a load in progress.
+    void readCuratedWords(const std::string& programDirectory, const rg_ChaCuoYinQing& engine);
+
+    // The findings of a run over text with the pass applied: dictionary findings the model
+    // refutes dropped, contextual ones merged in by position, in the scan's order. Words of the
+    // user's correct dictionaries and of the automatic dictionary are never flagged. control
+    // may stop the pass early (the rest keeps its dictionary findings). Needs a loaded model.
+    std::vector<rg_BiaoJiCiYuLei> apply(const rg_ChaCuoYinQing& engine,
+                                        std::span<const rg_BiaoJiCiYuLei> findings,
+                                        std::u16string_view text, double threshold,
+                                        const ContextControl& control = {},
+                                        std::vector<bool>* kept = nullptr) const;
+
+  private:
+    std::unique_ptr<const ContextModel> m_model;
+    std::string m_modelPath;
+    CuratedErrorWords m_curated;
+};
+
+}  // namespace kjf

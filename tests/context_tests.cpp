@@ -1,0 +1,363 @@
+// The context check on a tiny model that each test run builds from ARPA text with libime's own
+// tool, so that every gain is known: detection, verification of dictionary findings, shield
+// words, sentence splitting, load failures, stopping, progress and thread-count independence.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+
+#include "context/context_check.h"
+#include "context/verifiable_findings.h"
+#include "test_support.h"
+
+using namespace kjf;
+using kjf::test::readBytes;
+using kjf::test::TempDir;
+using kjf::test::writeBytes;
+
+namespace {
+
+constexpr auto kError = FindingType::Error;
+constexpr auto kSuspected = FindingType::Suspected;
+
+// log10 probabilities and back-offs. 审计 follows 责任 and precedes 项目; 套取 follows 依法 and
+// precedes 资金; 下载 follows 已. 神迹 and 套曲 are rare words that nothing predicts.
+constexpr std::string_view kArpa = R"(
+\data\
+ngram 1=31
+ngram 2=8
+
+\1-grams:
+-99	<s>	0
+-1.0	</s>
+-3.0	<unk>
+-2.0	经济	-0.3
+-2.0	责任	-0.3
+-2.5	审计	-0.3
+-5.0	神迹	-0.3
+-2.0	项目	-0.3
+-2.5	依法	-0.3
+-3.5	套取	-0.3
+-5.0	套曲	-0.3
+-2.0	资金	-0.3
+-2.5	以下	-0.3
+-2.5	下载	-0.3
+-2.5	完成	-0.3
+-3.0	已	-0.3
+-3.0	下	-0.3
+-3.5	载	-0.3
+-3.0	套	-0.3
+-3.0	取	-0.3
+-3.0	曲	-0.3
+-3.0	神	-0.3
+-3.5	迹	-0.3
+-3.0	审	-0.3
+-3.0	计	-0.3
+-3.0	经	-0.3
+-3.5	济	-0.3
+-3.5	责	-0.3
+-3.0	任	-0.3
+-3.0	项	-0.3
+-3.0	目	-0.3
+
+\2-grams:
+-0.5	经济 责任
+-0.7	责任 审计
+-0.7	审计 项目
+-1.0	依法 套取
+-0.5	套取 资金
+-1.0	已 下载
+-0.8	下载 完成
+-1.0	<s> 经济
+
+\end\
+)";
+
+constexpr std::string_view kReadings =
+    "# test readings\n审\tshen\n神\tshen\n计\tji\n迹\tji\n取\tqu\n曲\tqu\n已\tyi\n以\tyi\n"
+    "载\tzai\n再\tzai\n资\tzi\n知\tzhi\n";
+constexpr std::string_view kNear = "zi\tzhi\nzhi\tzi\n";
+constexpr std::string_view kShapes = "已\t己巳\n";
+constexpr std::string_view kVariants = "審\t审\n";
+
+// A model directory: the binary model built from kArpa and the four confusion tables.
+class ContextFixture : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        s_dir = new TempDir;
+        writeBytes(s_dir->file("model.arpa"), kArpa.substr(1));
+        writeBytes(s_dir->file("readings.txt"), kReadings);
+        writeBytes(s_dir->file("near_syllables.txt"), kNear);
+        writeBytes(s_dir->file("shapes.txt"), kShapes);
+        writeBytes(s_dir->file("variants.txt"), kVariants);
+        const std::string quiet = " > " + s_dir->file("build.log") + " 2>&1";
+        ASSERT_EQ(std::system((std::string(KJF_SLM_BUILD_BINARY) + " -a 22 -q 8 -b 8 trie " +
+                               s_dir->file("model.arpa") + " " + s_dir->file("model.lm") + quiet)
+                                  .c_str()),
+                  0);
+        ASSERT_EQ(std::system((std::string(KJF_SLM_BUILD_BINARY) + " trie " +
+                               s_dir->file("model.arpa") + " " + s_dir->file("plain.lm") + quiet)
+                                  .c_str()),
+                  0);
+        auto load = ContextModel::load(s_dir->file("model.lm"), s_dir->path());
+        ASSERT_TRUE(load.model) << load.message;
+        s_model = load.model.release();
+    }
+    static void TearDownTestSuite() {
+        delete s_model;
+        delete s_dir;
+    }
+
+    static ContextResult run(std::u16string_view text,
+                             const std::vector<rg_BiaoJiCiYuLei>& findings = {},
+                             std::vector<bool> verifiable = {}, ShieldPredicate shield = {},
+                             unsigned workers = 1, const ContextControl& control = {}) {
+        ContextInput input;
+        input.text = text;
+        input.findings = findings;
+        input.verifiable = std::move(verifiable);
+        input.isShieldWord = std::move(shield);
+        ContextOptions options;
+        options.workers = workers;
+        return runContextCheck(*s_model, input, options, control);
+    }
+
+    static inline TempDir* s_dir = nullptr;
+    static inline const ContextModel* s_model = nullptr;
+};
+
+rg_BiaoJiCiYuLei finding(FindingType type, std::int32_t position, std::u16string word,
+                         std::u16string suggestion) {
+    rg_BiaoJiCiYuLei f;
+    f.type = type;
+    f.position = position;
+    f.length = static_cast<std::int32_t>(word.size());
+    f.word = std::move(word);
+    f.suggestion = std::move(suggestion);
+    return f;
+}
+
+rg_BiaoJiCiYuLei contextual(std::int32_t position, std::u16string word, std::u16string suggestion) {
+    auto f = finding(kError, position, std::move(word), std::move(suggestion));
+    f.source = FindingSource::Context;
+    return f;
+}
+
+TEST_F(ContextFixture, FindsRealWordErrorsThatTheContextRefutes) {
+    // A whole word of the same sound, and one character of the same sound.
+    auto r = run(u"经济责任神迹项目。依法套曲资金");
+    ASSERT_TRUE(r.completed);
+    ASSERT_EQ(r.findings.size(), 2U);
+    EXPECT_EQ(r.findings[0], contextual(4, u"神迹", u"审计"));
+    EXPECT_EQ(r.findings[1], contextual(11, u"套曲", u"套取"));
+
+    // The right words stay unmarked, and so does text the model cannot improve.
+    EXPECT_TRUE(run(u"经济责任审计项目。依法套取资金").findings.empty());
+    EXPECT_TRUE(run(u"神迹，套曲").findings.empty());
+    EXPECT_TRUE(run(u"").findings.empty());
+}
+
+TEST_F(ContextFixture, PositionsCountUtf16UnitsOfTheWholeText) {
+    // A surrogate pair and ASCII before the sentence: clauses restart at every non-Han unit.
+    const std::u16string text = u"\U00020000ab 依法套曲资金";
+    auto r = run(text);
+    ASSERT_EQ(r.findings.size(), 1U);
+    EXPECT_EQ(r.findings[0].position, 7);
+    EXPECT_EQ(text.substr(7, 2), u"套曲");
+}
+
+TEST_F(ContextFixture, ShieldWordsAreNeverFlagged) {
+    const auto shield = [](std::u16string_view w) { return w == u"神迹" || w == u"依法套曲"; };
+    EXPECT_TRUE(run(u"经济责任神迹项目。依法套曲资金", {}, {}, shield).findings.empty());
+}
+
+TEST_F(ContextFixture, OnlyVerifiableErrorsCanBeDropped) {
+    const std::u16string text = u"已下载完成。依法套曲资金";
+    const std::vector<rg_BiaoJiCiYuLei> dictionary = {
+        finding(kError, 0, u"已下", u"以下"),  // the model prefers the text as written
+        finding(kError, 8, u"套曲", u"套取"),  // the model agrees
+        finding(kSuspected, 12, u"金", u""),
+    };
+    auto r = run(text, dictionary, {true, true, true});
+    EXPECT_EQ(r.keep, (std::vector<bool>{false, true, true}));
+    // A kept finding covers its characters: no second, contextual mark on 套曲.
+    EXPECT_TRUE(r.findings.empty());
+
+    r = run(text, dictionary, {false, false, false});
+    EXPECT_EQ(r.keep, (std::vector<bool>{true, true, true}));
+    r = run(text, dictionary);  // no verdicts given: nothing is verifiable
+    EXPECT_EQ(r.keep, (std::vector<bool>{true, true, true}));
+
+    // A suggestion of another length, or a word that is not the text's, cannot be judged.
+    r = run(text, {finding(kError, 0, u"已下", u"以"), finding(kError, 2, u"已下", u"以下")},
+            {true, true});
+    EXPECT_EQ(r.keep, (std::vector<bool>{true, true}));
+}
+
+TEST_F(ContextFixture, ADroppedDictionaryFindingLeavesItsCharactersToTheDetector) {
+    // 套曲 -> 曲套 is no improvement, so the finding goes and the detector marks 套曲 itself.
+    auto r = run(u"依法套曲资金", {finding(kError, 2, u"套曲", u"曲套")}, {true});
+    EXPECT_EQ(r.keep, std::vector<bool>{false});
+    ASSERT_EQ(r.findings.size(), 1U);
+    EXPECT_EQ(r.findings[0].suggestion, u"套取");
+}
+
+TEST_F(ContextFixture, CuratedErrorWordsAreNotVerifiable) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() + "data/sys/error");
+    std::filesystem::create_directories(dir.path() + "data/user/error");
+    writeBytes(dir.file("data/sys/error/common.dict"), test::utf16le(u"已下$=$以下\r\n"));
+    writeBytes(dir.file("data/sys/error/homophones.dict"), test::utf16le(u"套曲$=$套取\r\n"));
+    writeBytes(dir.file("data/user/error/mine.dict"), test::utf16le(u"神迹$=$审计\r\n"));
+    CuratedErrorWords curated;
+    curated.load(dir.path(), {u"common.dict", u"homophones.dict"}, {u"mine.dict", u"gone.dict"});
+    const std::vector<rg_BiaoJiCiYuLei> findings = {
+        finding(kError, 0, u"已下", u"以下"), finding(kError, 0, u"套曲", u"套取"),
+        finding(kError, 0, u"神迹", u"审计"), finding(kSuspected, 0, u"套", u"")};
+    EXPECT_EQ(verifiableFindings(findings, curated),
+              (std::vector<bool>{false, true, false, false}));
+}
+
+TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
+    EXPECT_EQ(s_model->confusion(u'神', u'审'), Confusion::SameSound);
+    EXPECT_EQ(s_model->confusion(u'资', u'知'), Confusion::NearSound);
+    EXPECT_EQ(s_model->confusion(u'已', u'己'), Confusion::Shape);
+    EXPECT_EQ(s_model->confusion(u'審', u'审'), Confusion::Variant);
+    EXPECT_EQ(s_model->confusion(u'审', u'审'), Confusion::None);
+    EXPECT_EQ(s_model->confusion(u'审', u'载'), Confusion::None);
+    EXPECT_EQ(s_model->sameSoundWords(u"神迹"), std::vector<std::u16string_view>{u"审计"});
+    EXPECT_TRUE(s_model->sameSoundWords(u"神").empty());
+}
+
+TEST(ContextModelLoad, FailuresGiveAMessageInsteadOfAModel) {
+    TempDir dir;
+    writeBytes(dir.file("readings.txt"), kReadings);
+    writeBytes(dir.file("near_syllables.txt"), kNear);
+    writeBytes(dir.file("shapes.txt"), kShapes);
+    writeBytes(dir.file("variants.txt"), kVariants);
+    const auto fails = [&](const std::string& model, const std::string& data,
+                           std::string_view expected) {
+        auto load = ContextModel::load(model, data);
+        EXPECT_FALSE(load.model);
+        EXPECT_NE(load.message.find(expected), std::string::npos) << load.message;
+    };
+    fails(dir.file("missing.lm"), dir.path(), "missing.lm");
+    writeBytes(dir.file("text.lm"), "\\data\\\nngram 1=1\n");
+    fails(dir.file("text.lm"), dir.path(), "not a binary language model");
+    writeBytes(dir.file("empty.lm"), "");
+    fails(dir.file("empty.lm"), dir.path(), "not a binary language model");
+    fails(dir.path() + "no-such-dir/x.lm", dir.path(), "x.lm");
+    fails(dir.file("missing.lm"), dir.path() + "nowhere/", "readings.txt");
+}
+
+TEST_F(ContextFixture, DamagedOrForeignModelFilesFailCleanly) {
+    TempDir dir;
+    const std::string good = readBytes(s_dir->file("model.lm"));
+    for (const std::size_t keep : {std::size_t{40}, good.size() / 2, good.size() - 1}) {
+        writeBytes(dir.file("cut.lm"), good.substr(0, keep));
+        auto load = ContextModel::load(dir.file("cut.lm"), s_dir->path());
+        EXPECT_FALSE(load.model) << keep;
+        EXPECT_FALSE(load.message.empty());
+    }
+    // A valid model of another data structure than the one libime reads.
+    auto load = ContextModel::load(s_dir->file("plain.lm"), s_dir->path());
+    EXPECT_FALSE(load.model);
+    EXPECT_NE(load.message.find("damaged"), std::string::npos) << load.message;
+}
+
+TEST(SentenceSplitting, CutsAfterSentencePunctuationRunsAndLineBreaks) {
+    using R = SentenceRange;
+    EXPECT_EQ(splitSentences(u"甲。乙！？丙\n丁"),
+              (std::vector<R>{{0, 2}, {2, 5}, {5, 7}, {7, 8}}));
+    EXPECT_EQ(splitSentences(u"a\n\nb……c;d"),
+              (std::vector<R>{{0, 2}, {2, 3}, {3, 6}, {6, 8}, {8, 9}}));
+    EXPECT_EQ(splitSentences(u"，，"), (std::vector<R>{{0, 2}}));
+    EXPECT_TRUE(splitSentences(u"").empty());
+}
+
+// Many sentences, some with errors and dictionary findings to verify.
+struct LongInput {
+    std::u16string text;
+    std::vector<rg_BiaoJiCiYuLei> findings;
+    std::vector<bool> verifiable;
+    LongInput() {
+        const std::u16string pieces[] = {u"经济责任神迹项目。", u"依法套曲资金！", u"已下载完成\n",
+                                         u"经济责任审计项目，依法套取资金。"};
+        for (int i = 0; i < 400; ++i) {
+            const auto& p = pieces[(i * 7) % 4];
+            if (p[0] == u'已') {
+                findings.push_back(
+                    finding(kError, static_cast<std::int32_t>(text.size()), u"已下", u"以下"));
+                verifiable.push_back(i % 2 == 0);
+            }
+            text += p;
+        }
+    }
+};
+
+TEST_F(ContextFixture, ResultsDoNotDependOnTheWorkerCount) {
+    const LongInput in;
+    const auto one = run(in.text, in.findings, in.verifiable, {}, 1);
+    ASSERT_TRUE(one.completed);
+    EXPECT_EQ(one.findings.size(), 200U);  // every 神迹 and 套曲 sentence
+    for (const unsigned workers : {2U, 3U, 8U, 0U}) {
+        const auto many = run(in.text, in.findings, in.verifiable, {}, workers);
+        EXPECT_TRUE(many.completed);
+        EXPECT_EQ(many.findings, one.findings) << workers;
+        EXPECT_EQ(many.keep, one.keep) << workers;
+    }
+    for (std::size_t i = 1; i < one.findings.size(); ++i) {
+        EXPECT_LT(one.findings[i - 1].position, one.findings[i].position);
+    }
+}
+
+TEST_F(ContextFixture, ProgressCountsEveryCharacterOnce) {
+    const LongInput in;
+    std::int64_t last = 0;
+    bool rising = true;
+    ContextControl control;
+    control.onProgress = [&](std::int64_t processed, std::int64_t total) {
+        rising = rising && processed > last && total == static_cast<std::int64_t>(in.text.size());
+        last = processed;
+    };
+    EXPECT_TRUE(run(in.text, in.findings, in.verifiable, {}, 2, control).completed);
+    EXPECT_TRUE(rising);
+    EXPECT_EQ(last, static_cast<std::int64_t>(in.text.size()));
+}
+
+TEST_F(ContextFixture, StoppingEndsThePassAndKeepsUnreachedFindings) {
+    const LongInput in;
+    std::atomic<bool> stop{true};
+    ContextControl control;
+    control.stop = &stop;
+    auto r = run(in.text, in.findings, in.verifiable, {}, 2, control);
+    EXPECT_FALSE(r.completed);
+    EXPECT_TRUE(r.findings.empty());
+    EXPECT_EQ(r.keep, std::vector<bool>(in.findings.size(), true));
+
+    // Stopped from the progress report of the first batch: the rest is never checked.
+    stop = false;
+    control.onProgress = [&](std::int64_t, std::int64_t) { stop = true; };
+    r = run(in.text, in.findings, in.verifiable, {}, 1, control);
+    EXPECT_FALSE(r.completed);
+    EXPECT_FALSE(r.findings.empty());
+    EXPECT_LT(r.findings.size(), 200U);
+}
+
+TEST(ContextMerge, ContextualFindingsTakeTheirPlaceInTheScansOrder) {
+    const auto at = [](std::int32_t position, std::u16string word) {
+        return finding(kError, position, std::move(word), u"x");
+    };
+    const std::vector<rg_BiaoJiCiYuLei> forward = {at(0, u"a"), at(5, u"b"), at(9, u"c")};
+    const std::vector<rg_BiaoJiCiYuLei> contextual = {at(3, u"x"), at(12, u"y")};
+    EXPECT_EQ(mergeContextFindings(forward, {true, false, true}, contextual),
+              (std::vector<rg_BiaoJiCiYuLei>{at(0, u"a"), at(3, u"x"), at(9, u"c"), at(12, u"y")}));
+    const std::vector<rg_BiaoJiCiYuLei> backward = {at(9, u"c"), at(5, u"b"), at(0, u"a")};
+    EXPECT_EQ(mergeContextFindings(backward, {true, true, true}, contextual),
+              (std::vector<rg_BiaoJiCiYuLei>{at(12, u"y"), at(9, u"c"), at(5, u"b"), at(3, u"x"),
+                                             at(0, u"a")}));
+    EXPECT_EQ(mergeContextFindings({}, {}, contextual), contextual);
+}
+
+}  // namespace

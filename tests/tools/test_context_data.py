@@ -1,0 +1,61 @@
+"""tools/context_data.py on a few lines of Unihan: readings, near syllables, shapes, variants and
+the exact bytes of the tables."""
+
+import os
+import unittest
+
+import context_data
+
+FIXTURE = os.path.join(os.path.dirname(__file__), "..", "data", "unihan")
+
+
+class ContextData(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.files = context_data.build(context_data.read_lines(FIXTURE))
+
+    def rows(self, name):
+        text = self.files[name].decode("utf-8")
+        self.assertTrue(text.endswith("\n"))
+        return dict(line.split("\t") for line in text.splitlines() if not line.startswith("#"))
+
+    def test_toneless_syllables_keep_u_umlaut_apart(self):
+        self.assertEqual(context_data.toneless("shěn"), "shen")
+        self.assertEqual(context_data.toneless("lǜ"), "lv")
+        self.assertEqual(context_data.toneless("Lü"), "lv")
+
+    def test_readings_leave_out_archaic_ones_and_traditional_characters(self):
+        readings = self.rows("readings.txt")
+        self.assertEqual(readings["神"], "shen")  # not kHanyuPinyin's second reading
+        self.assertEqual(readings["行"], "hang xing")  # not kHanyuPinyin's heng
+        self.assertEqual(readings["迹"], "ji")  # kMandarin's jī and kTGHZ2013's jì agree
+        self.assertEqual(readings["律"], "lv")
+        self.assertNotIn("審", readings)  # outside the general standard list
+
+    def test_near_syllables_pair_both_ways(self):
+        near = self.rows("near_syllables.txt")
+        self.assertEqual(near["zi"], "zhi")
+        self.assertEqual(near["zhi"], "zi")
+        self.assertNotIn("ce", near)  # no syllable of the fixture sounds like it
+
+    def test_shapes_one_letter_apart_or_the_same_short_code(self):
+        shapes = self.rows("shapes.txt")
+        self.assertEqual(shapes["侧"], "测")
+        self.assertEqual(shapes["测"], "侧")
+        self.assertEqual(shapes["己"], "已")  # both SU
+        self.assertNotIn("刀", shapes)  # SH is one letter from SU, but two-letter codes need equality
+        self.assertNotIn("审", shapes)  # JLWL and IFLWL differ in length
+
+    def test_variants_map_only_traditional_characters(self):
+        self.assertEqual(self.rows("variants.txt"), {"審": "审"})
+
+    def test_output_is_sorted_and_reproducible(self):
+        again = context_data.build(context_data.read_lines(FIXTURE))
+        self.assertEqual(again, self.files)
+        for name in self.files:
+            keys = list(self.rows(name))
+            self.assertEqual(keys, sorted(keys), name)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Builds the confusion sets of the context check from Unihan, byte for byte.
+
+    tools/context_data.py UNIHAN_DIR OUT_DIR
+
+Reads Unihan_Readings.txt, Unihan_Variants.txt and Unihan_DictionaryLikeData.txt (plain or
+.bz2) from UNIHAN_DIR and writes readings.txt, near_syllables.txt, shapes.txt and variants.txt
+into OUT_DIR. tools/build_data.py calls build() with the files of the pinned unicode-data package;
+this entry point serves tests and quick experiments. Python 3 standard library only.
+
+Which characters take part: the 8,105 characters of the general standard list (kTGHZ2013), all
+Simplified. Readings come from kMandarin, kXHC1983 and kTGHZ2013 without tones; kHanyuPinyin is
+left out because its archaic readings make unrelated characters sound alike.
+"""
+
+import bz2
+import os
+import sys
+import unicodedata
+
+READING_FIELDS = ("kMandarin", "kXHC1983", "kTGHZ2013")
+
+# Initials and finals that many speakers do not tell apart, as what each is heard as.
+NEAR_INITIALS = (("zh", "z"), ("ch", "c"), ("sh", "s"), ("n", "l"))
+NEAR_FINALS = (("ang", "an"), ("eng", "en"), ("ing", "in"))
+
+
+def parse_unihan(lines, fields):
+    """{field: {character: value}} for the wanted fields of Unihan lines."""
+    out = {f: {} for f in fields}
+    for line in lines:
+        if not line.startswith("U+"):
+            continue
+        parts = line.rstrip("\n").split("\t")
+        if len(parts) < 3 or parts[1] not in out:
+            continue
+        out[parts[1]][chr(int(parts[0][2:], 16))] = parts[2]
+    return out
+
+
+def toneless(pinyin):
+    """shěn -> shen, lǜ -> lv: the syllable as a pinyin keyboard types it."""
+    decomposed = unicodedata.normalize("NFD", pinyin.lower()).replace("u\u0308", "v")
+    return "".join(c for c in decomposed if not unicodedata.combining(c))
+
+
+def field_readings(field, value):
+    """The pinyin syllables of one reading field's value."""
+    out = []
+    for item in value.split():
+        if field in ("kXHC1983", "kTGHZ2013"):
+            item = item.split(":", 1)[-1]
+        for syllable in item.split(","):
+            if syllable:
+                out.append(toneless(syllable))
+    return out
+
+
+def general_characters(data):
+    """The general standard characters in the Basic Multilingual Plane (the check works on UTF-16
+    code units and treats a surrogate pair as an unknown character)."""
+    return sorted(ch for ch in data["kTGHZ2013"] if ord(ch) <= 0xFFFF)
+
+
+def readings(data):
+    """{character: sorted toneless readings} for the general standard characters."""
+    out = {}
+    for ch in general_characters(data):
+        found = set()
+        for field in READING_FIELDS:
+            if ch in data[field]:
+                found.update(field_readings(field, data[field][ch]))
+        found = {r for r in found if r.isascii() and r.isalpha()}
+        if found:
+            out[ch] = sorted(found)
+    return out
+
+
+def heard_as(syllable):
+    for given, heard in NEAR_INITIALS:
+        if syllable.startswith(given) and not (given == "n" and syllable.startswith("ng")):
+            syllable = heard + syllable[len(given):]
+            break
+    for given, heard in NEAR_FINALS:
+        if syllable.endswith(given):
+            syllable = syllable[: -len(given)] + heard
+            break
+    return syllable
+
+
+def near_syllables(reading_table):
+    """{syllable: sorted other syllables heard alike} over the syllables in use."""
+    groups = {}
+    for syllable in sorted({r for rs in reading_table.values() for r in rs}):
+        groups.setdefault(heard_as(syllable), []).append(syllable)
+    out = {}
+    for members in groups.values():
+        for s in members:
+            others = [m for m in members if m != s]
+            if others:
+                out[s] = others
+    return out
+
+
+def shapes(data):
+    """{character: sorted characters of similar shape}, over the general standard characters: the
+    same Cangjie code, or codes of three or more letters that differ in one letter only (two-letter
+    codes one letter apart are mostly unrelated simple characters: 己 and 刀)."""
+    by_pattern = {}
+    for ch in general_characters(data):
+        code = data["kCangjie"].get(ch)
+        if not code:
+            continue
+        by_pattern.setdefault(code, []).append(ch)
+        if len(code) >= 3:
+            for i in range(len(code)):
+                by_pattern.setdefault(code[:i] + "?" + code[i + 1:], []).append(ch)
+    out = {}
+    for chars in by_pattern.values():
+        for ch in chars:
+            out.setdefault(ch, set()).update(c for c in chars if c != ch)
+    return {ch: sorted(others) for ch, others in out.items() if others}
+
+
+def variants(data):
+    """{traditional character: sorted Simplified characters}: characters outside the general
+    standard list whose Simplified form is in it."""
+    general = set(general_characters(data))
+    out = {}
+    for ch, value in data["kSimplifiedVariant"].items():
+        if ch in data["kTGHZ2013"] or ord(ch) > 0xFFFF:
+            continue
+        targets = sorted({chr(int(v[2:], 16)) for v in value.split()} & general - {ch})
+        if targets:
+            out[ch] = targets
+    return out
+
+
+def table_bytes(header, rows):
+    """Comment lines, then "key<TAB>values" rows sorted by key's code points, UTF-8 with LF."""
+    lines = ["# " + h for h in header]
+    for key in sorted(rows):
+        lines.append(key + "\t" + rows[key])
+    return ("\n".join(lines) + "\n").encode("utf-8")
+
+
+def build(unihan_lines):
+    """{file name: bytes} of the context data from the lines of the three Unihan files."""
+    fields = READING_FIELDS + ("kCangjie", "kSimplifiedVariant")
+    data = parse_unihan(unihan_lines, fields)
+    reading_table = readings(data)
+    near = near_syllables(reading_table)
+    return {
+        "readings.txt": table_bytes(
+            ["character <TAB> its readings without tones, blank-separated",
+             "characters of one reading are confused by pinyin input; generated from Unihan"],
+            {ch: " ".join(rs) for ch, rs in reading_table.items()}),
+        "near_syllables.txt": table_bytes(
+            ["syllable <TAB> syllables heard alike (zh/z, ch/c, sh/s, n/l, -ng/-n)"],
+            {s: " ".join(others) for s, others in near.items()}),
+        "shapes.txt": table_bytes(
+            ["character <TAB> characters of similar shape (Cangjie codes one letter apart)"],
+            {ch: "".join(others) for ch, others in shapes(data).items()}),
+        "variants.txt": table_bytes(
+            ["traditional character <TAB> its Simplified forms"],
+            {ch: "".join(targets) for ch, targets in variants(data).items()}),
+    }
+
+
+UNIHAN_FILES = ("Unihan_Readings.txt", "Unihan_Variants.txt", "Unihan_DictionaryLikeData.txt")
+
+
+def read_lines(folder):
+    lines = []
+    for name in UNIHAN_FILES:
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                lines += f.read().splitlines()
+        else:
+            with bz2.open(path + ".bz2", "rt", encoding="utf-8") as f:
+                lines += f.read().splitlines()
+    return lines
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__.split("\n\n")[1])
+    files = build(read_lines(sys.argv[1]))
+    os.makedirs(sys.argv[2], exist_ok=True)
+    for name, data in files.items():
+        with open(os.path.join(sys.argv[2], name), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()
