@@ -10,7 +10,6 @@
 
 #include "app/findings_export.h"
 #include "app/main_window.h"
-#include "app/status_text.h"
 #include "documents/document_reader.h"
 #include "engine/dictionary_kind.h"
 #include "learning/auto_learning_window.h"
@@ -20,6 +19,7 @@
 #include "ui/file_manager.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 
@@ -145,7 +145,7 @@ void rg_WoDeZhuChuangKou::exportFindings() {
                     text(kNotExported).arg(written.message));
         return;
     }
-    setStatusText(text(kExported));
+    m_status.set(text(kExported));
     showMessage(this, QMessageBox::Information, text(kSavedCaption), text(kSaved));
     revealInFileManager(path);
 }
@@ -176,7 +176,7 @@ void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
         }
     }
     if (appendToAutoDictionary(m_programDirectory, {lines})) {
-        setStatusText(text(kAdded));
+        m_status.set(text(kAdded));
         return;
     }
     const QString path = QString::fromStdString(m_programDirectory) +

@@ -18,12 +18,12 @@
 #include <algorithm>
 
 #include "app/proof_editor.h"
-#include "app/status_text.h"
 #include "dictionaries/settings_window.h"
 #include "resources/artwork.h"
 #include "text/text_file.h"
 #include "ui/qt_text.h"
 #include "ui/splitter_bar.h"
+#include "ui/status_text.h"
 #include "ui/window_placement.h"
 
 namespace kjf {
@@ -50,7 +50,8 @@ constexpr int kColumnWidths[] = {50, 100, 100, 70, 0, 0};
 
 }  // namespace
 
-rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : QWidget(parent) {
+rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
+    : QWidget(parent), m_status(status) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -91,8 +92,8 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : 
     m_statusMessage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_statusBar->addWidget(label);
     m_statusBar->addWidget(m_statusMessage, 1);
-    status.set(text(kWelcome));
-    status.attach(m_statusMessage);
+    m_status.set(text(kWelcome));
+    m_status.attach(m_statusMessage);
 
     resize(kClientWidth, kClientHeight);
 }
@@ -149,7 +150,7 @@ void rg_WoDeZhuChuangKou::buildErrorList() {
 
 rg_SheZhiChuangKou1& rg_WoDeZhuChuangKou::settingsWindow() {
     if (m_settingsWindow == nullptr) {
-        m_settingsWindow = new rg_SheZhiChuangKou1(this);
+        m_settingsWindow = new rg_SheZhiChuangKou1(m_status, this);
     }
     return *m_settingsWindow;
 }

@@ -46,7 +46,8 @@ class rg_WoDeZhuChuangKou : public QWidget {
     static inline const QColor kErrorColor{255, 0, 0};
     static inline const QColor kSuspectedColor{255, 168, 255};
 
-    // Shows "欢迎使用！" through status at once.
+    // Shows "欢迎使用！" through status at once. status outlives the window; the window's
+    // commands and the settings window it opens report to it.
     explicit rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent = nullptr);
     ~rg_WoDeZhuChuangKou() override;
 
@@ -124,6 +125,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
                           std::int32_t length);
     static std::vector<ErrorListRow> rowsOf(std::span<const rg_BiaoJiCiYuLei> findings);
 
+    StatusText& m_status;
     QToolBar* m_toolBar = nullptr;
     std::vector<QAction*> m_actions;
     QTextEdit* m_editor = nullptr;

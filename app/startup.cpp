@@ -31,8 +31,6 @@ const auto kMarksCleared = u"清除标记完成！";
 // Marks, rows, the scan's selection and the progress reach the windows this often during a run.
 constexpr int kFlushIntervalMs = 30;
 
-rg_QiDongLei* s_instance = nullptr;
-
 rg_QiDongLei* self(void* owner) {
     return static_cast<rg_QiDongLei*>(owner);
 }
@@ -44,7 +42,6 @@ rg_QiDongLei::rg_QiDongLei(std::string programDirectory)
       m_progressWindow(std::make_unique<rg_JinDuChuangKou>()),
       m_engine(std::make_unique<rg_ChaCuoYinQing>(m_programDirectory)),
       m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()) {
-    s_instance = this;
     QGuiApplication::setWindowIcon(applicationIcon());
     bindHooks();
     m_flushTimer.setInterval(kFlushIntervalMs);
@@ -65,11 +62,6 @@ rg_QiDongLei::~rg_QiDongLei() {
     m_welcomeWindow.reset();
     m_progressWindow.reset();
     m_mainWindow.reset();
-    s_instance = nullptr;
-}
-
-rg_QiDongLei* rg_QiDongLei::instance() {
-    return s_instance;
 }
 
 void rg_QiDongLei::bindHooks() {

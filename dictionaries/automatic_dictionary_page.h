@@ -11,6 +11,7 @@ class QPushButton;
 namespace kjf {
 
 class DictionaryTextBox;
+class StatusText;
 
 // The automatic dictionary page. Loads the file when it is created; "优化" removes duplicate
 // lines from the box on the page's worker, "保存" writes the box to the file. It never asks for a
@@ -19,8 +20,10 @@ class DictionaryTextBox;
 class rg_ZiDongCiKuZuJian : public QWidget {
     Q_OBJECT
   public:
-    // programDirectory ends in '/'.
-    explicit rg_ZiDongCiKuZuJian(std::string programDirectory, QWidget* parent = nullptr);
+    // programDirectory ends in '/'; status: where an optimise run reports its end, which
+    // outlives the page.
+    rg_ZiDongCiKuZuJian(std::string programDirectory, StatusText& status,
+                        QWidget* parent = nullptr);
     // Waits for an optimise run still going on.
     ~rg_ZiDongCiKuZuJian() override;
 
@@ -41,6 +44,7 @@ class rg_ZiDongCiKuZuJian : public QWidget {
     void showOptimised(const std::u16string& text);
 
     const std::string m_path;
+    StatusText& m_status;
     // The file was there but could not be read whole: the box does not hold its words.
     bool m_loadIncomplete = false;
     DictionaryTextBox* m_text = nullptr;

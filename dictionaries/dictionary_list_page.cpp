@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <set>
 
-#include "app/status_text.h"
 #include "dictionaries/dictionary_editor.h"
 #include "dictionaries/dictionary_operations.h"
 #include "engine/dictionary_kind.h"
@@ -18,6 +17,7 @@
 #include "text/utf.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 
@@ -51,7 +51,8 @@ constexpr int kTitlePointSize = 22;
 
 }  // namespace
 
-rg_CiKuSheZhi::rg_CiKuSheZhi(QWidget* parent) : QWidget(parent) {
+rg_CiKuSheZhi::rg_CiKuSheZhi(StatusText& status, QWidget* parent)
+    : QWidget(parent), m_status(status) {
     m_title = new QLabel(this);
     m_title->setGeometry(6, 3, 512, 54);
     QFont titleFont = m_title->font();
@@ -234,7 +235,7 @@ void rg_CiKuSheZhi::deliverOptimiseResult() {
         m_worker.join();
     }
     const QString message = text(*result ? kOptimised : kOptimiseFailed);
-    setStatusText(message);
+    m_status.set(message);
     showMessage(this, *result ? QMessageBox::Information : QMessageBox::Critical, text(kCaption),
                 message);
 }

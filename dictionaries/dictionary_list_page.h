@@ -17,6 +17,8 @@ class QTableWidget;
 
 namespace kjf {
 
+class StatusText;
+
 // The dictionary list page: lists a kind's files with the enabled ones checked, and enables,
 // de-duplicates, creates, deletes and edits them. One object serves all four kinds; the settings
 // window sets its kind and title. GUI thread only, except for its optimise worker, which reaches
@@ -27,7 +29,8 @@ class rg_CiKuSheZhi : public QWidget {
     // Columns of the list.
     enum Column { NumberColumn, EnabledColumn, NameColumn };
 
-    explicit rg_CiKuSheZhi(QWidget* parent = nullptr);
+    // status: where an optimise run reports its result; it outlives the page.
+    explicit rg_CiKuSheZhi(StatusText& status, QWidget* parent = nullptr);
     // Waits for an optimise run still going on.
     ~rg_CiKuSheZhi() override;
 
@@ -80,6 +83,7 @@ class rg_CiKuSheZhi : public QWidget {
     void deliverOptimiseResult();
     void openEditor(int row);
 
+    StatusText& m_status;
     std::string m_programDirectory;
     std::string m_dictionaryDirectory;
     DictionaryKind m_pageKind = DictionaryKind::SystemCorrect;

@@ -44,7 +44,8 @@ constexpr int kIndexRole = Qt::UserRole;
 
 }  // namespace
 
-rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(QWidget* parent) : QDialog(parent) {
+rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(StatusText& status, QWidget* parent)
+    : QDialog(parent), m_status(status) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -81,7 +82,7 @@ rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(QWidget* parent) : QDialog(parent) {
     m_host = new QWidget(this);
     m_host->setGeometry(134, 30, 485, 269);
 
-    m_listPage = new rg_CiKuSheZhi(m_host);
+    m_listPage = new rg_CiKuSheZhi(m_status, m_host);
     m_listPage->hide();
     connect(m_listPage, &rg_CiKuSheZhi::dictionariesChanged, this,
             [this] { m_dictionariesChanged = true; });
@@ -161,7 +162,7 @@ void rg_SheZhiChuangKou1::showPage(int index) {
     if (index == BasicItem) {
         m_current = new rg_JiBenSheZhi(m_programDirectory, m_host);
     } else if (index == AutomaticItem) {
-        m_current = new rg_ZiDongCiKuZuJian(m_programDirectory, m_host);
+        m_current = new rg_ZiDongCiKuZuJian(m_programDirectory, m_status, m_host);
     } else {
         // A freshly shown list page, as if built anew; a run still going on keeps its progress.
         m_listPage->checkAllBox()->setChecked(false);

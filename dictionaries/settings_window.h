@@ -9,6 +9,7 @@ class QTreeWidget;
 
 namespace kjf {
 
+class StatusText;
 class rg_CiKuSheZhi;
 class rg_JiBenSheZhi;
 class rg_ZiDongCiKuZuJian;
@@ -35,7 +36,8 @@ class rg_SheZhiChuangKou1 : public QDialog {
         ItemCount
     };
 
-    explicit rg_SheZhiChuangKou1(QWidget* parent = nullptr);
+    // The pages report what they did through status, which outlives the window.
+    explicit rg_SheZhiChuangKou1(StatusText& status, QWidget* parent = nullptr);
     ~rg_SheZhiChuangKou1() override;
 
     // programDirectory ends in '/'. Set before showing the window.
@@ -68,6 +70,7 @@ class rg_SheZhiChuangKou1 : public QDialog {
     void showPage(int index);
     void removePage();
 
+    StatusText& m_status;
     std::string m_programDirectory;
     std::function<void()> m_reload;
     bool m_dictionariesChanged = false;

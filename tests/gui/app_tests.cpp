@@ -544,11 +544,12 @@ TEST_F(AppTest, CancelInTheCloseQueryChangesNothing) {
 
 TEST_F(AppTest, StatusTextFromAnotherThreadBeforeAndAfterTheMainWindowExists) {
     m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
-    std::thread([] { setStatusText(QStringLiteral("early")); }).join();
-    EXPECT_EQ(m_startup->statusText().text(), "early");
+    StatusText& sink = m_startup->statusText();
+    std::thread([&sink] { sink.set(QStringLiteral("early")); }).join();
+    EXPECT_EQ(sink.text(), "early");
     m_startup->showMainWindow();
     EXPECT_EQ(status(), q(u"欢迎使用！"));
-    std::thread([] { setStatusText(QStringLiteral("late")); }).join();
+    std::thread([&sink] { sink.set(QStringLiteral("late")); }).join();
     EXPECT_TRUE(waitUntil([&] { return status() == "late"; }));
 }
 

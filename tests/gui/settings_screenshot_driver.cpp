@@ -10,6 +10,7 @@
 #include "about/about_window.h"
 #include "dictionaries/dictionary_list_page.h"
 #include "dictionaries/settings_window.h"
+#include "ui/status_text.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
     const QString settingsOut = QString::fromLocal8Bit(argv[2]);
     const QString aboutOut = QString::fromLocal8Bit(argv[3]);
 
-    kjf::rg_SheZhiChuangKou1 settings;
+    kjf::StatusText statusText;
+    kjf::rg_SheZhiChuangKou1 settings(statusText);
     settings.setProgramDirectory(directory);
     settings.show();
     settings.selectItem(kjf::rg_SheZhiChuangKou1::SystemCorrectItem);

@@ -39,6 +39,7 @@
 #include "text/files.h"
 #include "ui/message_box.h"
 #include "ui/number_box.h"
+#include "ui/status_text.h"
 
 namespace kjf::test {
 namespace {
@@ -135,7 +136,8 @@ class SettingsWindowTest : public ::testing::Test {
 
     TempDir m_dir;
     Answers m_answers;
-    rg_SheZhiChuangKou1 m_window;
+    StatusText m_status;
+    rg_SheZhiChuangKou1 m_window{m_status};
     int m_reloads = 0;
 };
 
@@ -299,6 +301,7 @@ TEST_F(SettingsWindowTest, OptimiseRunsOnItsWorkerUpToOneHundredAndSortsTheFile)
     EXPECT_TRUE(m_window.dictionariesChanged());
     ASSERT_TRUE(waitUntil([&] { return m_answers.messages.size() == 2; }));
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    EXPECT_EQ(m_status.text(), q(u"优化完成！"));
     EXPECT_EQ(page.progressBar()->value(), 100);
     // Three lines read, two written: 16, 33, 50, then 75, 100.
     EXPECT_EQ(values, (std::vector<int>{16, 33, 50, 75, 100}));
@@ -314,6 +317,7 @@ TEST_F(SettingsWindowTest, OptimiseRunsOnItsWorkerUpToOneHundredAndSortsTheFile)
     QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return m_answers.messages.size() == 3; }));
     expectMessage(m_answers.last(), QMessageBox::Critical, u"优化失败！");
+    EXPECT_EQ(m_status.text(), q(u"优化失败！"));
     EXPECT_EQ(readBytes(path), cut);
     m_window.reject();
     EXPECT_EQ(m_reloads, 1);
@@ -524,6 +528,7 @@ TEST_F(SettingsWindowTest, AutomaticPageOptimisesTheBoxAndSavesOnlyOnRequest) {
     QTest::mouseClick(page->optimiseButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !m_answers.messages.empty(); }));
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    EXPECT_EQ(m_status.text(), q(u"优化完成！"));
     EXPECT_EQ(page->textBox()->dictionaryText(), u"乙\r\n甲\r\n");
     EXPECT_FALSE(page->textBox()->isReadOnly());
     EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
@@ -658,6 +663,24 @@ TEST_F(ProgramTest, EnablingADictionaryReachesTheNextRunStartedRightAfterClosing
     });
     main()->commandAction(Command::DictionarySettings)->trigger();
     EXPECT_EQ(again, opened);
+}
+
+// The settings window reports through the status bar of the main window that opened it.
+TEST_F(ProgramTest, SettingsPagesReportInTheMainWindowsStatusBar) {
+    bool reported = false;
+    QTimer::singleShot(0, [&] {
+        auto* settings = qobject_cast<rg_SheZhiChuangKou1*>(QApplication::activeModalWidget());
+        ASSERT_NE(settings, nullptr);
+        settings->selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+        rg_ZiDongCiKuZuJian* page = settings->automaticPage();
+        ASSERT_NE(page, nullptr);
+        page->optimise();
+        reported = waitUntil([&] { return !m_answers.messages.empty(); });
+        settings->reject();
+    });
+    main()->commandAction(Command::DictionarySettings)->trigger();
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(status(), q(u"优化完成！"));
 }
 
 TEST_F(ProgramTest, AboutBuildsAFreshWindowWithTheHelpTextEveryTime) {
