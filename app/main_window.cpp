@@ -59,6 +59,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     buildToolBar();
 
     auto* editor = new ProofEditor(this);
+    editor->setObjectName(QStringLiteral("editor"));
     m_editor = editor;
     // Queued: the import's message box must not run inside the drop's own handling.
     connect(
@@ -74,21 +75,26 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     m_editor->document()->setDefaultFont(face);
 
     m_splitter = new SplitterBar(this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
     connect(m_splitter, &SplitterBar::dragged, this, [this](int x) {
         m_splitter->move(x, m_splitter->y());
         layoutPanes();
     });
 
     m_group = new QGroupBox(text(kGroupCaption), this);
+    m_group->setObjectName(QStringLiteral("errorGroup"));
     buildErrorList();
 
     m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
     m_statusBar->setSizeGripEnabled(false);
     // Part 1 has no border; part 2 keeps the status bar's usual frame.
     m_statusBar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     auto* label = new QLabel(text(kStatusLabel), m_statusBar);
+    label->setObjectName(QStringLiteral("statusLabel"));
     label->setFixedWidth(50);
     m_statusMessage = new QLabel(m_statusBar);
+    m_statusMessage->setObjectName(QStringLiteral("statusMessage"));
     m_statusMessage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_statusBar->addWidget(label);
     m_statusBar->addWidget(m_statusMessage, 1);
@@ -102,6 +108,7 @@ rg_WoDeZhuChuangKou::~rg_WoDeZhuChuangKou() = default;
 
 void rg_WoDeZhuChuangKou::buildToolBar() {
     m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("toolBar"));
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
     m_toolBar->setIconSize(QSize(kToolBarImageSize, kToolBarImageSize));
@@ -119,6 +126,7 @@ void rg_WoDeZhuChuangKou::buildToolBar() {
 void rg_WoDeZhuChuangKou::buildErrorList() {
     m_list = new ErrorListModel(this);
     m_listView = new QTableView(m_group);
+    m_listView->setObjectName(QStringLiteral("errorListView"));
     m_listView->setModel(m_list);
     m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -51,15 +51,11 @@ class rg_WoDeZhuChuangKou : public QWidget {
     explicit rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent = nullptr);
     ~rg_WoDeZhuChuangKou() override;
 
+    // The parts are named "toolBar", "editor", "splitter", "errorGroup", "errorListView",
+    // "statusBar", "statusLabel" (提示：) and "statusMessage".
     QTextEdit* editor() const { return m_editor; }
-    QToolBar* toolBar() const { return m_toolBar; }
     QAction* commandAction(Command command) const;
-    QGroupBox* errorGroup() const { return m_group; }
-    QTableView* errorListView() const { return m_listView; }
     ErrorListModel* errorList() const { return m_list; }
-    SplitterBar* splitter() const { return m_splitter; }
-    QStatusBar* statusBar() const { return m_statusBar; }
-    QLabel* statusMessage() const { return m_statusMessage; }
     const std::vector<rg_XuanZeOuChanGeHanZiXinXi>& savedCharacters() const { return m_saved; }
     // The settings window: one instance, created on first use and reused at every opening.
     rg_SheZhiChuangKou1& settingsWindow();

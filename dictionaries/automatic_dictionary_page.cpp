@@ -31,11 +31,14 @@ rg_ZiDongCiKuZuJian::rg_ZiDongCiKuZuJian(std::string programDirectory, StatusTex
       m_path(programDirectory + std::string(kAutomaticDictionaryPath)),
       m_status(status) {
     m_text = new DictionaryTextBox(this);
+    m_text->setObjectName(QStringLiteral("textBox"));
     m_text->setGeometry(13, 13, 250, 346);
     m_optimise = new QPushButton(text(kOptimise), this);
+    m_optimise->setObjectName(QStringLiteral("optimiseButton"));
     m_optimise->setGeometry(115, 371, 70, 32);
     connect(m_optimise, &QPushButton::clicked, this, &rg_ZiDongCiKuZuJian::optimise);
     m_save = new QPushButton(text(kSave), this);
+    m_save->setObjectName(QStringLiteral("saveButton"));
     m_save->setGeometry(198, 371, 70, 32);
     connect(m_save, &QPushButton::clicked, this, &rg_ZiDongCiKuZuJian::save);
 

@@ -16,7 +16,8 @@ class StatusText;
 // The automatic dictionary page. Loads the file when it is created; "优化" removes duplicate
 // lines from the box on the page's worker, "保存" writes the box to the file. It never asks for a
 // reload. GUI thread only, except for the optimise worker, which works on a copy of the text and
-// hands its result back through a queued call.
+// hands its result back through a queued call. Its parts are named "textBox", "optimiseButton"
+// and "saveButton".
 class rg_ZiDongCiKuZuJian : public QWidget {
     Q_OBJECT
   public:
@@ -32,10 +33,6 @@ class rg_ZiDongCiKuZuJian : public QWidget {
     // "保存".
     void save();
     bool optimiseInProgress() const { return m_worker.joinable(); }
-
-    DictionaryTextBox* textBox() const { return m_text; }
-    QPushButton* optimiseButton() const { return m_optimise; }
-    QPushButton* saveButton() const { return m_save; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

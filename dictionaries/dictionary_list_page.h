@@ -22,7 +22,9 @@ class StatusText;
 // The dictionary list page: lists a kind's files with the enabled ones checked, and enables,
 // de-duplicates, creates, deletes and edits them. One object serves all four kinds; the settings
 // window sets its kind and title. GUI thread only, except for its optimise worker, which reaches
-// the widgets through queued calls alone.
+// the widgets through queued calls alone. Its parts are named "titleLabel", "dictionaryList",
+// "checkAllBox", "progressBar", "buttonPanel", "createButton", "editButton", "deleteButton",
+// "enableButton" and "optimiseButton".
 class rg_CiKuSheZhi : public QWidget {
     Q_OBJECT
   public:
@@ -61,15 +63,10 @@ class rg_CiKuSheZhi : public QWidget {
     // Waits for an optimise run and shows its result now. GUI thread.
     void finishOptimise();
 
-    QLabel* titleLabel() const { return m_title; }
-    QTableWidget* list() const { return m_list; }
+    // The "全选" box and the optimise progress, which the settings window resets when it shows
+    // the page for a kind.
     QCheckBox* checkAllBox() const { return m_checkAll; }
     QProgressBar* progressBar() const { return m_progress; }
-    QPushButton* createButton() const { return m_create; }
-    QPushButton* editButton() const { return m_edit; }
-    QPushButton* deleteButton() const { return m_delete; }
-    QPushButton* enableButton() const { return m_enable; }
-    QPushButton* optimiseButton() const { return m_optimise; }
 
   signals:
     // A listed file or the enabled list has changed: the settings window reloads when it closes.

@@ -49,16 +49,19 @@ rg_ZiDongXueXiChuangKou1::rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQ
     setFixedSize(370, 480);
 
     m_group = new QGroupBox(text(kGroupCaption), this);
+    m_group->setObjectName(QStringLiteral("wordGroupBox"));
     m_group->setGeometry(11, 4, 348, 427);
     buildList();
 
     m_addButton = new QPushButton(text(kAddButton), this);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
     m_addButton->setGeometry(229, 442, 132, 32);
     m_addButton->setAutoDefault(false);
     connect(m_addButton, &QPushButton::clicked, this,
             &rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary);
 
     m_hint = new QLabel(text(kHint), this);
+    m_hint->setObjectName(QStringLiteral("hintLabel"));
     m_hint->setGeometry(18, 442, 200, 32);
     m_hint->setWordWrap(true);
     m_hint->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -70,6 +73,7 @@ rg_ZiDongXueXiChuangKou1::~rg_ZiDongXueXiChuangKou1() {
 
 void rg_ZiDongXueXiChuangKou1::buildList() {
     m_list = new QTableWidget(0, ColumnCount, m_group);
+    m_list->setObjectName(QStringLiteral("wordGroupList"));
     m_list->setGeometry(10, 26, 328, 392);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include "about/about_window.h"
-#include "dictionaries/dictionary_list_page.h"
 #include "dictionaries/settings_window.h"
 #include "ui/status_text.h"
 
@@ -42,7 +41,9 @@ int main(int argc, char** argv) {
     settings.setProgramDirectory(directory);
     settings.show();
     settings.selectItem(kjf::rg_SheZhiChuangKou1::SystemCorrectItem);
-    settings.dictionaryListPage()->list()->selectRow(0);
+    if (auto* list = settings.findChild<QTableWidget*>(QStringLiteral("dictionaryList"))) {
+        list->selectRow(0);
+    }
 
     int status = 0;
     QTimer::singleShot(500, [&] {
