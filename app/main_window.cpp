@@ -20,7 +20,6 @@
 #include "app/proof_editor.h"
 #include "dictionaries/settings_window.h"
 #include "resources/artwork.h"
-#include "text/text_file.h"
 #include "ui/qt_text.h"
 #include "ui/splitter_bar.h"
 #include "ui/status_text.h"
@@ -140,7 +139,7 @@ void rg_WoDeZhuChuangKou::buildErrorList() {
     m_listView->horizontalHeader()->setStretchLastSection(false);
     for (int column = 0; column < ErrorListModel::ColumnCount; ++column) {
         if (kColumnWidths[column] == 0) {
-            // Invisible, but the rows keep the values that a double-click jumps to.
+            // Invisible: a double-click jumps to the position and length of the model's row.
             m_listView->setColumnHidden(column, true);
         } else {
             m_listView->setColumnWidth(column, kColumnWidths[column]);
@@ -273,11 +272,14 @@ void rg_WoDeZhuChuangKou::jumpToFinding() {
                   [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); })
                   ->row();
     }
-    // Only the list's own cells count: row -1 reads as empty cells, which give 0.
-    const auto position =
-        parseDecimal(m_list->cellText(row, ErrorListModel::Position).toStdU16String());
-    const auto length =
-        parseDecimal(m_list->cellText(row, ErrorListModel::Length).toStdU16String());
+    // Without a selected row the jump goes to the start of the text.
+    std::int32_t position = 0;
+    std::int32_t length = 0;
+    const auto& rows = m_list->rows();
+    if (row >= 0 && static_cast<std::size_t>(row) < rows.size()) {
+        position = rows[static_cast<std::size_t>(row)].position;
+        length = rows[static_cast<std::size_t>(row)].length;
+    }
     m_editor->setFocus(Qt::OtherFocusReason);
     selectRange(position, length);
 }

@@ -96,7 +96,8 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // Gives every saved character its saved format back (newest record first), puts the caret
     // at 0, empties the list and forgets the records.
     void clearMarks();
-    // Selects the first selected row's 位置 .. 位置 + 长度 in the editor and focuses the editor.
+    // Selects the first selected row's 位置 .. 位置 + 长度 in the editor (0 .. 0 when no row is
+    // selected) and focuses the editor.
     void jumpToFinding();
     // Selects position .. position + length (clipped to the text) in the editor.
     void selectRange(std::int32_t position, std::int32_t length);

@@ -47,7 +47,7 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
 
     // Appends a row: number, source, group, start and the group's length in UTF-16 code units.
     void addGroupRow(const QString& source, const QString& group, std::int32_t start);
-    // Emits groupChosen with the row's start and length.
+    // Emits groupChosen with the row's start and length (0 and 0 for a row that does not exist).
     void showGroupInEditor(int row);
     // Asks, then appends the group of every ticked row to the automatic dictionary; "保存成功！"
     // only when everything was written, otherwise a message naming the file.

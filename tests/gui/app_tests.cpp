@@ -479,6 +479,28 @@ TEST_F(AppTest, DoubleClickSelectsTheFindingAndFocusesTheEditor) {
     EXPECT_EQ(main()->focusWidget(), editor());
 }
 
+TEST_F(AppTest, JumpTakesTheFirstSelectedRowAndTheStartWithoutOne) {
+    start();
+    editor()->setPlainText(q(kText));
+    check();
+    ASSERT_TRUE(waitUntil([&] { return status() == kSummary3; }));
+    QTableView* view = listView();
+    // Rows 3 (遍 at 13) and 2 (一 at 12) selected, in that order: the earlier row counts.
+    const auto rows = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+    view->selectionModel()->select(list()->index(2, 0), rows);
+    view->selectionModel()->select(list()->index(1, 0), rows);
+    main()->jumpToFinding();
+    EXPECT_EQ(editor()->textCursor().selectionStart(), 12);
+    EXPECT_EQ(editor()->textCursor().selectionEnd(), 13);
+
+    view->clearSelection();
+    view->setFocus();
+    main()->jumpToFinding();
+    EXPECT_EQ(editor()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(editor()->textCursor().selectionEnd(), 0);
+    EXPECT_EQ(main()->focusWidget(), editor());
+}
+
 TEST_F(AppTest, SplitterDragAndResizeFollowTheLayoutRules) {
     start();
     const int top = toolBar()->height();
