@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "app/main_window_texts.h"
 #include "app/proof_editor.h"
 #include "dictionaries/settings_window.h"
 #include "resources/artwork.h"
@@ -27,17 +28,9 @@
 
 namespace kjf {
 
-namespace {
+using namespace main_window_texts;
 
-// The texts of this window.
-const auto kTitle = u"勘鉴坊 v1.3 build 20220721";
-const char16_t* const kCommandCaptions[] = {u"导入",     u"校对", u"清除标记", u"导出错误",
-                                            u"词库设置", u"关于", u"退出"};
-const auto kGroupCaption = u"错误列表";
-const auto kStatusLabel = u"提示：";
-const auto kWelcome = u"欢迎使用！";
-const auto kExitQuestion = u"确定退出?";
-const auto kMessageCaption = u"提示";
+namespace {
 
 constexpr int kClientWidth = 819;
 constexpr int kClientHeight = 614;
