@@ -80,7 +80,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("statusBar"));
     m_statusBar->setSizeGripEnabled(false);
-    // Part 1 has no border; part 2 keeps the status bar's usual frame.
+    // The "提示：" label has no border; the message keeps the status bar's usual frame.
     m_statusBar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     auto* label = new QLabel(text(kStatusLabel), m_statusBar);
     label->setObjectName(QStringLiteral("statusLabel"));
