@@ -63,6 +63,7 @@ rg_GuanYuChuangKou::rg_GuanYuChuangKou(QWidget* parent) : QDialog(parent) {
     setFixedSize(422, 198);
 
     m_picture = new QLabel(this);
+    m_picture->setObjectName(QStringLiteral("pictureLabel"));
     m_picture->setGeometry(17, 68, 102, 102);
     m_picture->setToolTip(QString::fromUtf16(kPictureCaption));
     m_picture->setAccessibleName(QString::fromUtf16(kPictureCaption));
@@ -70,6 +71,7 @@ rg_GuanYuChuangKou::rg_GuanYuChuangKou(QWidget* parent) : QDialog(parent) {
     m_picture->setPixmap(aboutPicture());
 
     m_title = new QLabel(QString::fromUtf16(kTitle), this);
+    m_title->setObjectName(QStringLiteral("titleLabel"));
     m_title->setGeometry(74, 10, 262, 45);
     QFont face = m_title->font();
     face.setPointSize(kTitlePointSize);
@@ -78,6 +80,7 @@ rg_GuanYuChuangKou::rg_GuanYuChuangKou(QWidget* parent) : QDialog(parent) {
     m_title->setAlignment(Qt::AlignCenter);
 
     m_help = new QPlainTextEdit(this);
+    m_help->setObjectName(QStringLiteral("helpBox"));
     m_help->setGeometry(132, 68, 262, 102);
     m_help->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_help->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);

@@ -9,7 +9,8 @@ class QPlainTextEdit;
 namespace kjf {
 
 // The about window: built afresh for every opening, shown modally, destroyed when closed, so
-// nothing typed into its help box survives. GUI thread only.
+// nothing typed into its help box survives. Its parts are named "pictureLabel", "titleLabel" and
+// "helpBox". GUI thread only.
 class rg_GuanYuChuangKou : public QDialog {
     Q_OBJECT
   public:
@@ -17,10 +18,6 @@ class rg_GuanYuChuangKou : public QDialog {
 
     // The 21 lines of the help text joined by CR LF.
     static QString helpText();
-
-    QLabel* pictureLabel() const { return m_picture; }
-    QLabel* titleLabel() const { return m_title; }
-    QPlainTextEdit* helpBox() const { return m_help; }
 
   private:
     QLabel* m_picture = nullptr;

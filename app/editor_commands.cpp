@@ -10,7 +10,7 @@
 
 #include "app/findings_export.h"
 #include "app/main_window.h"
-#include "app/status_text.h"
+#include "app/main_window_texts.h"
 #include "documents/document_reader.h"
 #include "engine/dictionary_kind.h"
 #include "learning/auto_learning_window.h"
@@ -20,33 +20,11 @@
 #include "ui/file_manager.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 
-namespace {
-
-// The texts of these commands.
-const auto kImportFilter =
-    u"文本文件(*.txt)|*.txt|Office文件(*.docx)|*.docx|Office文件(*.doc)|*.doc";
-const auto kImportTitle = u"导入";
-const auto kImported = u"导入成功！";
-const auto kExportFilter = u"错误文件(*.xlsx)|*.xlsx";
-const auto kExportTitle = u"导出错误";
-const auto kExportName = u"错误列表";
-const auto kExportSuffix = u"xlsx";
-const auto kNothingToExport = u"请先校对后再导出！";
-const auto kExported = u"导出成功！";
-const auto kSaved = u"保存成功！";
-const auto kSavedCaption = u"信息:";
-const auto kNotExported = u"导出失败！%1";
-const auto kMenuCaption = u"超级列表框菜单";
-const auto kAddToAuto = u"加入自动词库";
-const auto kAutoLearning = u"自动学习";
-const auto kAdded = u"加入成功！";
-const auto kNotAdded = u"加入失败！无法写入自动词库文件：\n%1";
-const auto kMessageCaption = u"提示";
-
-}  // namespace
+using namespace main_window_texts;
 
 void rg_WoDeZhuChuangKou::attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
                                        std::function<void()> settleRun) {
@@ -145,7 +123,7 @@ void rg_WoDeZhuChuangKou::exportFindings() {
                     text(kNotExported).arg(written.message));
         return;
     }
-    setStatusText(text(kExported));
+    m_status.set(text(kExported));
     showMessage(this, QMessageBox::Information, text(kSavedCaption), text(kSaved));
     revealInFileManager(path);
 }
@@ -176,7 +154,7 @@ void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
         }
     }
     if (appendToAutoDictionary(m_programDirectory, {lines})) {
-        setStatusText(text(kAdded));
+        m_status.set(text(kAdded));
         return;
     }
     const QString path = QString::fromStdString(m_programDirectory) +

@@ -17,28 +17,20 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "app/main_window_texts.h"
 #include "app/proof_editor.h"
-#include "app/status_text.h"
 #include "dictionaries/settings_window.h"
 #include "resources/artwork.h"
-#include "text/text_file.h"
 #include "ui/qt_text.h"
 #include "ui/splitter_bar.h"
+#include "ui/status_text.h"
 #include "ui/window_placement.h"
 
 namespace kjf {
 
-namespace {
+using namespace main_window_texts;
 
-// The texts of this window.
-const auto kTitle = u"勘鉴坊 v1.3 build 20220721";
-const char16_t* const kCommandCaptions[] = {u"导入",     u"校对", u"清除标记", u"导出错误",
-                                            u"词库设置", u"关于", u"退出"};
-const auto kGroupCaption = u"错误列表";
-const auto kStatusLabel = u"提示：";
-const auto kWelcome = u"欢迎使用！";
-const auto kExitQuestion = u"确定退出?";
-const auto kMessageCaption = u"提示";
+namespace {
 
 constexpr int kClientWidth = 819;
 constexpr int kClientHeight = 614;
@@ -50,7 +42,8 @@ constexpr int kColumnWidths[] = {50, 100, 100, 70, 0, 0};
 
 }  // namespace
 
-rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : QWidget(parent) {
+rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
+    : QWidget(parent), m_status(status) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -58,6 +51,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : 
     buildToolBar();
 
     auto* editor = new ProofEditor(this);
+    editor->setObjectName(QStringLiteral("editor"));
     m_editor = editor;
     // Queued: the import's message box must not run inside the drop's own handling.
     connect(
@@ -73,26 +67,31 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent) : 
     m_editor->document()->setDefaultFont(face);
 
     m_splitter = new SplitterBar(this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
     connect(m_splitter, &SplitterBar::dragged, this, [this](int x) {
         m_splitter->move(x, m_splitter->y());
         layoutPanes();
     });
 
     m_group = new QGroupBox(text(kGroupCaption), this);
+    m_group->setObjectName(QStringLiteral("errorGroup"));
     buildErrorList();
 
     m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
     m_statusBar->setSizeGripEnabled(false);
-    // Part 1 has no border; part 2 keeps the status bar's usual frame.
+    // The "提示：" label has no border; the message keeps the status bar's usual frame.
     m_statusBar->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     auto* label = new QLabel(text(kStatusLabel), m_statusBar);
+    label->setObjectName(QStringLiteral("statusLabel"));
     label->setFixedWidth(50);
     m_statusMessage = new QLabel(m_statusBar);
+    m_statusMessage->setObjectName(QStringLiteral("statusMessage"));
     m_statusMessage->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_statusBar->addWidget(label);
     m_statusBar->addWidget(m_statusMessage, 1);
-    status.set(text(kWelcome));
-    status.attach(m_statusMessage);
+    m_status.set(text(kWelcome));
+    m_status.attach(m_statusMessage);
 
     resize(kClientWidth, kClientHeight);
 }
@@ -101,6 +100,7 @@ rg_WoDeZhuChuangKou::~rg_WoDeZhuChuangKou() = default;
 
 void rg_WoDeZhuChuangKou::buildToolBar() {
     m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("toolBar"));
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
     m_toolBar->setIconSize(QSize(kToolBarImageSize, kToolBarImageSize));
@@ -118,6 +118,7 @@ void rg_WoDeZhuChuangKou::buildToolBar() {
 void rg_WoDeZhuChuangKou::buildErrorList() {
     m_list = new ErrorListModel(this);
     m_listView = new QTableView(m_group);
+    m_listView->setObjectName(QStringLiteral("errorListView"));
     m_listView->setModel(m_list);
     m_listView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listView->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -131,7 +132,7 @@ void rg_WoDeZhuChuangKou::buildErrorList() {
     m_listView->horizontalHeader()->setStretchLastSection(false);
     for (int column = 0; column < ErrorListModel::ColumnCount; ++column) {
         if (kColumnWidths[column] == 0) {
-            // Invisible, but the rows keep the values that a double-click jumps to.
+            // Invisible: a double-click jumps to the position and length of the model's row.
             m_listView->setColumnHidden(column, true);
         } else {
             m_listView->setColumnWidth(column, kColumnWidths[column]);
@@ -149,7 +150,7 @@ void rg_WoDeZhuChuangKou::buildErrorList() {
 
 rg_SheZhiChuangKou1& rg_WoDeZhuChuangKou::settingsWindow() {
     if (m_settingsWindow == nullptr) {
-        m_settingsWindow = new rg_SheZhiChuangKou1(this);
+        m_settingsWindow = new rg_SheZhiChuangKou1(m_status, this);
     }
     return *m_settingsWindow;
 }
@@ -264,11 +265,14 @@ void rg_WoDeZhuChuangKou::jumpToFinding() {
                   [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); })
                   ->row();
     }
-    // Only the list's own cells count: row -1 reads as empty cells, which give 0.
-    const auto position =
-        parseDecimal(m_list->cellText(row, ErrorListModel::Position).toStdU16String());
-    const auto length =
-        parseDecimal(m_list->cellText(row, ErrorListModel::Length).toStdU16String());
+    // Without a selected row the jump goes to the start of the text.
+    std::int32_t position = 0;
+    std::int32_t length = 0;
+    const auto& rows = m_list->rows();
+    if (row >= 0 && static_cast<std::size_t>(row) < rows.size()) {
+        position = rows[static_cast<std::size_t>(row)].position;
+        length = rows[static_cast<std::size_t>(row)].length;
+    }
     m_editor->setFocus(Qt::OtherFocusReason);
     selectRange(position, length);
 }

@@ -46,19 +46,16 @@ class rg_WoDeZhuChuangKou : public QWidget {
     static inline const QColor kErrorColor{255, 0, 0};
     static inline const QColor kSuspectedColor{255, 168, 255};
 
-    // Shows "欢迎使用！" through status at once.
+    // Shows "欢迎使用！" through status at once. status outlives the window; the window's
+    // commands and the settings window it opens report to it.
     explicit rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent = nullptr);
     ~rg_WoDeZhuChuangKou() override;
 
+    // The parts are named "toolBar", "editor", "splitter", "errorGroup", "errorListView",
+    // "statusBar", "statusLabel" (提示：) and "statusMessage".
     QTextEdit* editor() const { return m_editor; }
-    QToolBar* toolBar() const { return m_toolBar; }
     QAction* commandAction(Command command) const;
-    QGroupBox* errorGroup() const { return m_group; }
-    QTableView* errorListView() const { return m_listView; }
     ErrorListModel* errorList() const { return m_list; }
-    SplitterBar* splitter() const { return m_splitter; }
-    QStatusBar* statusBar() const { return m_statusBar; }
-    QLabel* statusMessage() const { return m_statusMessage; }
     const std::vector<rg_XuanZeOuChanGeHanZiXinXi>& savedCharacters() const { return m_saved; }
     // The settings window: one instance, created on first use and reused at every opening.
     rg_SheZhiChuangKou1& settingsWindow();
@@ -99,7 +96,8 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // Gives every saved character its saved format back (newest record first), puts the caret
     // at 0, empties the list and forgets the records.
     void clearMarks();
-    // Selects the first selected row's 位置 .. 位置 + 长度 in the editor and focuses the editor.
+    // Selects the first selected row's 位置 .. 位置 + 长度 in the editor (0 .. 0 when no row is
+    // selected) and focuses the editor.
     void jumpToFinding();
     // Selects position .. position + length (clipped to the text) in the editor.
     void selectRange(std::int32_t position, std::int32_t length);
@@ -124,6 +122,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
                           std::int32_t length);
     static std::vector<ErrorListRow> rowsOf(std::span<const rg_BiaoJiCiYuLei> findings);
 
+    StatusText& m_status;
     QToolBar* m_toolBar = nullptr;
     std::vector<QAction*> m_actions;
     QTextEdit* m_editor = nullptr;

@@ -24,11 +24,14 @@ rg_JinDuChuangKou::rg_JinDuChuangKou(QWidget* parent)
     setModal(true);
     setFixedSize(309, 51);
     m_speed = new QLabel(this);
+    m_speed->setObjectName(QStringLiteral("speedLabel"));
     m_speed->setGeometry(9, 4, 288, 15);
     m_bar = new QProgressBar(this);
+    m_bar->setObjectName(QStringLiteral("progressBar"));
     m_bar->setGeometry(10, 26, 230, 13);
     m_bar->setTextVisible(false);
     m_interrupt = new QPushButton(QString::fromUtf16(kInterrupt), this);
+    m_interrupt->setObjectName(QStringLiteral("interruptButton"));
     m_interrupt->setGeometry(252, 22, 49, 23);
     m_interrupt->setAutoDefault(false);
     connect(m_interrupt, &QPushButton::clicked, this, &rg_JinDuChuangKou::interruptRequested);

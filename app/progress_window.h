@@ -9,7 +9,8 @@ class QPushButton;
 
 namespace kjf {
 
-// The progress window: processing speed, a bar and the interrupt button. GUI thread only.
+// The progress window: processing speed, a bar and the interrupt button, named "speedLabel",
+// "progressBar" and "interruptButton". GUI thread only.
 class rg_JinDuChuangKou : public QDialog {
     Q_OBJECT
   public:
@@ -19,10 +20,6 @@ class rg_JinDuChuangKou : public QDialog {
     void prepare();
     // speedText: the whole label text; the bar's range becomes 0..maximum.
     void showProgress(const QString& speedText, int percent, int maximum);
-
-    QLabel* speedLabel() const { return m_speed; }
-    QProgressBar* bar() const { return m_bar; }
-    QPushButton* interruptButton() const { return m_interrupt; }
 
   signals:
     void interruptRequested();

@@ -7,10 +7,10 @@
 #include "app/document_text.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
-#include "app/status_text.h"
 #include "run/run_options.h"
 #include "run/run_texts.h"
 #include "run/text_snapshot.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 

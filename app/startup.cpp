@@ -23,8 +23,6 @@ const auto kLoadingFile = u"词库加载中->";
 const auto kLoaded = u"词库加载完毕！";
 const auto kMarksCleared = u"清除标记完成！";
 
-rg_QiDongLei* s_instance = nullptr;
-
 rg_QiDongLei* self(void* owner) {
     return static_cast<rg_QiDongLei*>(owner);
 }
@@ -38,7 +36,6 @@ rg_QiDongLei::rg_QiDongLei(std::string programDirectory)
       m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()),
       m_proofreading(std::make_unique<ProofreadingRun>(*m_engine, *m_progressWindow, m_status,
                                                        m_programDirectory)) {
-    s_instance = this;
     QGuiApplication::setWindowIcon(applicationIcon());
     bindHooks();
     connect(m_progressWindow.get(), &rg_JinDuChuangKou::interruptRequested, m_proofreading.get(),
@@ -56,11 +53,6 @@ rg_QiDongLei::~rg_QiDongLei() {
     m_welcomeWindow.reset();
     m_progressWindow.reset();
     m_mainWindow.reset();
-    s_instance = nullptr;
-}
-
-rg_QiDongLei* rg_QiDongLei::instance() {
-    return s_instance;
 }
 
 void rg_QiDongLei::bindHooks() {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app/status_text.h"
 #include "engine/checking_engine.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 
@@ -30,9 +30,6 @@ class rg_QiDongLei : public QObject {
     ~rg_QiDongLei() override;
     rg_QiDongLei(const rg_QiDongLei&) = delete;
     rg_QiDongLei& operator=(const rg_QiDongLei&) = delete;
-
-    // The instance alive now, or nullptr.
-    static rg_QiDongLei* instance();
 
     // The whole start-up: beginLoading, showWelcome (modal, until loading has finished),
     // showMainWindow.

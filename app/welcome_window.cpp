@@ -14,6 +14,7 @@ rg_HuanYingChuangKou::rg_HuanYingChuangKou(QWidget* parent)
     setModal(true);
     setFixedSize(400, 250);
     m_label = new QLabel(this);
+    m_label->setObjectName(QStringLiteral("messageLabel"));
     m_label->setGeometry(16, 200, 368, 40);
     m_label->setAttribute(Qt::WA_TranslucentBackground);
     QPalette palette = m_label->palette();

@@ -7,8 +7,8 @@ class QLabel;
 
 namespace kjf {
 
-// The welcome window: a frameless 400 x 250 picture with one line of loading messages.
-// GUI thread only.
+// The welcome window: a frameless 400 x 250 picture with one line of loading messages (the label
+// "messageLabel"). GUI thread only.
 class rg_HuanYingChuangKou : public QDialog {
     Q_OBJECT
   public:
@@ -16,7 +16,6 @@ class rg_HuanYingChuangKou : public QDialog {
 
     // Shows a loading message on the label and repaints it at once.
     void showMessage(const QString& text);
-    QLabel* messageLabel() const { return m_label; }
     // Loading has finished: closes the window with result, now when it is open, or as soon as
     // it has appeared when it is not open yet.
     void finish(int result);

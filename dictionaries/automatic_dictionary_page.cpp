@@ -2,12 +2,12 @@
 
 #include <QPushButton>
 
-#include "app/status_text.h"
 #include "dictionaries/dictionary_operations.h"
 #include "dictionaries/dictionary_text_box.h"
 #include "engine/dictionary_kind.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 
@@ -25,14 +25,20 @@ const auto kUnreadable = u"自动词库文件无法完整读取，保存会覆�
 
 }  // namespace
 
-rg_ZiDongCiKuZuJian::rg_ZiDongCiKuZuJian(std::string programDirectory, QWidget* parent)
-    : QWidget(parent), m_path(programDirectory + std::string(kAutomaticDictionaryPath)) {
+rg_ZiDongCiKuZuJian::rg_ZiDongCiKuZuJian(std::string programDirectory, StatusText& status,
+                                         QWidget* parent)
+    : QWidget(parent),
+      m_path(programDirectory + std::string(kAutomaticDictionaryPath)),
+      m_status(status) {
     m_text = new DictionaryTextBox(this);
+    m_text->setObjectName(QStringLiteral("textBox"));
     m_text->setGeometry(13, 13, 250, 346);
     m_optimise = new QPushButton(text(kOptimise), this);
+    m_optimise->setObjectName(QStringLiteral("optimiseButton"));
     m_optimise->setGeometry(115, 371, 70, 32);
     connect(m_optimise, &QPushButton::clicked, this, &rg_ZiDongCiKuZuJian::optimise);
     m_save = new QPushButton(text(kSave), this);
+    m_save->setObjectName(QStringLiteral("saveButton"));
     m_save->setGeometry(198, 371, 70, 32);
     connect(m_save, &QPushButton::clicked, this, &rg_ZiDongCiKuZuJian::save);
 
@@ -77,7 +83,7 @@ void rg_ZiDongCiKuZuJian::showOptimised(const std::u16string& result) {
     }
     m_text->setDictionaryText(result);
     m_text->setReadOnly(false);
-    setStatusText(text(kOptimised));
+    m_status.set(text(kOptimised));
     showMessage(this, QMessageBox::Information, text(kCaption), text(kOptimised));
 }
 

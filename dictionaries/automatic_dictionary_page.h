@@ -11,16 +11,20 @@ class QPushButton;
 namespace kjf {
 
 class DictionaryTextBox;
+class StatusText;
 
 // The automatic dictionary page. Loads the file when it is created; "优化" removes duplicate
 // lines from the box on the page's worker, "保存" writes the box to the file. It never asks for a
 // reload. GUI thread only, except for the optimise worker, which works on a copy of the text and
-// hands its result back through a queued call.
+// hands its result back through a queued call. Its parts are named "textBox", "optimiseButton"
+// and "saveButton".
 class rg_ZiDongCiKuZuJian : public QWidget {
     Q_OBJECT
   public:
-    // programDirectory ends in '/'.
-    explicit rg_ZiDongCiKuZuJian(std::string programDirectory, QWidget* parent = nullptr);
+    // programDirectory ends in '/'; status: where an optimise run reports its end, which
+    // outlives the page.
+    rg_ZiDongCiKuZuJian(std::string programDirectory, StatusText& status,
+                        QWidget* parent = nullptr);
     // Waits for an optimise run still going on.
     ~rg_ZiDongCiKuZuJian() override;
 
@@ -30,10 +34,6 @@ class rg_ZiDongCiKuZuJian : public QWidget {
     void save();
     bool optimiseInProgress() const { return m_worker.joinable(); }
 
-    DictionaryTextBox* textBox() const { return m_text; }
-    QPushButton* optimiseButton() const { return m_optimise; }
-    QPushButton* saveButton() const { return m_save; }
-
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -41,6 +41,7 @@ class rg_ZiDongCiKuZuJian : public QWidget {
     void showOptimised(const std::u16string& text);
 
     const std::string m_path;
+    StatusText& m_status;
     // The file was there but could not be read whole: the box does not hold its words.
     bool m_loadIncomplete = false;
     DictionaryTextBox* m_text = nullptr;

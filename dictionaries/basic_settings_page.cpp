@@ -46,20 +46,24 @@ std::u16string read(const std::string& directory, std::u16string_view key,
 rg_JiBenSheZhi::rg_JiBenSheZhi(std::string programDirectory, QWidget* parent)
     : QWidget(parent), m_programDirectory(std::move(programDirectory)) {
     m_group = new QGroupBox(text(kGroupTitle), this);
+    m_group->setObjectName(QStringLiteral("engineGroup"));
     m_group->setGeometry(6, 13, 354, 123);
 
     auto* typeLabel = new QLabel(text(kEngineTypeLabel), m_group);
     typeLabel->setGeometry(13, 19, 70, 19);
     m_engineType = new QComboBox(m_group);
+    m_engineType->setObjectName(QStringLiteral("engineTypeBox"));
     m_engineType->setGeometry(90, 19, 72, 19);
     m_engineType->addItem(text(kForward), 1);
     m_engineType->addItem(text(kReverse), 2);
     m_engineType->setCurrentIndex(0);
 
     m_accuracy = new QCheckBox(text(kAccuracy), m_group);
+    m_accuracy->setObjectName(QStringLiteral("accuracyBox"));
     m_accuracy->setGeometry(218, 19, 96, 24);
 
     m_autoQuantization = new QCheckBox(text(kAutoQuantizationBox), m_group);
+    m_autoQuantization->setObjectName(QStringLiteral("autoQuantizationBox"));
     m_autoQuantization->setGeometry(13, 64, 90, 19);
     connect(m_autoQuantization, &QCheckBox::clicked, this,
             [this](bool checked) { m_value->setEnabled(!checked); });
@@ -67,9 +71,11 @@ rg_JiBenSheZhi::rg_JiBenSheZhi(std::string programDirectory, QWidget* parent)
     auto* valueLabel = new QLabel(text(kValueLabel), m_group);
     valueLabel->setGeometry(115, 64, 90, 19);
     m_value = new NumberBox(kMinimumQuantization, kMaximumQuantization, m_group);
+    m_value->setObjectName(QStringLiteral("quantizationBox"));
     m_value->setGeometry(218, 64, 31, 22);
 
     m_save = new QPushButton(text(kSave), m_group);
+    m_save->setObjectName(QStringLiteral("saveButton"));
     m_save->setGeometry(275, 65, 42, 22);
     connect(m_save, &QPushButton::clicked, this, &rg_JiBenSheZhi::save);
 

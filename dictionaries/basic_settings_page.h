@@ -14,7 +14,9 @@ namespace kjf {
 class NumberBox;
 
 // The basic-settings page: shows the engine options when it is created and writes them with
-// "设置". It keeps nothing of its own; setup.ini is the only store. GUI thread only.
+// "设置". It keeps nothing of its own; setup.ini is the only store. Its parts are named
+// "engineGroup", "engineTypeBox", "accuracyBox", "autoQuantizationBox", "quantizationBox" and
+// "saveButton". GUI thread only.
 class rg_JiBenSheZhi : public QWidget {
     Q_OBJECT
   public:
@@ -24,12 +26,6 @@ class rg_JiBenSheZhi : public QWidget {
     // "设置": writes 引擎类型, 自动量化, 量化数值 and 准确度提升 in this order and says
     // "保存成功！".
     void save();
-
-    QComboBox* engineTypeBox() const { return m_engineType; }
-    QCheckBox* accuracyBox() const { return m_accuracy; }
-    QCheckBox* autoQuantizationBox() const { return m_autoQuantization; }
-    NumberBox* valueBox() const { return m_value; }
-    QPushButton* saveButton() const { return m_save; }
 
   private:
     void load();

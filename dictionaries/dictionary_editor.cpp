@@ -31,9 +31,11 @@ rg_BianJiCiKuChuangKou::rg_BianJiCiKuChuangKou(std::string path, DictionaryKind 
     setFixedSize(320, 480);
 
     m_text = new DictionaryTextBox(this);
+    m_text->setObjectName(QStringLiteral("textBox"));
     m_text->setGeometry(9, 10, 301, 416);
     m_text->setAcceptsFiles(true);
     m_save = new QPushButton(text(kSave), this);
+    m_save->setObjectName(QStringLiteral("saveButton"));
     m_save->setGeometry(222, 439, 90, 32);
     m_save->setAutoDefault(false);
     connect(m_save, &QPushButton::clicked, this, &rg_BianJiCiKuChuangKou::save);

@@ -13,7 +13,8 @@ namespace kjf {
 class DictionaryTextBox;
 
 // The dictionary editor: loads the file's raw text, checks error dictionaries for
-// "错词$=$正词" lines and writes the text back with "保存". GUI thread only.
+// "错词$=$正词" lines and writes the text back with "保存". Its parts are named "textBox" and
+// "saveButton". GUI thread only.
 class rg_BianJiCiKuChuangKou : public QDialog {
     Q_OBJECT
   public:
@@ -24,9 +25,6 @@ class rg_BianJiCiKuChuangKou : public QDialog {
     // "保存": checks, then writes the box's text in place of the file. Refuses to write over a
     // file that exists but could not be read whole when the window opened.
     void save();
-
-    DictionaryTextBox* textBox() const { return m_text; }
-    QPushButton* saveButton() const { return m_save; }
 
   signals:
     // The file now holds the box's text.

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <set>
 
-#include "app/status_text.h"
 #include "dictionaries/dictionary_editor.h"
 #include "dictionaries/dictionary_operations.h"
 #include "engine/dictionary_kind.h"
@@ -18,6 +17,7 @@
 #include "text/utf.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/status_text.h"
 
 namespace kjf {
 
@@ -51,14 +51,17 @@ constexpr int kTitlePointSize = 22;
 
 }  // namespace
 
-rg_CiKuSheZhi::rg_CiKuSheZhi(QWidget* parent) : QWidget(parent) {
+rg_CiKuSheZhi::rg_CiKuSheZhi(StatusText& status, QWidget* parent)
+    : QWidget(parent), m_status(status) {
     m_title = new QLabel(this);
+    m_title->setObjectName(QStringLiteral("titleLabel"));
     m_title->setGeometry(6, 3, 512, 54);
     QFont titleFont = m_title->font();
     titleFont.setPointSize(kTitlePointSize);
     m_title->setFont(titleFont);
 
     m_list = new QTableWidget(0, 3, this);
+    m_list->setObjectName(QStringLiteral("dictionaryList"));
     m_list->setGeometry(6, 64, 390, 365);
     for (int column = 0; column < 3; ++column) {
         m_list->setHorizontalHeaderItem(column, new QTableWidgetItem(text(kColumnTitles[column])));
@@ -78,28 +81,33 @@ rg_CiKuSheZhi::rg_CiKuSheZhi(QWidget* parent) : QWidget(parent) {
     });
 
     m_checkAll = new QCheckBox(text(kCheckAll), this);
+    m_checkAll->setObjectName(QStringLiteral("checkAllBox"));
     m_checkAll->setGeometry(13, 442, 77, 26);
     connect(m_checkAll, &QCheckBox::clicked, this, &rg_CiKuSheZhi::checkAll);
 
     m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("progressBar"));
     m_progress->setGeometry(96, 443, 294, 26);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
 
     m_panel = new QWidget(this);
+    m_panel->setObjectName(QStringLiteral("buttonPanel"));
     m_panel->setGeometry(407, 64, 83, 314);
-    const auto button = [this](const char16_t* caption, QRect geometry,
+    const auto button = [this](const char16_t* caption, const char* name, QRect geometry,
                                void (rg_CiKuSheZhi::*act)()) {
         auto* b = new QPushButton(text(caption), m_panel);
+        b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(geometry);
         connect(b, &QPushButton::clicked, this, act);
         return b;
     };
-    m_create = button(kCreate, {0, 4, 77, 32}, &rg_CiKuSheZhi::createDictionary);
-    m_edit = button(kEdit, {0, 50, 77, 32}, &rg_CiKuSheZhi::editSelected);
-    m_delete = button(kDelete, {0, 95, 77, 32}, &rg_CiKuSheZhi::deleteSelected);
-    m_enable = button(kEnable, {0, 141, 77, 32}, &rg_CiKuSheZhi::enableChecked);
-    m_optimise = button(kOptimise, {1, 186, 77, 32}, &rg_CiKuSheZhi::optimiseSelected);
+    m_create = button(kCreate, "createButton", {0, 4, 77, 32}, &rg_CiKuSheZhi::createDictionary);
+    m_edit = button(kEdit, "editButton", {0, 50, 77, 32}, &rg_CiKuSheZhi::editSelected);
+    m_delete = button(kDelete, "deleteButton", {0, 95, 77, 32}, &rg_CiKuSheZhi::deleteSelected);
+    m_enable = button(kEnable, "enableButton", {0, 141, 77, 32}, &rg_CiKuSheZhi::enableChecked);
+    m_optimise =
+        button(kOptimise, "optimiseButton", {1, 186, 77, 32}, &rg_CiKuSheZhi::optimiseSelected);
 
     resize(504, 480);
 }
@@ -234,7 +242,7 @@ void rg_CiKuSheZhi::deliverOptimiseResult() {
         m_worker.join();
     }
     const QString message = text(*result ? kOptimised : kOptimiseFailed);
-    setStatusText(message);
+    m_status.set(message);
     showMessage(this, *result ? QMessageBox::Information : QMessageBox::Critical, text(kCaption),
                 message);
 }

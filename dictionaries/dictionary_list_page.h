@@ -17,17 +17,22 @@ class QTableWidget;
 
 namespace kjf {
 
+class StatusText;
+
 // The dictionary list page: lists a kind's files with the enabled ones checked, and enables,
 // de-duplicates, creates, deletes and edits them. One object serves all four kinds; the settings
 // window sets its kind and title. GUI thread only, except for its optimise worker, which reaches
-// the widgets through queued calls alone.
+// the widgets through queued calls alone. Its parts are named "titleLabel", "dictionaryList",
+// "checkAllBox", "progressBar", "buttonPanel", "createButton", "editButton", "deleteButton",
+// "enableButton" and "optimiseButton".
 class rg_CiKuSheZhi : public QWidget {
     Q_OBJECT
   public:
     // Columns of the list.
     enum Column { NumberColumn, EnabledColumn, NameColumn };
 
-    explicit rg_CiKuSheZhi(QWidget* parent = nullptr);
+    // status: where an optimise run reports its result; it outlives the page.
+    explicit rg_CiKuSheZhi(StatusText& status, QWidget* parent = nullptr);
     // Waits for an optimise run still going on.
     ~rg_CiKuSheZhi() override;
 
@@ -58,15 +63,10 @@ class rg_CiKuSheZhi : public QWidget {
     // Waits for an optimise run and shows its result now. GUI thread.
     void finishOptimise();
 
-    QLabel* titleLabel() const { return m_title; }
-    QTableWidget* list() const { return m_list; }
+    // The "全选" box and the optimise progress, which the settings window resets when it shows
+    // the page for a kind.
     QCheckBox* checkAllBox() const { return m_checkAll; }
     QProgressBar* progressBar() const { return m_progress; }
-    QPushButton* createButton() const { return m_create; }
-    QPushButton* editButton() const { return m_edit; }
-    QPushButton* deleteButton() const { return m_delete; }
-    QPushButton* enableButton() const { return m_enable; }
-    QPushButton* optimiseButton() const { return m_optimise; }
 
   signals:
     // A listed file or the enabled list has changed: the settings window reloads when it closes.
@@ -80,6 +80,7 @@ class rg_CiKuSheZhi : public QWidget {
     void deliverOptimiseResult();
     void openEditor(int row);
 
+    StatusText& m_status;
     std::string m_programDirectory;
     std::string m_dictionaryDirectory;
     DictionaryKind m_pageKind = DictionaryKind::SystemCorrect;

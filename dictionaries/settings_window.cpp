@@ -44,13 +44,15 @@ constexpr int kIndexRole = Qt::UserRole;
 
 }  // namespace
 
-rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(QWidget* parent) : QDialog(parent) {
+rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(StatusText& status, QWidget* parent)
+    : QDialog(parent), m_status(status) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     m_building = true;
     m_tree = new QTreeWidget(this);
+    m_tree->setObjectName(QStringLiteral("navigationTree"));
     m_tree->setGeometry(4, 4, 120, 422);
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
@@ -79,9 +81,11 @@ rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(QWidget* parent) : QDialog(parent) {
     });
 
     m_host = new QWidget(this);
+    m_host->setObjectName(QStringLiteral("pageHost"));
     m_host->setGeometry(134, 30, 485, 269);
 
-    m_listPage = new rg_CiKuSheZhi(m_host);
+    m_listPage = new rg_CiKuSheZhi(m_status, m_host);
+    m_listPage->setObjectName(QStringLiteral("dictionaryListPage"));
     m_listPage->hide();
     connect(m_listPage, &rg_CiKuSheZhi::dictionariesChanged, this,
             [this] { m_dictionariesChanged = true; });
@@ -95,14 +99,6 @@ rg_SheZhiChuangKou1::~rg_SheZhiChuangKou1() = default;
 void rg_SheZhiChuangKou1::setProgramDirectory(std::string programDirectory) {
     m_programDirectory = std::move(programDirectory);
     m_listPage->setProgramDirectory(m_programDirectory);
-}
-
-rg_JiBenSheZhi* rg_SheZhiChuangKou1::basicPage() const {
-    return qobject_cast<rg_JiBenSheZhi*>(m_current);
-}
-
-rg_ZiDongCiKuZuJian* rg_SheZhiChuangKou1::automaticPage() const {
-    return qobject_cast<rg_ZiDongCiKuZuJian*>(m_current);
 }
 
 void rg_SheZhiChuangKou1::showEvent(QShowEvent* event) {
@@ -160,8 +156,10 @@ void rg_SheZhiChuangKou1::showPage(int index) {
     const TreeEntry& entry = kTree[index];
     if (index == BasicItem) {
         m_current = new rg_JiBenSheZhi(m_programDirectory, m_host);
+        m_current->setObjectName(QStringLiteral("basicSettingsPage"));
     } else if (index == AutomaticItem) {
-        m_current = new rg_ZiDongCiKuZuJian(m_programDirectory, m_host);
+        m_current = new rg_ZiDongCiKuZuJian(m_programDirectory, m_status, m_host);
+        m_current->setObjectName(QStringLiteral("automaticDictionaryPage"));
     } else {
         // A freshly shown list page, as if built anew; a run still going on keeps its progress.
         m_listPage->checkAllBox()->setChecked(false);

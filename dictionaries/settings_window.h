@@ -9,15 +9,16 @@ class QTreeWidget;
 
 namespace kjf {
 
+class StatusText;
 class rg_CiKuSheZhi;
-class rg_JiBenSheZhi;
-class rg_ZiDongCiKuZuJian;
 
 // The settings window "系统设置": one instance owned by the main window and shown modally at every
 // opening. The basic-settings and automatic-dictionary pages are built afresh at every selection
 // (so they reload their data); the one dictionary list page serves the four listed kinds and is
 // refilled at every selection. When a listed dictionary or an enabled list changed while it was
-// open, closing asks for exactly one dictionary reload. GUI thread only.
+// open, closing asks for exactly one dictionary reload. The tree is "navigationTree", the pages sit
+// in "pageHost" and are named "basicSettingsPage", "dictionaryListPage" and
+// "automaticDictionaryPage". GUI thread only.
 class rg_SheZhiChuangKou1 : public QDialog {
     Q_OBJECT
   public:
@@ -35,7 +36,8 @@ class rg_SheZhiChuangKou1 : public QDialog {
         ItemCount
     };
 
-    explicit rg_SheZhiChuangKou1(QWidget* parent = nullptr);
+    // The pages report what they did through status, which outlives the window.
+    explicit rg_SheZhiChuangKou1(StatusText& status, QWidget* parent = nullptr);
     ~rg_SheZhiChuangKou1() override;
 
     // programDirectory ends in '/'. Set before showing the window.
@@ -49,13 +51,6 @@ class rg_SheZhiChuangKou1 : public QDialog {
     void selectItem(int index);
 
     bool dictionariesChanged() const { return m_dictionariesChanged; }
-    QTreeWidget* tree() const { return m_tree; }
-    QWidget* pageHost() const { return m_host; }
-    // The page shown now, or nullptr; the list page object exists for the window's life.
-    QWidget* currentPage() const { return m_current; }
-    rg_CiKuSheZhi* dictionaryListPage() const { return m_listPage; }
-    rg_JiBenSheZhi* basicPage() const;
-    rg_ZiDongCiKuZuJian* automaticPage() const;
 
     // Closing: waits for an optimise run, then asks for the reload if anything changed.
     void done(int result) override;
@@ -68,13 +63,14 @@ class rg_SheZhiChuangKou1 : public QDialog {
     void showPage(int index);
     void removePage();
 
+    StatusText& m_status;
     std::string m_programDirectory;
     std::function<void()> m_reload;
     bool m_dictionariesChanged = false;
     QTreeWidget* m_tree = nullptr;
     QWidget* m_host = nullptr;
-    rg_CiKuSheZhi* m_listPage = nullptr;
-    QWidget* m_current = nullptr;
+    rg_CiKuSheZhi* m_listPage = nullptr;  // exists for the window's life
+    QWidget* m_current = nullptr;         // the page shown now, or nullptr
     // Set while the tree is rebuilt, so that the selection changes it makes show no page.
     bool m_building = false;
 };

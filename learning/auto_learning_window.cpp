@@ -10,7 +10,6 @@
 #include "engine/checking_engine.h"
 #include "engine/dictionary_kind.h"
 #include "learning/word_groups.h"
-#include "text/text_file.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 
@@ -28,6 +27,9 @@ const auto kMessageCaption = u"提示";
 const auto kAddQuestion = u"确定要把选中的加入自动词库吗？";
 const auto kSaved = u"保存成功！";
 const auto kNotSaved = u"保存失败！无法写入自动词库文件：\n%1";
+
+// The 起始位置 and 长度 items also hold their numbers, which a click selects in the editor.
+constexpr int kNumberRole = Qt::UserRole;
 
 constexpr int kColumnWidths[] = {50, 50, 100, 100, 0};
 constexpr Qt::Alignment kColumnAlignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft,
@@ -49,16 +51,19 @@ rg_ZiDongXueXiChuangKou1::rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQ
     setFixedSize(370, 480);
 
     m_group = new QGroupBox(text(kGroupCaption), this);
+    m_group->setObjectName(QStringLiteral("wordGroupBox"));
     m_group->setGeometry(11, 4, 348, 427);
     buildList();
 
     m_addButton = new QPushButton(text(kAddButton), this);
+    m_addButton->setObjectName(QStringLiteral("addButton"));
     m_addButton->setGeometry(229, 442, 132, 32);
     m_addButton->setAutoDefault(false);
     connect(m_addButton, &QPushButton::clicked, this,
             &rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary);
 
     m_hint = new QLabel(text(kHint), this);
+    m_hint->setObjectName(QStringLiteral("hintLabel"));
     m_hint->setGeometry(18, 442, 200, 32);
     m_hint->setWordWrap(true);
     m_hint->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -70,6 +75,7 @@ rg_ZiDongXueXiChuangKou1::~rg_ZiDongXueXiChuangKou1() {
 
 void rg_ZiDongXueXiChuangKou1::buildList() {
     m_list = new QTableWidget(0, ColumnCount, m_group);
+    m_list->setObjectName(QStringLiteral("wordGroupList"));
     m_list->setGeometry(10, 26, 328, 392);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -152,8 +158,9 @@ void rg_ZiDongXueXiChuangKou1::receiveRow(const WordGroupRow& row) {
 void rg_ZiDongXueXiChuangKou1::addGroupRow(const QString& source, const QString& group,
                                            std::int32_t start) {
     const int row = m_list->rowCount();
+    const auto length = static_cast<std::int32_t>(group.size());
     const QString cells[] = {QString::number(row + 1), source, group, QString::number(start),
-                             QString::number(group.size())};
+                             QString::number(length)};
     m_list->insertRow(row);
     for (int column = 0; column < ColumnCount; ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
@@ -162,6 +169,10 @@ void rg_ZiDongXueXiChuangKou1::addGroupRow(const QString& source, const QString&
         if (column == Number) {
             flags |= Qt::ItemIsUserCheckable;
             item->setCheckState(Qt::Unchecked);
+        } else if (column == Start) {
+            item->setData(kNumberRole, start);
+        } else if (column == Length) {
+            item->setData(kNumberRole, length);
         }
         item->setFlags(flags);
         m_list->setItem(row, column, item);
@@ -169,11 +180,11 @@ void rg_ZiDongXueXiChuangKou1::addGroupRow(const QString& source, const QString&
 }
 
 void rg_ZiDongXueXiChuangKou1::showGroupInEditor(int row) {
-    const auto cell = [&](int column) {
+    const auto number = [&](int column) {
         const QTableWidgetItem* item = m_list->item(row, column);
-        return item != nullptr ? item->text().toStdU16String() : std::u16string();
+        return item != nullptr ? item->data(kNumberRole).toInt() : 0;
     };
-    emit groupChosen(parseDecimal(cell(Start)), parseDecimal(cell(Length)));
+    emit groupChosen(number(Start), number(Length));
 }
 
 void rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary() {

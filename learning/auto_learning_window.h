@@ -21,7 +21,8 @@ struct WordGroupRow;
 
 // The auto-learning window: a non-modal window that lists the word groups proposed for the last
 // run's findings while a worker finds them, and appends the groups the user ticks to the
-// automatic dictionary. GUI thread only, except for the worker it owns.
+// automatic dictionary. Its parts are named "wordGroupBox", "wordGroupList", "addButton" and
+// "hintLabel". GUI thread only, except for the worker it owns.
 class rg_ZiDongXueXiChuangKou1 : public QDialog {
     Q_OBJECT
   public:
@@ -46,16 +47,11 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
 
     // Appends a row: number, source, group, start and the group's length in UTF-16 code units.
     void addGroupRow(const QString& source, const QString& group, std::int32_t start);
-    // Emits groupChosen with the row's start and length.
+    // Emits groupChosen with the row's start and length (0 and 0 for a row that does not exist).
     void showGroupInEditor(int row);
     // Asks, then appends the group of every ticked row to the automatic dictionary; "保存成功！"
     // only when everything was written, otherwise a message naming the file.
     void addCheckedGroupsToAutoDictionary();
-
-    QGroupBox* groupBox() const { return m_group; }
-    QTableWidget* list() const { return m_list; }
-    QPushButton* addButton() const { return m_addButton; }
-    QLabel* hintLabel() const { return m_hint; }
 
   signals:
     // A row was clicked: the editor should select start .. start + length and take the focus.

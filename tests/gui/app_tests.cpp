@@ -94,7 +94,12 @@ class AppTest : public ::testing::Test {
     rg_WoDeZhuChuangKou* main() const { return m_startup->mainWindow(); }
     QTextEdit* editor() const { return main()->editor(); }
     ErrorListModel* list() const { return main()->errorList(); }
-    QString status() const { return main()->statusMessage()->text(); }
+    QString status() const { return child<QLabel>(main(), "statusMessage")->text(); }
+    QTableView* listView() const { return child<QTableView>(main(), "errorListView"); }
+    QGroupBox* errorGroup() const { return child<QGroupBox>(main(), "errorGroup"); }
+    QStatusBar* statusBar() const { return child<QStatusBar>(main(), "statusBar"); }
+    QToolBar* toolBar() const { return child<QToolBar>(main(), "toolBar"); }
+    rg_JinDuChuangKou* progress() const { return m_startup->progressWindow(); }
     void mark(std::vector<rg_BiaoJiCiYuLei> findings) { main()->markFindings(findings); }
 
     // Presses "校对" and returns when its progress window has closed. during, when given, runs
@@ -185,9 +190,9 @@ TEST_F(AppTest, WelcomeWindowClosesWhenLoadingEndedBeforeItAppeared) {
     m_startup->showWelcome();
     EXPECT_FALSE(watchdogFired);
     // The label showed every file of the load; the last one is still there.
-    EXPECT_TRUE(m_startup->welcomeWindow()->messageLabel()->text().startsWith(q(u"词库加载中->")));
-    EXPECT_TRUE(
-        m_startup->welcomeWindow()->messageLabel()->text().endsWith(QStringLiteral(".dict")));
+    const QString message = child<QLabel>(m_startup->welcomeWindow(), "messageLabel")->text();
+    EXPECT_TRUE(message.startsWith(q(u"词库加载中->")));
+    EXPECT_TRUE(message.endsWith(QStringLiteral(".dict")));
     m_startup->showMainWindow();
     EXPECT_EQ(status(), q(u"欢迎使用！"));
 }
@@ -202,23 +207,24 @@ TEST_F(AppTest, MainWindowControls) {
         EXPECT_TRUE(action->isEnabled());
         EXPECT_FALSE(action->icon().isNull());
     }
-    EXPECT_EQ(main()->toolBar()->iconSize(), QSize(24, 24));
+    EXPECT_EQ(toolBar()->iconSize(), QSize(24, 24));
     EXPECT_EQ(editor()->font().pointSize(), 14);
     EXPECT_EQ(editor()->font().family(), QApplication::font().family());
-    EXPECT_EQ(main()->errorGroup()->title(), q(u"错误列表"));
+    EXPECT_EQ(errorGroup()->title(), q(u"错误列表"));
     const int widths[] = {50, 100, 100, 70};
     for (int column = 0; column < 4; ++column) {
-        EXPECT_EQ(main()->errorListView()->columnWidth(column), widths[column]);
-        EXPECT_FALSE(main()->errorListView()->isColumnHidden(column));
+        EXPECT_EQ(listView()->columnWidth(column), widths[column]);
+        EXPECT_FALSE(listView()->isColumnHidden(column));
     }
-    EXPECT_TRUE(main()->errorListView()->isColumnHidden(ErrorListModel::Position));
-    EXPECT_TRUE(main()->errorListView()->isColumnHidden(ErrorListModel::Length));
+    EXPECT_TRUE(listView()->isColumnHidden(ErrorListModel::Position));
+    EXPECT_TRUE(listView()->isColumnHidden(ErrorListModel::Length));
     const QStringList headers = {q(u"序号"), q(u"错误"), q(u"建议"),
                                  q(u"类型"), q(u"位置"), q(u"长度")};
     for (int column = 0; column < 6; ++column) {
         EXPECT_EQ(list()->headerData(column, Qt::Horizontal).toString(), headers[column]);
     }
-    EXPECT_EQ(main()->statusBar()->geometry().height(), 30);
+    EXPECT_EQ(statusBar()->geometry().height(), 30);
+    EXPECT_EQ(child<QLabel>(main(), "statusLabel")->text(), q(u"提示："));
 }
 
 TEST_F(AppTest, RunMarksErrorsRedAndSuspectedPinkListsThemAndReportsTheCount) {
@@ -256,7 +262,7 @@ TEST_F(AppTest, RunMarksErrorsRedAndSuspectedPinkListsThemAndReportsTheCount) {
     // At the end the selection is back at the start of the text.
     EXPECT_EQ(editor()->textCursor().position(), 0);
     EXPECT_FALSE(editor()->textCursor().hasSelection());
-    EXPECT_EQ(m_startup->progressWindow()->speedLabel()->text(), q(u"处理速度：0万字/小时"));
+    EXPECT_EQ(child<QLabel>(progress(), "speedLabel")->text(), q(u"处理速度：0万字/小时"));
 }
 
 TEST_F(AppTest, PositionsCountParagraphBreaksAsOneCharacter) {
@@ -299,7 +305,7 @@ TEST_F(AppTest, InterruptKeepsTheFindingsSoFar) {
     });
     check([&] {
         ASSERT_TRUE(waitUntil([&] { return reached.load(); }));
-        m_startup->progressWindow()->interruptButton()->click();
+        child<QPushButton>(progress(), "interruptButton")->click();
         EXPECT_FALSE(m_startup->progressWindow()->isVisible());
         release = true;
     });
@@ -321,7 +327,7 @@ TEST_F(AppTest, InterruptBeforeTheScanStartsStillStopsIt) {
     // Hold the tables so that the reload waits, and the run waits for the reload.
     auto reader = std::make_unique<rg_ChaCuoYinQing::TableReadGuard>(m_startup->engine());
     m_startup->engine().loadDictionaries();
-    check([&] { m_startup->progressWindow()->interruptButton()->click(); });
+    check([&] { child<QPushButton>(progress(), "interruptButton")->click(); });
     EXPECT_TRUE(m_startup->runInProgress());
     reader.reset();
     ASSERT_TRUE(waitUntil([&] { return !m_startup->runInProgress(); }));
@@ -453,7 +459,7 @@ TEST_F(AppTest, DoubleClickSelectsTheFindingAndFocusesTheEditor) {
     editor()->setPlainText(q(kText));
     check();
     ASSERT_TRUE(waitUntil([&] { return status() == kSummary3; }));
-    QTableView* view = main()->errorListView();
+    QTableView* view = listView();
     view->setFocus();
     ASSERT_EQ(main()->focusWidget(), view);
     const QRect row = view->visualRect(list()->index(0, 1));
@@ -473,16 +479,38 @@ TEST_F(AppTest, DoubleClickSelectsTheFindingAndFocusesTheEditor) {
     EXPECT_EQ(main()->focusWidget(), editor());
 }
 
+TEST_F(AppTest, JumpTakesTheFirstSelectedRowAndTheStartWithoutOne) {
+    start();
+    editor()->setPlainText(q(kText));
+    check();
+    ASSERT_TRUE(waitUntil([&] { return status() == kSummary3; }));
+    QTableView* view = listView();
+    // Rows 3 (遍 at 13) and 2 (一 at 12) selected, in that order: the earlier row counts.
+    const auto rows = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+    view->selectionModel()->select(list()->index(2, 0), rows);
+    view->selectionModel()->select(list()->index(1, 0), rows);
+    main()->jumpToFinding();
+    EXPECT_EQ(editor()->textCursor().selectionStart(), 12);
+    EXPECT_EQ(editor()->textCursor().selectionEnd(), 13);
+
+    view->clearSelection();
+    view->setFocus();
+    main()->jumpToFinding();
+    EXPECT_EQ(editor()->textCursor().selectionStart(), 0);
+    EXPECT_EQ(editor()->textCursor().selectionEnd(), 0);
+    EXPECT_EQ(main()->focusWidget(), editor());
+}
+
 TEST_F(AppTest, SplitterDragAndResizeFollowTheLayoutRules) {
     start();
-    const int toolBar = main()->toolBar()->height();
-    const int height = 614 - 30 - toolBar - 5;
-    SplitterBar* bar = main()->splitter();
-    EXPECT_EQ(bar->geometry(), QRect(519, toolBar, 10, height));
-    EXPECT_EQ(editor()->geometry(), QRect(3, toolBar, 516, height));
-    EXPECT_EQ(main()->errorGroup()->geometry(), QRect(532, toolBar, 284, height));
-    EXPECT_EQ(main()->errorListView()->geometry(), QRect(3, 20, 278, height - 20));
-    EXPECT_EQ(main()->statusBar()->geometry(), QRect(0, 614 - 30, 819, 30));
+    const int top = toolBar()->height();
+    const int height = 614 - 30 - top - 5;
+    SplitterBar* bar = child<SplitterBar>(main(), "splitter");
+    EXPECT_EQ(bar->geometry(), QRect(519, top, 10, height));
+    EXPECT_EQ(editor()->geometry(), QRect(3, top, 516, height));
+    EXPECT_EQ(errorGroup()->geometry(), QRect(532, top, 284, height));
+    EXPECT_EQ(listView()->geometry(), QRect(3, 20, 278, height - 20));
+    EXPECT_EQ(statusBar()->geometry(), QRect(0, 614 - 30, 819, 30));
 
     const QPointF grip(5, 50);
     QMouseEvent press(QEvent::MouseButtonPress, grip, bar->mapToGlobal(grip), Qt::LeftButton,
@@ -495,15 +523,15 @@ TEST_F(AppTest, SplitterDragAndResizeFollowTheLayoutRules) {
     QMouseEvent release(QEvent::MouseButtonRelease, moved, bar->mapToGlobal(moved), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(bar, &release);
-    EXPECT_EQ(bar->geometry(), QRect(419, toolBar, 10, height));
-    EXPECT_EQ(editor()->geometry(), QRect(3, toolBar, 416, height));
-    EXPECT_EQ(main()->errorGroup()->geometry(), QRect(432, toolBar, 384, height));
+    EXPECT_EQ(bar->geometry(), QRect(419, top, 10, height));
+    EXPECT_EQ(editor()->geometry(), QRect(3, top, 416, height));
+    EXPECT_EQ(errorGroup()->geometry(), QRect(432, top, 384, height));
 
     main()->resize(900, 600);
-    const int newHeight = 600 - 30 - toolBar - 5;
-    EXPECT_EQ(bar->geometry(), QRect(600, toolBar, 10, newHeight));
-    EXPECT_EQ(editor()->geometry(), QRect(3, toolBar, 597, newHeight));
-    EXPECT_EQ(main()->errorGroup()->geometry(), QRect(613, toolBar, 284, newHeight));
+    const int newHeight = 600 - 30 - top - 5;
+    EXPECT_EQ(bar->geometry(), QRect(600, top, 10, newHeight));
+    EXPECT_EQ(editor()->geometry(), QRect(3, top, 597, newHeight));
+    EXPECT_EQ(errorGroup()->geometry(), QRect(613, top, 284, newHeight));
 }
 
 TEST_F(AppTest, CancelInTheCloseQueryChangesNothing) {
@@ -544,22 +572,14 @@ TEST_F(AppTest, CancelInTheCloseQueryChangesNothing) {
 
 TEST_F(AppTest, StatusTextFromAnotherThreadBeforeAndAfterTheMainWindowExists) {
     m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
-    std::thread([] { setStatusText(QStringLiteral("early")); }).join();
-    EXPECT_EQ(m_startup->statusText().text(), "early");
+    StatusText& sink = m_startup->statusText();
+    std::thread([&sink] { sink.set(QStringLiteral("early")); }).join();
+    EXPECT_EQ(sink.text(), "early");
     m_startup->showMainWindow();
     EXPECT_EQ(status(), q(u"欢迎使用！"));
-    std::thread([] { setStatusText(QStringLiteral("late")); }).join();
+    std::thread([&sink] { sink.set(QStringLiteral("late")); }).join();
     EXPECT_TRUE(waitUntil([&] { return status() == "late"; }));
 }
 
 }  // namespace
 }  // namespace kjf::test
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

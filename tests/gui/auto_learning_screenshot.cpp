@@ -45,7 +45,13 @@ int main(int argc, char** argv) {
                     return;
                 }
                 poll->stop();
-                QTableWidget* list = learning.list();
+                auto* list = learning.findChild<QTableWidget*>(QStringLiteral("wordGroupList"));
+                if (list == nullptr) {
+                    std::fputs("auto_learning_screenshot: the window has no word-group list\n",
+                               stderr);
+                    QApplication::exit(1);
+                    return;
+                }
                 // Two plausible words ticked, one row chosen, as a person would leave it.
                 for (int row : {2, 3}) {
                     if (row < list->rowCount()) {
@@ -59,8 +65,7 @@ int main(int argc, char** argv) {
                     learning.activateWindow();
                     const QPixmap picture = learning.screen()->grabWindow(learning.winId());
                     const bool saved = picture.save(out);
-                    std::printf("%s: %d rows\n", saved ? "saved" : "not saved",
-                                learning.list()->rowCount());
+                    std::printf("%s: %d rows\n", saved ? "saved" : "not saved", list->rowCount());
                     QApplication::exit(saved ? 0 : 1);
                 });
             });

@@ -208,7 +208,7 @@ class EditorCommandTest : public ::testing::Test {
 
     rg_WoDeZhuChuangKou* main() const { return m_startup->mainWindow(); }
     QTextEdit* editor() const { return main()->editor(); }
-    QString status() const { return main()->statusMessage()->text(); }
+    QString status() const { return child<QLabel>(main(), "statusMessage")->text(); }
     std::u16string editorText() const { return documentText(*editor()->document()); }
     std::string autoDictionary() const { return m_dir.file("data/user/auto/auto.dict"); }
     // A file where the automatic dictionary's folder belongs: nothing can be written below it.
@@ -485,11 +485,12 @@ TEST_F(EditorCommandTest, AutoLearningListsGroupsSelectsThemAndAddsTheTickedOnes
     EXPECT_EQ(window.windowTitle(), q(u"自动分析结果"));
     EXPECT_EQ(window.size(), QSize(370, 480));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
-    EXPECT_EQ(window.groupBox()->title(), q(u"自动分析词组列表"));
-    EXPECT_EQ(window.addButton()->text(), q(u"选中加入自动词库"));
-    EXPECT_EQ(window.hintLabel()->text(),
+    EXPECT_EQ(child<QGroupBox>(&window, "wordGroupBox")->title(), q(u"自动分析词组列表"));
+    QPushButton* add = child<QPushButton>(&window, "addButton");
+    EXPECT_EQ(add->text(), q(u"选中加入自动词库"));
+    EXPECT_EQ(child<QLabel>(&window, "hintLabel")->text(),
               q(u"请选中组词合理的记录并加入自动词库，下次可准确识别。"));
-    QTableWidget* list = window.list();
+    QTableWidget* list = child<QTableWidget>(&window, "wordGroupList");
     const char16_t* titles[] = {u"序号", u"源字", u"组词", u"起始位置", u"长度"};
     const int widths[] = {50, 50, 100, 100};
     for (int c = 0; c < 5; ++c) {
@@ -531,11 +532,11 @@ TEST_F(EditorCommandTest, AutoLearningListsGroupsSelectsThemAndAddsTheTickedOnes
     list->item(0, 0)->setCheckState(Qt::Checked);
     list->item(1, 0)->setCheckState(Qt::Checked);
     m_answer = QMessageBox::Cancel;
-    window.addButton()->click();
+    add->click();
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(autoDictionary())));
     m_answer = QMessageBox::Ok;
-    window.addButton()->click();
-    window.addButton()->click();
+    add->click();
+    add->click();
     EXPECT_EQ(readBytes(autoDictionary()),
               utf16le(u"之后再接再励\r\n检查一\r\n之后再接再励\r\n检查一\r\n"));
     ASSERT_EQ(m_messages.size(), 5u);
@@ -563,12 +564,13 @@ TEST_F(EditorCommandTest, AutoLearningThatCannotSaveSaysSoAndAnEmptyRunListsNoth
     rg_ZiDongXueXiChuangKou1& window = main()->autoLearningWindow();
     ASSERT_TRUE(waitUntil([&] { return !window.analysisRunning(); }));
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.list()->rowCount(), 0);
+    QTableWidget* list = child<QTableWidget>(&window, "wordGroupList");
+    EXPECT_EQ(list->rowCount(), 0);
 
     blockAutomaticDictionary();
     window.addGroupRow(q(u"一"), q(u"检查一"), 10);
-    window.list()->item(0, 0)->setCheckState(Qt::Checked);
-    window.addButton()->click();
+    list->item(0, 0)->setCheckState(Qt::Checked);
+    child<QPushButton>(&window, "addButton")->click();
     ASSERT_EQ(m_messages.size(), 2u);
     EXPECT_EQ(m_messages[1].icon, QMessageBox::Warning);
     EXPECT_NE(m_messages[1].text, q(u"保存成功！"));
@@ -592,10 +594,11 @@ TEST_F(EditorCommandTest, ClosingOrEndingWhileTheAnalysisRunsIsSafe) {
     main()->openAutoLearningWindow();
     ASSERT_TRUE(waitUntil([&] { return !window.analysisRunning(); }));
     QCoreApplication::processEvents();
-    for (int r = 0; r < window.list()->rowCount(); ++r) {
-        EXPECT_EQ(window.list()->item(r, 0)->text(), QString::number(r + 1));
+    QTableWidget* list = child<QTableWidget>(&window, "wordGroupList");
+    for (int r = 0; r < list->rowCount(); ++r) {
+        EXPECT_EQ(list->item(r, 0)->text(), QString::number(r + 1));
     }
-    EXPECT_LE(window.list()->rowCount(), 2);
+    EXPECT_LE(list->rowCount(), 2);
 
     // A new check stops a running analysis first; the program's end stops another.
     window.close();
@@ -612,12 +615,3 @@ TEST_F(EditorCommandTest, ClosingOrEndingWhileTheAnalysisRunsIsSafe) {
 
 }  // namespace
 }  // namespace kjf::test
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,11 +1,15 @@
 // Helpers shared by the desktop program's tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 #include <chrono>
+#include <cstdlib>
 #include <string_view>
 #include <thread>
 
@@ -28,6 +32,20 @@ bool waitUntil(Condition condition, int timeoutMs = 10000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// The one descendant of parent of type T with the object name name. When there is none, or more
+// than one, the test fails with the name and the program ends here, instead of crashing later on
+// a null pointer or going on with the wrong widget.
+template <class T>
+T* child(const QObject* parent, const char* name) {
+    const auto found = parent->findChildren<T*>(QString::fromLatin1(name));
+    if (found.size() != 1) {
+        ADD_FAILURE() << found.size() << " objects of type " << T::staticMetaObject.className()
+                      << " named \"" << name << "\" under " << parent->metaObject()->className();
+        std::abort();
+    }
+    return found.front();
 }
 
 }  // namespace kjf::test

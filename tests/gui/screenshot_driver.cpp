@@ -30,6 +30,13 @@ int main(int argc, char** argv) {
     kjf::rg_QiDongLei startup(directory);
     startup.startApplication();
     auto* window = startup.mainWindow();
+    auto* list = window->findChild<QTableView*>(QStringLiteral("errorListView"));
+    auto* status = window->findChild<QLabel*>(QStringLiteral("statusMessage"));
+    if (list == nullptr || status == nullptr) {
+        std::fputs("screenshot_driver: the main window has no error list or status message\n",
+                   stderr);
+        return 1;
+    }
 
     // Pasting, as a person would.
     const std::u16string text = kjf::normalizeLineBreaks(kjf::readTextFile(argv[2]));
@@ -42,15 +49,14 @@ int main(int argc, char** argv) {
         window->commandAction(kjf::Command::Check)->trigger();
         // Back from the modal run: wait for the summary, then show the first finding selected.
         QTimer::singleShot(800, [&] {
-            window->errorListView()->selectRow(0);
+            list->selectRow(0);
             window->jumpToFinding();
             QTimer::singleShot(300, [&] {
                 QScreen* screen = window->screen();
                 const QPixmap picture = screen->grabWindow(window->winId());
                 const bool saved = picture.save(out);
                 std::printf("%s: %s, %d rows\n", saved ? "saved" : "not saved",
-                            qPrintable(window->statusMessage()->text()),
-                            window->errorList()->rowCount());
+                            qPrintable(status->text()), window->errorList()->rowCount());
                 QApplication::exit(saved ? 0 : 1);
             });
         });

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "about/about_window.h"
-#include "dictionaries/dictionary_list_page.h"
 #include "dictionaries/settings_window.h"
+#include "ui/status_text.h"
 
 namespace {
 
@@ -36,11 +36,14 @@ int main(int argc, char** argv) {
     const QString settingsOut = QString::fromLocal8Bit(argv[2]);
     const QString aboutOut = QString::fromLocal8Bit(argv[3]);
 
-    kjf::rg_SheZhiChuangKou1 settings;
+    kjf::StatusText statusText;
+    kjf::rg_SheZhiChuangKou1 settings(statusText);
     settings.setProgramDirectory(directory);
     settings.show();
     settings.selectItem(kjf::rg_SheZhiChuangKou1::SystemCorrectItem);
-    settings.dictionaryListPage()->list()->selectRow(0);
+    if (auto* list = settings.findChild<QTableWidget*>(QStringLiteral("dictionaryList"))) {
+        list->selectRow(0);
+    }
 
     int status = 0;
     QTimer::singleShot(500, [&] {

@@ -39,6 +39,7 @@
 #include "text/files.h"
 #include "ui/message_box.h"
 #include "ui/number_box.h"
+#include "ui/status_text.h"
 
 namespace kjf::test {
 namespace {
@@ -95,10 +96,18 @@ void expectMessage(const ShownMessage& message, QMessageBox::Icon icon, std::u16
     EXPECT_EQ(message.text, q(text));
 }
 
+QTableWidget* listOf(const rg_CiKuSheZhi& page) {
+    return child<QTableWidget>(&page, "dictionaryList");
+}
+
+QPushButton* button(const QWidget* parent, const char* name) {
+    return child<QPushButton>(parent, name);
+}
+
 QStringList rowNames(const rg_CiKuSheZhi& page) {
     QStringList names;
-    for (int row = 0; row < page.list()->rowCount(); ++row) {
-        names << page.list()->item(row, rg_CiKuSheZhi::NameColumn)->text();
+    for (int row = 0; row < listOf(page)->rowCount(); ++row) {
+        names << listOf(page)->item(row, rg_CiKuSheZhi::NameColumn)->text();
     }
     return names;
 }
@@ -125,17 +134,45 @@ class SettingsWindowTest : public ::testing::Test {
 
     rg_CiKuSheZhi& listPage(int item) {
         m_window.selectItem(item);
-        return *m_window.dictionaryListPage();
+        return *dictionaryListPage();
     }
 
     // Selects row in the list, as a click would.
-    void selectRow(rg_CiKuSheZhi& page, int row) { page.list()->selectRow(row); }
+    void selectRow(rg_CiKuSheZhi& page, int row) { listOf(page)->selectRow(row); }
+
+    QTreeWidget* tree() const { return child<QTreeWidget>(&m_window, "navigationTree"); }
+    QWidget* pageHost() const { return child<QWidget>(&m_window, "pageHost"); }
+    rg_CiKuSheZhi* dictionaryListPage() const {
+        return child<rg_CiKuSheZhi>(&m_window, "dictionaryListPage");
+    }
+    // The basic-settings and automatic-dictionary pages exist only while they are shown.
+    rg_JiBenSheZhi* basicPage() const {
+        return m_window.findChild<rg_JiBenSheZhi*>(QStringLiteral("basicSettingsPage"));
+    }
+    rg_ZiDongCiKuZuJian* automaticPage() const {
+        return m_window.findChild<rg_ZiDongCiKuZuJian*>(QStringLiteral("automaticDictionaryPage"));
+    }
+    // The one page that the window shows now; nullptr when it shows none or more than one.
+    QWidget* shownPage() const {
+        QWidget* shown = nullptr;
+        for (QWidget* page :
+             pageHost()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!page->isHidden()) {
+                if (shown != nullptr) {
+                    return nullptr;
+                }
+                shown = page;
+            }
+        }
+        return shown;
+    }
 
     std::string setupBytes() const { return readBytes(m_dir.file("setup.ini")); }
 
     TempDir m_dir;
     Answers m_answers;
-    rg_SheZhiChuangKou1 m_window;
+    StatusText m_status;
+    rg_SheZhiChuangKou1 m_window{m_status};
     int m_reloads = 0;
 };
 
@@ -146,45 +183,46 @@ TEST_F(SettingsWindowTest, TreeSwitchesPagesAndReusesTheListPage) {
                                q(u"正确词库"), q(u"错误词库"), q(u"用户词库"),
                                q(u"正确词库"), q(u"错误词库"), q(u"自动词库")};
     QStringList shown;
-    for (QTreeWidgetItemIterator it(m_window.tree()); *it; ++it) {
+    for (QTreeWidgetItemIterator it(tree()); *it; ++it) {
         shown << (*it)->text(0);
         EXPECT_TRUE((*it)->childCount() == 0 || (*it)->isExpanded());
     }
     EXPECT_EQ(shown, texts);
-    EXPECT_EQ(m_window.tree()->width(), 150);
-    EXPECT_EQ(m_window.pageHost()->geometry(), QRect(150, 0, 490, 480));
+    EXPECT_EQ(tree()->width(), 150);
+    EXPECT_EQ(pageHost()->geometry(), QRect(150, 0, 490, 480));
 
     // The basic settings show at opening; a new selection builds a new page.
-    QPointer<QWidget> basic = m_window.basicPage();
+    QPointer<QWidget> basic = basicPage();
     ASSERT_TRUE(basic);
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
     QTRY_VERIFY(basic.isNull());
-    EXPECT_EQ(m_window.currentPage(), &page);
-    EXPECT_EQ(page.titleLabel()->text(), q(u"系统正确词库"));
+    QLabel* title = child<QLabel>(&page, "titleLabel");
+    EXPECT_EQ(shownPage(), &page);
+    EXPECT_EQ(title->text(), q(u"系统正确词库"));
     EXPECT_EQ(rowNames(page), (QStringList{"a.dict", "b.dict", "c.dict"}));
 
     // The group items leave the page on screen.
     m_window.selectItem(rg_SheZhiChuangKou1::SystemGroupItem);
     m_window.selectItem(rg_SheZhiChuangKou1::RootItem);
-    EXPECT_EQ(m_window.currentPage(), &page);
+    EXPECT_EQ(shownPage(), &page);
 
     // Selecting through the tree itself: the same page object, another kind.
-    QTreeWidgetItem* systemError = m_window.tree()->topLevelItem(0)->child(1)->child(1);
-    m_window.tree()->setCurrentItem(systemError);
-    EXPECT_EQ(m_window.dictionaryListPage(), &page);
-    EXPECT_EQ(page.titleLabel()->text(), q(u"系统错误词库"));
+    QTreeWidgetItem* systemError = tree()->topLevelItem(0)->child(1)->child(1);
+    tree()->setCurrentItem(systemError);
+    EXPECT_EQ(dictionaryListPage(), &page);
+    EXPECT_EQ(title->text(), q(u"系统错误词库"));
     EXPECT_EQ(page.pageKind(), DictionaryKind::SystemError);
     EXPECT_EQ(rowNames(page), QStringList{"e.dict"});
     listPage(rg_SheZhiChuangKou1::UserCorrectItem);
-    EXPECT_EQ(page.titleLabel()->text(), q(u"用户正确词库"));
-    EXPECT_EQ(page.list()->rowCount(), 0);
+    EXPECT_EQ(title->text(), q(u"用户正确词库"));
+    EXPECT_EQ(listOf(page)->rowCount(), 0);
     listPage(rg_SheZhiChuangKou1::UserErrorItem);
-    EXPECT_EQ(page.titleLabel()->text(), q(u"用户错误词库"));
+    EXPECT_EQ(title->text(), q(u"用户错误词库"));
 
     m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
-    ASSERT_NE(m_window.automaticPage(), nullptr);
+    ASSERT_NE(automaticPage(), nullptr);
     EXPECT_FALSE(page.isVisible());
-    EXPECT_EQ(m_window.currentPage()->size(), m_window.pageHost()->size());
+    EXPECT_EQ(shownPage()->size(), pageHost()->size());
     m_window.reject();
     EXPECT_EQ(m_reloads, 0);
 }
@@ -192,42 +230,50 @@ TEST_F(SettingsWindowTest, TreeSwitchesPagesAndReusesTheListPage) {
 TEST_F(SettingsWindowTest, BasicPageLoadsItsDefaultsAndSavesTheFourKeysInOrder) {
     writeBytes(m_dir.file("setup.ini"), "[引擎设置]\r\n");
     open();
-    rg_JiBenSheZhi* page = m_window.basicPage();
+    rg_JiBenSheZhi* page = basicPage();
     ASSERT_NE(page, nullptr);
-    EXPECT_TRUE(page->autoQuantizationBox()->isChecked());
-    EXPECT_FALSE(page->valueBox()->isEnabled());
-    EXPECT_EQ(page->valueBox()->text(), "10");
-    EXPECT_EQ(page->engineTypeBox()->currentText(), q(u"正向校对"));
-    EXPECT_TRUE(page->accuracyBox()->isChecked());
+    auto* automatic = child<QCheckBox>(page, "autoQuantizationBox");
+    auto* value = child<NumberBox>(page, "quantizationBox");
+    auto* engineType = child<QComboBox>(page, "engineTypeBox");
+    auto* accuracy = child<QCheckBox>(page, "accuracyBox");
+    QPushButton* save = button(page, "saveButton");
+    EXPECT_TRUE(automatic->isChecked());
+    EXPECT_FALSE(value->isEnabled());
+    EXPECT_EQ(value->text(), "10");
+    EXPECT_EQ(engineType->currentText(), q(u"正向校对"));
+    EXPECT_TRUE(accuracy->isChecked());
 
-    page->engineTypeBox()->setCurrentIndex(1);
-    QTest::mouseClick(page->autoQuantizationBox(), Qt::LeftButton);
-    EXPECT_TRUE(page->valueBox()->isEnabled());
-    page->valueBox()->setText("15");  // out of range, kept as typed
-    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    engineType->setCurrentIndex(1);
+    QTest::mouseClick(automatic, Qt::LeftButton);
+    EXPECT_TRUE(value->isEnabled());
+    value->setText("15");  // out of range, kept as typed
+    QTest::mouseClick(save, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
     const std::string expected =
         "[引擎设置]\r\n准确度提升=1\r\n量化数值=15\r\n自动量化=0\r\n引擎类型=2\r\n";
     EXPECT_EQ(setupBytes(), expected);
-    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
     EXPECT_EQ(setupBytes(), expected);
 
     // Unsaved edits are dropped by switching pages; the page reads setup.ini again.
-    m_window.basicPage()->valueBox()->setText("3");
+    value->setText("3");
     m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
     m_window.selectItem(rg_SheZhiChuangKou1::BasicItem);
-    page = m_window.basicPage();
-    EXPECT_EQ(page->valueBox()->text(), "15");
-    EXPECT_TRUE(page->valueBox()->isEnabled());
-    EXPECT_EQ(page->engineTypeBox()->currentText(), q(u"反项校对"));
-    EXPECT_EQ(page->engineTypeBox()->currentData().toInt(), 2);
+    page = basicPage();
+    ASSERT_NE(page, nullptr);
+    value = child<NumberBox>(page, "quantizationBox");
+    engineType = child<QComboBox>(page, "engineTypeBox");
+    EXPECT_EQ(value->text(), "15");
+    EXPECT_TRUE(value->isEnabled());
+    EXPECT_EQ(engineType->currentText(), q(u"反项校对"));
+    EXPECT_EQ(engineType->currentData().toInt(), 2);
 
     // The arrows keep to 2..10 while typing does not.
-    page->valueBox()->stepBy(1);
-    EXPECT_EQ(page->valueBox()->text(), "10");
-    page->valueBox()->setText("3");
-    page->valueBox()->stepBy(-5);
-    EXPECT_EQ(page->valueBox()->text(), "2");
+    value->stepBy(1);
+    EXPECT_EQ(value->text(), "10");
+    value->setText("3");
+    value->stepBy(-5);
+    EXPECT_EQ(value->text(), "2");
     m_window.reject();
     EXPECT_EQ(m_reloads, 0);
 }
@@ -237,7 +283,7 @@ TEST_F(SettingsWindowTest, BasicPageReportsAFailedSaveInsteadOfSuccess) {
     fs::remove(m_dir.file("setup.ini"));
     fs::create_directory(m_dir.file("setup.ini"));  // cannot be read or replaced
     open();
-    QTest::mouseClick(m_window.basicPage()->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(button(basicPage(), "saveButton"), Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
     EXPECT_TRUE(fs::is_directory(m_dir.file("setup.ini")));
 }
@@ -245,24 +291,27 @@ TEST_F(SettingsWindowTest, BasicPageReportsAFailedSaveInsteadOfSuccess) {
 TEST_F(SettingsWindowTest, EnablingStoresTheCheckedRowsInRowOrder) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
-    const auto checked = [&](int row) {
-        return page.list()->item(row, rg_CiKuSheZhi::NumberColumn)->checkState() == Qt::Checked;
+    QTableWidget* list = listOf(page);
+    QPushButton* enable = button(&page, "enableButton");
+    auto* checkAll = child<QCheckBox>(&page, "checkAllBox");
+    const auto checked = [list](int row) {
+        return list->item(row, rg_CiKuSheZhi::NumberColumn)->checkState() == Qt::Checked;
     };
-    const auto mark = [&](int row) {
-        return page.list()->item(row, rg_CiKuSheZhi::EnabledColumn)->text();
+    const auto mark = [list](int row) {
+        return list->item(row, rg_CiKuSheZhi::EnabledColumn)->text();
     };
-    EXPECT_EQ(page.list()->item(1, rg_CiKuSheZhi::NumberColumn)->text(), "2");
+    EXPECT_EQ(list->item(1, rg_CiKuSheZhi::NumberColumn)->text(), "2");
     EXPECT_TRUE(checked(0));
     EXPECT_EQ(mark(0), q(u"是"));
     EXPECT_FALSE(checked(1));
     EXPECT_EQ(mark(1), "");
 
     // Checked in the order c, then b; stored in row order.
-    page.list()->item(2, 0)->setCheckState(Qt::Checked);
-    page.list()->item(1, 0)->setCheckState(Qt::Checked);
-    page.list()->item(0, 0)->setCheckState(Qt::Unchecked);
+    list->item(2, 0)->setCheckState(Qt::Checked);
+    list->item(1, 0)->setCheckState(Qt::Checked);
+    list->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_FALSE(m_window.dictionariesChanged());
-    QTest::mouseClick(page.enableButton(), Qt::LeftButton);
+    QTest::mouseClick(enable, Qt::LeftButton);
     EXPECT_TRUE(m_window.dictionariesChanged());
     EXPECT_EQ(readSetting(m_dir.path(), setting::kDictionarySection,
                           enabledListKey(DictionaryKind::SystemCorrect), u"?"),
@@ -270,11 +319,11 @@ TEST_F(SettingsWindowTest, EnablingStoresTheCheckedRowsInRowOrder) {
     EXPECT_EQ(mark(0), "");
     EXPECT_EQ(mark(2), q(u"是"));
 
-    QTest::mouseClick(page.checkAllBox(), Qt::LeftButton);
+    QTest::mouseClick(checkAll, Qt::LeftButton);
     EXPECT_TRUE(checked(0) && checked(1) && checked(2));
-    QTest::mouseClick(page.checkAllBox(), Qt::LeftButton);
+    QTest::mouseClick(checkAll, Qt::LeftButton);
     EXPECT_FALSE(checked(0) || checked(1) || checked(2));
-    QTest::mouseClick(page.enableButton(), Qt::LeftButton);
+    QTest::mouseClick(enable, Qt::LeftButton);
     EXPECT_EQ(readSetting(m_dir.path(), setting::kDictionarySection,
                           enabledListKey(DictionaryKind::SystemCorrect), u"?"),
               u"");
@@ -287,19 +336,21 @@ TEST_F(SettingsWindowTest, EnablingStoresTheCheckedRowsInRowOrder) {
 TEST_F(SettingsWindowTest, OptimiseRunsOnItsWorkerUpToOneHundredAndSortsTheFile) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
-    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    QPushButton* optimise = button(&page, "optimiseButton");
+    auto* progress = child<QProgressBar>(&page, "progressBar");
+    QTest::mouseClick(optimise, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Warning, u"请选择一个词库！");
     EXPECT_FALSE(m_window.dictionariesChanged());
 
     std::vector<int> values;
-    QObject::connect(page.progressBar(), &QProgressBar::valueChanged,
-                     [&](int v) { values.push_back(v); });
+    QObject::connect(progress, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
     selectRow(page, 1);
-    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    QTest::mouseClick(optimise, Qt::LeftButton);
     EXPECT_TRUE(m_window.dictionariesChanged());
     ASSERT_TRUE(waitUntil([&] { return m_answers.messages.size() == 2; }));
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
-    EXPECT_EQ(page.progressBar()->value(), 100);
+    EXPECT_EQ(m_status.text(), q(u"优化完成！"));
+    EXPECT_EQ(progress->value(), 100);
     // Three lines read, two written: 16, 33, 50, then 75, 100.
     EXPECT_EQ(values, (std::vector<int>{16, 33, 50, 75, 100}));
     EXPECT_EQ(readBytes(kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "b.dict"),
@@ -311,9 +362,10 @@ TEST_F(SettingsWindowTest, OptimiseRunsOnItsWorkerUpToOneHundredAndSortsTheFile)
     const std::string cut = utf16le(u"写完") + std::string(2, '\0') + utf16le(u"之后\r\n");
     writeBytes(path, cut);
     selectRow(page, 2);
-    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    QTest::mouseClick(optimise, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return m_answers.messages.size() == 3; }));
     expectMessage(m_answers.last(), QMessageBox::Critical, u"优化失败！");
+    EXPECT_EQ(m_status.text(), q(u"优化失败！"));
     EXPECT_EQ(readBytes(path), cut);
     m_window.reject();
     EXPECT_EQ(m_reloads, 1);
@@ -329,7 +381,7 @@ TEST_F(SettingsWindowTest, ClosingWaitsForARunningOptimiseAndShowsItsResult) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
     selectRow(page, 1);
-    QTest::mouseClick(page.optimiseButton(), Qt::LeftButton);
+    QTest::mouseClick(button(&page, "optimiseButton"), Qt::LeftButton);
     m_window.reject();
     EXPECT_FALSE(page.optimiseInProgress());
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
@@ -343,23 +395,24 @@ TEST_F(SettingsWindowTest, ClosingWaitsForARunningOptimiseAndShowsItsResult) {
 TEST_F(SettingsWindowTest, DeleteAsksFirstAndCancelKeepsTheFile) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
-    QTest::mouseClick(page.deleteButton(), Qt::LeftButton);
+    QPushButton* remove = button(&page, "deleteButton");
+    QTest::mouseClick(remove, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Warning, u"请选中一项后再操作！");
 
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
     selectRow(page, 0);
     m_answers.buttons = {QMessageBox::Cancel};
-    QTest::mouseClick(page.deleteButton(), Qt::LeftButton);
+    QTest::mouseClick(remove, Qt::LeftButton);
     const ShownMessage question = m_answers.last();
     EXPECT_EQ(question.icon, QMessageBox::NoIcon);
     EXPECT_EQ(question.text, q(u"确定要删除 a.dict 词库吗？"));
     EXPECT_EQ(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_TRUE(pathExists(path));
-    EXPECT_EQ(page.list()->rowCount(), 3);
+    EXPECT_EQ(listOf(page)->rowCount(), 3);
     EXPECT_FALSE(m_window.dictionariesChanged());
 
     m_answers.buttons = {QMessageBox::Ok};
-    QTest::mouseClick(page.deleteButton(), Qt::LeftButton);
+    QTest::mouseClick(remove, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"删除成功！");
     EXPECT_FALSE(pathExists(path));
     EXPECT_EQ(rowNames(page), (QStringList{"b.dict", "c.dict"}));
@@ -373,8 +426,9 @@ TEST_F(SettingsWindowTest, DeleteAsksFirstAndCancelKeepsTheFile) {
 TEST_F(SettingsWindowTest, CreateMakesAnEmptyFileAndNeverEmptiesAnExistingOne) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    QPushButton* create = button(&page, "createButton");
     m_answers.typed = {q(u"新词库")};
-    QTest::mouseClick(page.createButton(), Qt::LeftButton);
+    QTest::mouseClick(create, Qt::LeftButton);
     ASSERT_EQ(m_answers.inputs.size(), 1u);
     EXPECT_EQ(m_answers.inputs[0].first, q(u"新增词库"));
     EXPECT_EQ(m_answers.inputs[0].second, q(u"请输入词库名称，不含后缀"));
@@ -382,20 +436,20 @@ TEST_F(SettingsWindowTest, CreateMakesAnEmptyFileAndNeverEmptiesAnExistingOne) {
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "新词库.dict";
     EXPECT_EQ(readBytes(path), "");
     EXPECT_EQ(rowNames(page), (QStringList{"a.dict", "b.dict", "c.dict", q(u"新词库.dict")}));
-    EXPECT_EQ(page.list()->item(3, 0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(listOf(page)->item(3, 0)->checkState(), Qt::Unchecked);
 
     // The same name again, after words were added: refused, the words stay.
     writeBytes(path, utf16le(u"词\r\n"));
     m_answers.typed = {q(u"新词库"), QString(), q(u"a,b")};
     for (int i = 0; i < 3; ++i) {
-        QTest::mouseClick(page.createButton(), Qt::LeftButton);
+        QTest::mouseClick(create, Qt::LeftButton);
         expectMessage(m_answers.last(), QMessageBox::Critical, u"创建失败！");
     }
     EXPECT_EQ(readBytes(path), utf16le(u"词\r\n"));
 
     // Cancel: no message.
     const auto shown = m_answers.messages.size();
-    QTest::mouseClick(page.createButton(), Qt::LeftButton);
+    QTest::mouseClick(create, Qt::LeftButton);
     EXPECT_EQ(m_answers.messages.size(), shown);
     EXPECT_FALSE(m_window.dictionariesChanged());
     m_window.reject();
@@ -406,31 +460,33 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemError) + "e.dict";
     writeBytes(path, utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
     rg_BianJiCiKuChuangKou editor(path, DictionaryKind::SystemError);
+    auto* box = child<DictionaryTextBox>(&editor, "textBox");
+    QPushButton* save = button(&editor, "saveButton");
     EXPECT_EQ(editor.windowTitle(), q(u"编辑词库"));
     EXPECT_EQ(editor.size(), QSize(320, 480));
-    EXPECT_EQ(editor.textBox()->toPlainText(), q(u"再接再励$=$再接再厉\n\n  甲$=$乙  "));
+    EXPECT_EQ(box->toPlainText(), q(u"再接再励$=$再接再厉\n\n  甲$=$乙  "));
     int saves = 0;
     QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
 
     for (std::u16string_view bad : {u"$=$正词", u"错词=正词"}) {
-        editor.textBox()->setPlainText(q(u"错词$=$正词\n") + q(bad));
-        QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+        box->setPlainText(q(u"错词$=$正词\n") + q(bad));
+        QTest::mouseClick(save, Qt::LeftButton);
         expectMessage(m_answers.last(), QMessageBox::Critical,
                       u"格式（形如：错词$=$正词）错误，请检查后再保存！");
     }
     EXPECT_EQ(readBytes(path), utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
     EXPECT_EQ(saves, 0);
 
-    editor.textBox()->setPlainText(q(u"错词$=$\n   \n错词$=$正词"));
-    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    box->setPlainText(q(u"错词$=$\n   \n错词$=$正词"));
+    QTest::mouseClick(save, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
     EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
     EXPECT_EQ(saves, 1);
 
     // A failed write says so and leaves the file whole.
     setWriteFaultInjectorForTesting([](std::string_view step) { return step == "rename"; });
-    editor.textBox()->setPlainText(q(u"丙$=$丁"));
-    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    box->setPlainText(q(u"丙$=$丁"));
+    QTest::mouseClick(save, Qt::LeftButton);
     setWriteFaultInjectorForTesting({});
     expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
     EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
@@ -439,11 +495,13 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     // Correct dictionaries are not checked; an empty box saves an empty file.
     const std::string correct = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
     rg_BianJiCiKuChuangKou correctEditor(correct, DictionaryKind::SystemCorrect);
-    correctEditor.textBox()->setPlainText(q(u"$=$x"));
-    QTest::mouseClick(correctEditor.saveButton(), Qt::LeftButton);
+    auto* correctBox = child<DictionaryTextBox>(&correctEditor, "textBox");
+    QPushButton* correctSave = button(&correctEditor, "saveButton");
+    correctBox->setPlainText(q(u"$=$x"));
+    QTest::mouseClick(correctSave, Qt::LeftButton);
     EXPECT_EQ(readBytes(correct), utf16le(u"$=$x"));
-    correctEditor.textBox()->clear();
-    QTest::mouseClick(correctEditor.saveButton(), Qt::LeftButton);
+    correctBox->clear();
+    QTest::mouseClick(correctSave, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
     EXPECT_EQ(readBytes(correct), "");
 }
@@ -455,8 +513,8 @@ TEST_F(SettingsWindowTest, EditorNeverSavesOverAFileItCouldNotReadWhole) {
     rg_BianJiCiKuChuangKou editor(path, DictionaryKind::SystemCorrect);
     int saves = 0;
     QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
-    editor.textBox()->setPlainText(q(u"新词"));
-    QTest::mouseClick(editor.saveButton(), Qt::LeftButton);
+    child<DictionaryTextBox>(&editor, "textBox")->setPlainText(q(u"新词"));
+    QTest::mouseClick(button(&editor, "saveButton"), Qt::LeftButton);
     EXPECT_EQ(m_answers.last().icon, QMessageBox::Critical);
     EXPECT_NE(m_answers.last().text, q(u"保存成功！"));
     EXPECT_EQ(readBytes(path), cut);
@@ -468,18 +526,20 @@ TEST_F(SettingsWindowTest, EditorAppendsTheFirstDroppedFile) {
     writeBytes(m_dir.file("one.txt"), "甲\n乙");
     writeBytes(m_dir.file("two.txt"), "丙");
     rg_BianJiCiKuChuangKou editor(path, DictionaryKind::SystemCorrect);
+    auto* box = child<DictionaryTextBox>(&editor, "textBox");
     QMimeData drop;
     drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_dir.file("one.txt"))),
                   QUrl::fromLocalFile(QString::fromStdString(m_dir.file("two.txt")))});
-    ASSERT_TRUE(editor.textBox()->canInsertFromMimeData(&drop));
-    editor.textBox()->insertFromMimeData(&drop);
-    EXPECT_EQ(editor.textBox()->dictionaryText(), u"文章\r\n甲\r\n乙\r\n");
+    ASSERT_TRUE(box->canInsertFromMimeData(&drop));
+    box->insertFromMimeData(&drop);
+    EXPECT_EQ(box->dictionaryText(), u"文章\r\n甲\r\n乙\r\n");
 }
 
 TEST_F(SettingsWindowTest, EditButtonAndDoubleClickOpenTheSelectedFileAndSavingMarksAChange) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
-    QTest::mouseClick(page.editButton(), Qt::LeftButton);
+    QPushButton* edit = button(&page, "editButton");
+    QTest::mouseClick(edit, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Warning, u"请选中一项后再操作！");
 
     selectRow(page, 2);
@@ -487,22 +547,23 @@ TEST_F(SettingsWindowTest, EditButtonAndDoubleClickOpenTheSelectedFileAndSavingM
     QTimer::singleShot(0, [&] {
         auto* editor = qobject_cast<rg_BianJiCiKuChuangKou*>(QApplication::activeModalWidget());
         ASSERT_NE(editor, nullptr);
-        shownText = editor->textBox()->toPlainText();
-        editor->textBox()->setPlainText(q(u"写完\n之后"));
+        auto* box = child<DictionaryTextBox>(editor, "textBox");
+        shownText = box->toPlainText();
+        box->setPlainText(q(u"写完\n之后"));
         editor->save();
         editor->reject();
     });
-    QTest::mouseClick(page.editButton(), Qt::LeftButton);
+    QTest::mouseClick(edit, Qt::LeftButton);
     EXPECT_EQ(shownText, q(u"写完\n"));
     EXPECT_TRUE(m_window.dictionariesChanged());
 
     QTimer::singleShot(0, [&] {
         auto* editor = qobject_cast<rg_BianJiCiKuChuangKou*>(QApplication::activeModalWidget());
         ASSERT_NE(editor, nullptr);
-        shownText = editor->textBox()->toPlainText();
+        shownText = child<DictionaryTextBox>(editor, "textBox")->toPlainText();
         editor->reject();
     });
-    page.list()->cellDoubleClicked(2, 2);
+    listOf(page)->cellDoubleClicked(2, 2);
     EXPECT_EQ(shownText, q(u"写完\n之后"));
     m_window.reject();
     EXPECT_EQ(m_reloads, 1);
@@ -513,37 +574,41 @@ TEST_F(SettingsWindowTest, AutomaticPageOptimisesTheBoxAndSavesOnlyOnRequest) {
     writeBytes(path, utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
     open();
     m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
-    rg_ZiDongCiKuZuJian* page = m_window.automaticPage();
+    rg_ZiDongCiKuZuJian* page = automaticPage();
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->textBox()->toPlainText(), q(u"乙\n甲\n 乙\t\n"));
+    auto* box = child<DictionaryTextBox>(page, "textBox");
+    QPushButton* optimise = button(page, "optimiseButton");
+    QPushButton* save = button(page, "saveButton");
+    EXPECT_EQ(box->toPlainText(), q(u"乙\n甲\n 乙\t\n"));
     // The resize rule, for the host's size.
-    EXPECT_EQ(page->saveButton()->geometry(), QRect(490 - 80, 480 - 40, 70, 30));
-    EXPECT_EQ(page->optimiseButton()->geometry(), QRect(490 - 160, 480 - 40, 70, 30));
-    EXPECT_EQ(page->textBox()->geometry(), QRect(10, 10, 490 - 20, 480 - 60));
+    EXPECT_EQ(save->geometry(), QRect(490 - 80, 480 - 40, 70, 30));
+    EXPECT_EQ(optimise->geometry(), QRect(490 - 160, 480 - 40, 70, 30));
+    EXPECT_EQ(box->geometry(), QRect(10, 10, 490 - 20, 480 - 60));
 
-    QTest::mouseClick(page->optimiseButton(), Qt::LeftButton);
+    QTest::mouseClick(optimise, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !m_answers.messages.empty(); }));
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
-    EXPECT_EQ(page->textBox()->dictionaryText(), u"乙\r\n甲\r\n");
-    EXPECT_FALSE(page->textBox()->isReadOnly());
+    EXPECT_EQ(m_status.text(), q(u"优化完成！"));
+    EXPECT_EQ(box->dictionaryText(), u"乙\r\n甲\r\n");
+    EXPECT_FALSE(box->isReadOnly());
     EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
 
     setWriteFaultInjectorForTesting([](std::string_view step) { return step == "write"; });
-    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
     setWriteFaultInjectorForTesting({});
     expectMessage(m_answers.last(), QMessageBox::Critical, u"修改失败！");
     EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n 乙\t\r\n"));
 
-    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
     EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n"));
 
     // Empty box: optimise keeps it empty; the automatic page never asks for a reload.
-    page->textBox()->clear();
-    QTest::mouseClick(page->optimiseButton(), Qt::LeftButton);
+    box->clear();
+    QTest::mouseClick(optimise, Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !page->optimiseInProgress(); }));
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
-    QTest::mouseClick(page->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(save, Qt::LeftButton);
     EXPECT_EQ(readBytes(path), "");
     m_window.reject();
     EXPECT_EQ(m_reloads, 0);
@@ -553,7 +618,7 @@ TEST_F(SettingsWindowTest, AutomaticPageReportsAMissingDirectoryAndKeepsAnUnread
     open();
     fs::remove_all(m_dir.path() + "data/user/auto");
     m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
-    QTest::mouseClick(m_window.automaticPage()->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(button(automaticPage(), "saveButton"), Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Critical, u"打开文件失败！");
 
     fs::create_directories(m_dir.path() + "data/user/auto");
@@ -562,7 +627,7 @@ TEST_F(SettingsWindowTest, AutomaticPageReportsAMissingDirectoryAndKeepsAnUnread
     writeBytes(path, cut);
     m_window.selectItem(rg_SheZhiChuangKou1::BasicItem);
     m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
-    QTest::mouseClick(m_window.automaticPage()->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(button(automaticPage(), "saveButton"), Qt::LeftButton);
     EXPECT_EQ(m_answers.last().icon, QMessageBox::Critical);
     EXPECT_EQ(readBytes(path), cut);
 }
@@ -570,15 +635,15 @@ TEST_F(SettingsWindowTest, AutomaticPageReportsAMissingDirectoryAndKeepsAnUnread
 TEST_F(SettingsWindowTest, ReloadsExactlyOnceAfterAChangeAndNeverWithoutOne) {
     open();
     listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
-    m_window.dictionaryListPage()->enableChecked();
-    m_window.dictionaryListPage()->enableChecked();
+    dictionaryListPage()->enableChecked();
+    dictionaryListPage()->enableChecked();
     m_window.reject();
     EXPECT_EQ(m_reloads, 1);
 
     // Saving engine options is no dictionary change.
     open();
     EXPECT_FALSE(m_window.dictionariesChanged());
-    QTest::mouseClick(m_window.basicPage()->saveButton(), Qt::LeftButton);
+    QTest::mouseClick(button(basicPage(), "saveButton"), Qt::LeftButton);
     m_window.reject();
     EXPECT_EQ(m_reloads, 1);
     open();
@@ -615,7 +680,7 @@ class ProgramTest : public ::testing::Test {
     }
 
     rg_WoDeZhuChuangKou* main() const { return m_startup->mainWindow(); }
-    QString status() const { return main()->statusMessage()->text(); }
+    QString status() const { return child<QLabel>(main(), "statusMessage")->text(); }
 
     // Presses "校对" and waits for the summary.
     QString check() {
@@ -638,7 +703,7 @@ TEST_F(ProgramTest, EnablingADictionaryReachesTheNextRunStartedRightAfterClosing
         opened = qobject_cast<rg_SheZhiChuangKou1*>(QApplication::activeModalWidget());
         ASSERT_NE(opened, nullptr);
         opened->selectItem(rg_SheZhiChuangKou1::SystemCorrectItem);
-        rg_CiKuSheZhi* page = opened->dictionaryListPage();
+        rg_CiKuSheZhi* page = child<rg_CiKuSheZhi>(opened, "dictionaryListPage");
         page->checkAll(true);
         page->enableChecked();
         opened->reject();
@@ -658,6 +723,23 @@ TEST_F(ProgramTest, EnablingADictionaryReachesTheNextRunStartedRightAfterClosing
     });
     main()->commandAction(Command::DictionarySettings)->trigger();
     EXPECT_EQ(again, opened);
+}
+
+// The settings window reports through the status bar of the main window that opened it.
+TEST_F(ProgramTest, SettingsPagesReportInTheMainWindowsStatusBar) {
+    bool reported = false;
+    QTimer::singleShot(0, [&] {
+        auto* settings = qobject_cast<rg_SheZhiChuangKou1*>(QApplication::activeModalWidget());
+        ASSERT_NE(settings, nullptr);
+        settings->selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+        rg_ZiDongCiKuZuJian* page = child<rg_ZiDongCiKuZuJian>(settings, "automaticDictionaryPage");
+        page->optimise();
+        reported = waitUntil([&] { return !m_answers.messages.empty(); });
+        settings->reject();
+    });
+    main()->commandAction(Command::DictionarySettings)->trigger();
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(status(), q(u"优化完成！"));
 }
 
 TEST_F(ProgramTest, AboutBuildsAFreshWindowWithTheHelpTextEveryTime) {
@@ -681,15 +763,18 @@ TEST_F(ProgramTest, AboutBuildsAFreshWindowWithTheHelpTextEveryTime) {
         first = qobject_cast<rg_GuanYuChuangKou*>(QApplication::activeModalWidget());
         ASSERT_TRUE(first);
         EXPECT_EQ(first->size(), QSize(422, 198));
-        EXPECT_EQ(first->titleLabel()->text(), q(u"勘鉴坊"));
-        EXPECT_EQ(first->titleLabel()->font().pointSize(), 16);
-        EXPECT_FALSE(first->titleLabel()->font().bold());
-        EXPECT_FALSE(first->pictureLabel()->pixmap().isNull());
-        EXPECT_TRUE(first->pictureLabel()->hasScaledContents());
-        EXPECT_EQ(first->pictureLabel()->geometry(), QRect(17, 68, 102, 102));
-        EXPECT_FALSE(first->helpBox()->isReadOnly());
-        EXPECT_EQ(first->helpBox()->document()->blockCount(), 21);
-        first->helpBox()->setPlainText(QStringLiteral("edited"));
+        auto* title = child<QLabel>(first, "titleLabel");
+        auto* picture = child<QLabel>(first, "pictureLabel");
+        auto* help = child<QPlainTextEdit>(first, "helpBox");
+        EXPECT_EQ(title->text(), q(u"勘鉴坊"));
+        EXPECT_EQ(title->font().pointSize(), 16);
+        EXPECT_FALSE(title->font().bold());
+        EXPECT_FALSE(picture->pixmap().isNull());
+        EXPECT_TRUE(picture->hasScaledContents());
+        EXPECT_EQ(picture->geometry(), QRect(17, 68, 102, 102));
+        EXPECT_FALSE(help->isReadOnly());
+        EXPECT_EQ(help->document()->blockCount(), 21);
+        help->setPlainText(QStringLiteral("edited"));
         first->reject();
     });
     main()->commandAction(Command::About)->trigger();
@@ -699,7 +784,7 @@ TEST_F(ProgramTest, AboutBuildsAFreshWindowWithTheHelpTextEveryTime) {
     QTimer::singleShot(0, [&] {
         auto* second = qobject_cast<rg_GuanYuChuangKou*>(QApplication::activeModalWidget());
         ASSERT_NE(second, nullptr);
-        text = second->helpBox()->toPlainText();
+        text = child<QPlainTextEdit>(second, "helpBox")->toPlainText();
         second->reject();
     });
     main()->commandAction(Command::About)->trigger();
@@ -708,12 +793,3 @@ TEST_F(ProgramTest, AboutBuildsAFreshWindowWithTheHelpTextEveryTime) {
 
 }  // namespace
 }  // namespace kjf::test
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,8 +1,6 @@
-#include "app/status_text.h"
+#include "ui/status_text.h"
 
 #include <QThread>
-
-#include "app/startup.h"
 
 namespace kjf {
 
@@ -33,12 +31,6 @@ void StatusText::attach(QLabel* label) {
 void StatusText::apply() {
     if (m_label) {
         m_label->setText(text());
-    }
-}
-
-void setStatusText(const QString& text) {
-    if (auto* startup = rg_QiDongLei::instance()) {
-        startup->statusText().set(text);
     }
 }
 

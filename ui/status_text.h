@@ -1,4 +1,5 @@
-// The message part of the main window's status bar, settable from any thread at any time.
+// A status-bar message that any thread may set: the main window shows it, and the windows it
+// opens report through it.
 #pragma once
 
 #include <QLabel>
@@ -10,7 +11,8 @@
 namespace kjf {
 
 // Holds the current message and shows it on the label once one is attached. Lives on the GUI
-// thread.
+// thread; the program's one instance belongs to the startup object and is handed to the windows
+// that report to the status bar.
 class StatusText : public QObject {
     Q_OBJECT
   public:
@@ -27,9 +29,5 @@ class StatusText : public QObject {
     QString m_text;
     QPointer<QLabel> m_label;
 };
-
-// Replaces the status bar's message: any thread, also before the main window exists. Does nothing
-// when no startup object exists.
-void setStatusText(const QString& text);
 
 }  // namespace kjf
