@@ -27,16 +27,16 @@ namespace kjf {
 using namespace main_window_texts;
 
 void rg_WoDeZhuChuangKou::attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
-                                       std::function<void()> settleRun) {
+                                       rg_ZiDongXueXiChuangKou1::InputSource analysisInput) {
     m_engine = &engine;
     m_programDirectory = std::move(programDirectory);
-    m_settleRun = std::move(settleRun);
+    m_analysisInput = std::move(analysisInput);
 }
 
 rg_ZiDongXueXiChuangKou1& rg_WoDeZhuChuangKou::autoLearningWindow() {
     if (m_autoLearningWindow == nullptr) {
         m_autoLearningWindow =
-            new rg_ZiDongXueXiChuangKou1(this, m_engine, m_programDirectory, m_settleRun);
+            new rg_ZiDongXueXiChuangKou1(this, m_engine, m_programDirectory, m_analysisInput);
         connect(m_autoLearningWindow, &rg_ZiDongXueXiChuangKou1::groupChosen, this,
                 [this](std::int32_t start, std::int32_t length) {
                     selectRange(start, length);

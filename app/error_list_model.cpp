@@ -1,5 +1,6 @@
 #include "app/error_list_model.h"
 
+#include "documents/workbook_writer.h"
 #include "text/visible_text.h"
 
 namespace kjf {
@@ -8,7 +9,6 @@ namespace {
 
 // Column headers in column order.
 const char16_t* const kHeaders[] = {u"序号", u"错误", u"建议", u"类型", u"位置", u"长度"};
-const auto kErrorTypeText = u"错误";
 
 }  // namespace
 
@@ -33,7 +33,7 @@ QString ErrorListModel::cellText(int row, int column) const {
         case Suggestion:
             return r.type == FindingType::Error ? r.suggestion : QString();
         case Type:
-            return r.type == FindingType::Error ? QString::fromUtf16(kErrorTypeText) : QString();
+            return QString::fromStdU16String(std::u16string(findingTypeText(r.type, r.source)));
         case Position:
             return QString::number(r.position);
         case Length:

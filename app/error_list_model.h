@@ -12,6 +12,7 @@ namespace kjf {
 // One row of the error list; the cells are formatted from it on demand.
 struct ErrorListRow {
     FindingType type = FindingType::Error;  // Error or Suspected
+    FindingSource source = FindingSource::Dictionary;
     std::int32_t position = 0;
     std::int32_t length = 0;
     QString word;

@@ -186,7 +186,8 @@ std::vector<ErrorListRow> rg_WoDeZhuChuangKou::rowsOf(std::span<const rg_BiaoJiC
     rows.reserve(findings.size());
     for (const auto& f : findings) {
         if (isStoredFinding(f.type) && !f.word.empty()) {
-            rows.push_back({f.type, f.position, f.length, QString::fromStdU16String(f.word),
+            rows.push_back({f.type, f.source, f.position, f.length,
+                            QString::fromStdU16String(f.word),
                             f.type == FindingType::Error ? QString::fromStdU16String(f.suggestion)
                                                          : QString()});
         }

@@ -10,6 +10,7 @@
 
 #include "app/error_list_model.h"
 #include "engine/finding.h"
+#include "learning/auto_learning_window.h"
 
 class QAction;
 class QGroupBox;
@@ -25,7 +26,6 @@ class SplitterBar;
 class StatusText;
 class rg_ChaCuoYinQing;
 class rg_SheZhiChuangKou1;
-class rg_ZiDongXueXiChuangKou1;
 
 // A saved character: one marked character and its format just before it was coloured, so that
 // clearing the marks can put it back.
@@ -62,11 +62,11 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // The auto-learning window: one instance, created on first use with the attached engine.
     rg_ZiDongXueXiChuangKou1& autoLearningWindow();
 
-    // The engine whose last run auto-learning analyses, the program directory (ending in '/')
-    // whose automatic dictionary the commands append to, and what ends a run still working in
-    // the background before the analysis copies its findings. Set once, before the first command.
+    // The engine whose tables and text source auto-learning uses, the program directory (ending
+    // in '/') whose automatic dictionary the commands append to, and what auto-learning analyses
+    // (the last run's listed findings). Set once, before the first command.
     void attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
-                      std::function<void()> settleRun);
+                      rg_ZiDongXueXiChuangKou1::InputSource analysisInput);
 
     // The tool-bar command "导入": a file dialog, then importDocument with the chosen file.
     void importCommand();
@@ -137,7 +137,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     rg_ZiDongXueXiChuangKou1* m_autoLearningWindow = nullptr;  // a child of this window
     rg_ChaCuoYinQing* m_engine = nullptr;
     std::string m_programDirectory;
-    std::function<void()> m_settleRun;
+    rg_ZiDongXueXiChuangKou1::InputSource m_analysisInput;
     bool m_placed = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QTextEdit>
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 #include "app/document_text.h"
@@ -35,6 +36,55 @@ ProofreadingRun::ProofreadingRun(rg_ChaCuoYinQing& engine, rg_JinDuChuangKou& pr
 
 ProofreadingRun::~ProofreadingRun() {
     stop();
+    if (m_modelLoader.joinable()) {
+        m_modelLoader.join();
+    }
+}
+
+void ProofreadingRun::prepareContextCheck(std::function<void(const QString&)> warn) {
+    m_warn = std::move(warn);
+    const ContextSettings settings = readContextSettings(m_programDirectory);
+    if (settings.enabled && !m_modelLoader.joinable()) {
+        m_modelLoader = std::thread([this, settings] { contextFor(settings); });
+    }
+}
+
+ContextPass* ProofreadingRun::contextFor(const ContextSettings& settings) {
+    std::unique_lock lock(m_modelMutex);
+    m_modelChanged.wait(lock, [this] { return !m_modelLoading; });
+    if (m_modelPath == settings.modelPath) {
+        return m_modelFailed ? nullptr : &m_context;
+    }
+    m_modelLoading = true;
+    m_modelPath = settings.modelPath;
+    lock.unlock();
+    std::u16string message;
+    const bool loaded = m_context.loadModel(m_programDirectory, settings.modelPath, message);
+    lock.lock();
+    m_modelLoading = false;
+    m_modelFailed = !loaded;
+    lock.unlock();
+    m_modelChanged.notify_all();
+    if (!loaded && m_warn) {
+        QMetaObject::invokeMethod(
+            this, [this, text = QString::fromStdU16String(message)] { m_warn(text); },
+            Qt::QueuedConnection);
+    }
+    return loaded ? &m_context : nullptr;
+}
+
+void ProofreadingRun::dictionariesLoaded() {
+    m_context.readCuratedWords(m_programDirectory, m_engine);
+}
+
+std::optional<WordGroupInput> ProofreadingRun::analysisInput() const {
+    if (inProgress()) {
+        return std::nullopt;
+    }
+    if (!m_run) {
+        return WordGroupInput{};
+    }
+    return WordGroupInput{m_run->listed, m_run->quantization};
 }
 
 bool ProofreadingRun::inProgress() const {
@@ -84,9 +134,57 @@ void ProofreadingRun::startWorker(std::int64_t totalLength) {
         std::min<std::int64_t>(totalLength, std::numeric_limits<std::int32_t>::max()));
     m_worker = std::thread([this, run = m_run, total] {
         const RunOptions options = readRunOptions(m_programDirectory);
+        const ContextSettings settings = readContextSettings(m_programDirectory);
+        ContextPass* context = settings.enabled ? contextFor(settings) : nullptr;
+        run->contextCheck = context != nullptr;
         m_engine.runCheck(total, options.quantization, options.engineType, options.accuracyBoost);
+        run->quantization = m_engine.quantization();
+        if (context != nullptr) {
+            judgeInContext(*run, *context, settings.threshold, options.engineType);
+        }
         run->workerDone = true;
     });
+}
+
+void ProofreadingRun::judgeInContext(Run& run, ContextPass& context, double threshold,
+                                     std::int32_t engineType) {
+    std::vector<rg_BiaoJiCiYuLei> findings;
+    // A scan stopped early saw part of the text only: the model must not judge the rest.
+    if (run.stopRequested.load() || (engineType != 1 && engineType != 2)) {
+        findings = m_engine.findings();
+    } else {
+        ContextControl control;
+        control.stop = &run.stopRequested;
+        const auto started = std::chrono::steady_clock::now();
+        control.onProgress = [this, &run, started](std::int64_t processed, std::int64_t total) {
+            if (m_stepObserver) {
+                m_stepObserver(Step::Context, processed);
+            }
+            // As the engine reports its scan: 10,000 characters an hour, once a second has passed.
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                     std::chrono::steady_clock::now() - started)
+                                     .count();
+            std::lock_guard lock(run.mutex);
+            if (seconds >= 1) {
+                run.speed = static_cast<double>(((processed / seconds) * 3600) / 10000);
+            }
+            run.percent = total > 0 ? static_cast<std::int32_t>(processed * 100 / total) : 100;
+            run.maximum = 100;
+            run.progressChanged = true;
+        };
+        findings = context.apply(m_engine, m_engine.findings(), run.text, threshold, control);
+    }
+    const std::size_t count = findings.size();
+    {
+        std::lock_guard lock(run.mutex);
+        run.pending.insert(run.pending.end(), std::make_move_iterator(findings.begin()),
+                           std::make_move_iterator(findings.end()));
+    }
+    run.contextCheck = false;  // the run's ending goes through as it does without the model
+    if (engineType == 1 || engineType == 2) {
+        completeCheck();
+    }
+    finishRun(count);
 }
 
 void ProofreadingRun::interrupt() {
@@ -123,6 +221,11 @@ void ProofreadingRun::flush() {
     }
     if (!batch.empty()) {
         run->window->markFindings(batch);
+        for (auto& f : batch) {
+            if (f.source == FindingSource::Dictionary) {
+                run->listed.push_back(std::move(f));
+            }
+        }
     }
     if (run->followScan) {
         const std::uint64_t range = run->scanRange.load(std::memory_order_relaxed);
@@ -148,8 +251,8 @@ void ProofreadingRun::provideText(std::int32_t position, std::int32_t length, st
     if (run->stopRequested.load(std::memory_order_relaxed)) {
         m_engine.running = 0;
     }
-    if (m_textRequestObserver) {
-        m_textRequestObserver(position);
+    if (m_stepObserver) {
+        m_stepObserver(Step::Scan, position);
     }
     copyTextRange(run->text, position, length, out);
     run->scanRange.store((static_cast<std::uint64_t>(static_cast<std::uint32_t>(position)) << 32) |
@@ -159,7 +262,7 @@ void ProofreadingRun::provideText(std::int32_t position, std::int32_t length, st
 
 void ProofreadingRun::reportFinding(FindingType type, std::int32_t position, std::int32_t length,
                                     std::u16string_view word, std::u16string_view suggestion) {
-    if (!isStoredFinding(type) || !m_run) {
+    if (!isStoredFinding(type) || !m_run || m_run->contextCheck) {
         return;
     }
     std::lock_guard lock(m_run->mutex);
@@ -168,7 +271,7 @@ void ProofreadingRun::reportFinding(FindingType type, std::int32_t position, std
 }
 
 void ProofreadingRun::reportProgress(double speed, std::int32_t percent, std::int32_t maximum) {
-    if (!m_run) {
+    if (!m_run || m_run->contextCheck) {
         return;
     }
     std::lock_guard lock(m_run->mutex);
@@ -179,7 +282,7 @@ void ProofreadingRun::reportProgress(double speed, std::int32_t percent, std::in
 }
 
 void ProofreadingRun::completeCheck() {
-    if (!m_run) {
+    if (!m_run || m_run->contextCheck) {
         return;
     }
     QMetaObject::invokeMethod(
@@ -196,7 +299,7 @@ void ProofreadingRun::completeCheck() {
 }
 
 void ProofreadingRun::finishRun(std::size_t findingCount) {
-    if (!m_run) {
+    if (!m_run || m_run->contextCheck) {
         return;
     }
     const QString summary = QString::fromStdU16String(checkFinishedText(findingCount));
@@ -218,9 +321,8 @@ void ProofreadingRun::finishRun(std::size_t findingCount) {
         Qt::QueuedConnection);
 }
 
-void ProofreadingRun::setTextRequestObserverForTesting(
-    std::function<void(std::int32_t position)> observer) {
-    m_textRequestObserver = std::move(observer);
+void ProofreadingRun::setStepObserverForTesting(StepObserver observer) {
+    m_stepObserver = std::move(observer);
 }
 
 }  // namespace kjf

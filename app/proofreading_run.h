@@ -3,16 +3,21 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/checking_engine.h"
+#include "learning/word_groups.h"
+#include "run/context_pass.h"
 
 namespace kjf {
 
@@ -21,8 +26,10 @@ class rg_JinDuChuangKou;
 class rg_WoDeZhuChuangKou;
 
 // One run at a time, with its worker and the timer that applies marks, rows, the scan's
-// selection and the progress in batches. Lives on the GUI thread; the hook handlers run on the
-// engine's run thread and hand all window work to the GUI thread.
+// selection and the progress in batches. When the context check is on ("语境校对"), the worker
+// holds the dictionary findings back until the language model has judged them, then marks and
+// lists what stays together with the model's own findings. Lives on the GUI thread; the hook
+// handlers run on the engine's run thread and hand all window work to the GUI thread.
 class ProofreadingRun : public QObject {
     Q_OBJECT
   public:
@@ -46,6 +53,16 @@ class ProofreadingRun : public QObject {
     // applied yet is dropped.
     void stop();
 
+    // At start-up: when the context check is on, loads its model on a thread of its own, so that
+    // the first run rarely waits for it. warn (GUI thread) hears once why a model could not be
+    // loaded; the runs then go on with the dictionaries alone.
+    void prepareContextCheck(std::function<void(const QString&)> warn);
+    // From the engine's onDictionariesLoaded (a loader's thread): the new load's curated words.
+    void dictionariesLoaded();
+    // GUI thread: the last run's listed dictionary findings (the context check's own left out)
+    // and its window, for the auto-learning analysis; nullopt while a run is still working.
+    std::optional<WordGroupInput> analysisInput() const;
+
     // Hook handlers: the engine's run thread (see checking_engine.h).
     void provideText(std::int32_t position, std::int32_t length, std::u16string& out);
     void reportFinding(FindingType type, std::int32_t position, std::int32_t length,
@@ -54,9 +71,12 @@ class ProofreadingRun : public QObject {
     void completeCheck();
     void finishRun(std::size_t findingCount);
 
-    // For tests: called on the worker with every position the engine asks for, before it is
-    // answered.
-    void setTextRequestObserverForTesting(std::function<void(std::int32_t position)> observer);
+    // For tests: called on the worker at every step of a run before it is taken: each text
+    // request of the scan with its position, and each sentence of the context check with the
+    // characters judged so far.
+    enum class Step { Scan, Context };
+    using StepObserver = std::function<void(Step step, std::int64_t position)>;
+    void setStepObserverForTesting(StepObserver observer);
 
   private:
     // One run's shared state between the GUI thread and its worker.
@@ -69,7 +89,12 @@ class ProofreadingRun : public QObject {
         // The range the engine asked for last: position in the high half, length in the low half.
         std::atomic<std::uint64_t> scanRange{0};
         bool followScan = true;  // GUI thread: the editor's selection shows scanRange
-        std::mutex mutex;        // guards the five below
+        // Worker only: the context check judges the findings after the scan, so the hooks
+        // neither list findings nor end the run.
+        bool contextCheck = false;
+        std::vector<rg_BiaoJiCiYuLei> listed;  // GUI thread: dictionary findings listed so far
+        std::int32_t quantization = 0;         // the engine's window, once the scan has ended
+        std::mutex mutex;                      // guards the five below
         std::vector<rg_BiaoJiCiYuLei> pending;
         bool progressChanged = false;
         double speed = 0;
@@ -78,6 +103,11 @@ class ProofreadingRun : public QObject {
     };
 
     void startWorker(std::int64_t totalLength);
+    // The worker's part after the scan when the context check is on.
+    void judgeInContext(Run& run, ContextPass& context, double threshold, std::int32_t engineType);
+    // The model for settings, loading it on this thread when it is not (being) loaded; nullptr
+    // when it cannot be loaded (the first failure for a path is reported through m_warn).
+    ContextPass* contextFor(const ContextSettings& settings);
     // GUI thread: applies the marks, rows, scan selection and progress reported since last time.
     void flush();
     bool isCurrent(std::uint64_t runId) const;
@@ -93,7 +123,17 @@ class ProofreadingRun : public QObject {
     std::uint64_t m_lastRunId = 0;
     std::uint64_t m_currentRunId = 0;  // 0 once the last run has been stopped or finished
     QTimer m_flushTimer;
-    std::function<void(std::int32_t)> m_textRequestObserver;
+    StepObserver m_stepObserver;
+
+    // The context check: the model (loaded at most once per path) and the load's curated words.
+    ContextPass m_context;
+    std::function<void(const QString&)> m_warn;  // set once, before any model load
+    std::mutex m_modelMutex;                     // guards the three below
+    std::condition_variable m_modelChanged;
+    bool m_modelLoading = false;
+    std::string m_modelPath;  // of the model loaded, being loaded or failed
+    bool m_modelFailed = false;
+    std::thread m_modelLoader;  // joined in the destructor
 };
 
 }  // namespace kjf

@@ -13,6 +13,8 @@
 #include "learning/auto_learning_window.h"
 #include "resources/artwork.h"
 #include "run/run_options.h"
+#include "run/run_texts.h"
+#include "ui/message_box.h"
 
 namespace kjf {
 
@@ -22,6 +24,7 @@ namespace {
 const auto kLoadingFile = u"词库加载中->";
 const auto kLoaded = u"词库加载完毕！";
 const auto kMarksCleared = u"清除标记完成！";
+const auto kCaption = u"提示";
 
 rg_QiDongLei* self(void* owner) {
     return static_cast<rg_QiDongLei*>(owner);
@@ -123,6 +126,7 @@ void rg_QiDongLei::startApplication() {
 
 void rg_QiDongLei::beginLoading() {
     m_engine->loadDictionaries();
+    m_proofreading->prepareContextCheck([this](const QString& text) { warn(text); });
 }
 
 void rg_QiDongLei::showWelcome() {
@@ -135,14 +139,29 @@ void rg_QiDongLei::showMainWindow() {
         return;
     }
     m_mainWindow = std::make_unique<rg_WoDeZhuChuangKou>(m_status);
-    m_mainWindow->attachEngine(*m_engine, m_programDirectory, [this] {
-        if (runInProgress()) {
-            stopRun();
-        }
-    });
+    m_mainWindow->attachEngine(*m_engine, m_programDirectory,
+                               [this] { return m_proofreading->analysisInput(); });
     connect(m_mainWindow.get(), &rg_WoDeZhuChuangKou::commandTriggered, this,
             &rg_QiDongLei::handleCommand);
     m_mainWindow->show();
+    showPendingWarnings();
+}
+
+void rg_QiDongLei::warn(const QString& text) {
+    m_status.set(text);
+    m_pendingWarnings.append(text);
+    if (m_mainWindow && m_mainWindow->isVisible()) {
+        showPendingWarnings();
+    }
+}
+
+void rg_QiDongLei::showPendingWarnings() {
+    // At start-up the warnings wait for the main window: the welcome window is closing then.
+    while (!m_pendingWarnings.isEmpty() && m_mainWindow) {
+        const QString text = m_pendingWarnings.takeFirst();
+        m_status.set(text);  // the main window greets with "欢迎使用！" when it is made
+        showMessage(m_mainWindow.get(), QMessageBox::Warning, QString::fromUtf16(kCaption), text);
+    }
 }
 
 void rg_QiDongLei::fillEnabledLists(rg_ChaCuoYinQing& engine,
@@ -171,12 +190,25 @@ void rg_QiDongLei::finishLoading(rg_ChaCuoYinQing& engine) {
     if (&engine != m_engine.get()) {
         return;
     }
+    m_proofreading->dictionariesLoaded();
+    // What the load could not use, told once per load; the tables are whole and unchanged here
+    // (runs wait for the end of the load).
+    QStringList problems;
+    for (const auto& problem : engine.loadReport().problems) {
+        problems.append(QString::fromStdU16String(loadProblemText(problem)));
+    }
+    if (engine.correctWords().size() == 0 && engine.errorWords().size() == 0) {
+        problems.append(QString::fromStdU16String(noDictionaryText(m_programDirectory)));
+    }
     // Posted after every loading message of this load, so it is also handled after them.
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, problems] {
             m_status.set(QString::fromUtf16(kLoaded));
             m_welcomeWindow->finish(m_welcomeResult);
+            if (!problems.isEmpty()) {
+                warn(problems.join(QLatin1Char('\n')));
+            }
         },
         Qt::QueuedConnection);
 }
@@ -260,11 +292,6 @@ void rg_QiDongLei::runProofreading() {
     // The analysis reads the last run's text through the run's text source.
     m_mainWindow->autoLearningWindow().stopAnalysis();
     m_proofreading->start(*m_mainWindow);
-}
-
-void rg_QiDongLei::setTextRequestObserverForTesting(
-    std::function<void(std::int32_t position)> observer) {
-    m_proofreading->setTextRequestObserverForTesting(std::move(observer));
 }
 
 }  // namespace kjf

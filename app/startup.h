@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,9 +56,8 @@ class rg_QiDongLei : public QObject {
     rg_HuanYingChuangKou* welcomeWindow() const { return m_welcomeWindow.get(); }
     const std::string& programDirectory() const { return m_programDirectory; }
 
-    // For tests: called on the worker with every position the engine asks for, before it is
-    // answered.
-    void setTextRequestObserverForTesting(std::function<void(std::int32_t position)> observer);
+    // The proofreading run, for tests.
+    ProofreadingRun& proofreadingRun() { return *m_proofreading; }
 
   private:
     void bindHooks();
@@ -73,6 +73,10 @@ class rg_QiDongLei : public QObject {
                           rg_ChaCuoYinQing::Lists& userCorrect, rg_ChaCuoYinQing::Lists& userError);
     void showLoadingFile(rg_ChaCuoYinQing& engine, std::u16string_view path);
     void finishLoading(rg_ChaCuoYinQing& engine);
+    // Shows text in the status bar and in a message over the main window (at once, or as soon as
+    // it shows). GUI thread.
+    void warn(const QString& text);
+    void showPendingWarnings();
     // The run that the engine's run hooks go to, or nullptr for an engine that is not ours.
     ProofreadingRun* runOf(const rg_ChaCuoYinQing& engine) const;
 
@@ -84,6 +88,7 @@ class rg_QiDongLei : public QObject {
     std::unique_ptr<rg_ChaCuoYinQing> m_engine;
     std::unique_ptr<rg_HuanYingChuangKou> m_welcomeWindow;
     int m_welcomeResult = 0;
+    QStringList m_pendingWarnings;
 
     // The runs, after the windows and the engine they use.
     std::unique_ptr<ProofreadingRun> m_proofreading;

@@ -88,7 +88,7 @@ class CheckPrinter {
             const bool error = f.type == FindingType::Error;
             out += std::to_string(m_count) + "\t" + tsvCell(f.word) + "\t" +
                    tsvCell(error ? std::u16string_view(f.suggestion) : u"") + "\t" +
-                   utf16ToUtf8Lossy(findingTypeText(f)) + "\t" + std::to_string(f.position) + "\t" +
+                   utf16ToUtf8Lossy(findingTypeText(f.type, f.source)) + "\t" + std::to_string(f.position) + "\t" +
                    std::to_string(f.length) + "\n";
         }
         std::fputs(out.c_str(), stdout);

@@ -22,6 +22,7 @@ const auto kForward = u"正向校对";
 const auto kReverse = u"反项校对";
 const auto kAccuracy = u"准确度提升";
 const auto kAutoQuantizationBox = u"自动量化";
+const auto kContextBox = u"语境校对";
 const auto kValueLabel = u"数值：(2-10)";
 const auto kSave = u"设置";
 const auto kSaved = u"保存成功！";
@@ -74,6 +75,12 @@ rg_JiBenSheZhi::rg_JiBenSheZhi(std::string programDirectory, QWidget* parent)
     m_value->setObjectName(QStringLiteral("quantizationBox"));
     m_value->setGeometry(218, 64, 31, 22);
 
+    m_context = new QCheckBox(text(kContextBox), m_group);
+    m_context->setObjectName(QStringLiteral("contextBox"));
+    m_context->setGeometry(13, 94, 90, 19);
+    m_context->setToolTip(
+        QStringLiteral("用语言模型判断上下文：找出用错的词，去掉上下文不支持的错误标记"));
+
     m_save = new QPushButton(text(kSave), m_group);
     m_save->setObjectName(QStringLiteral("saveButton"));
     m_save->setGeometry(275, 65, 42, 22);
@@ -93,6 +100,8 @@ void rg_JiBenSheZhi::load() {
         m_engineType->setCurrentIndex(1);
     }
     m_accuracy->setChecked(read(m_programDirectory, kAccuracyBoost, kOn) == kOn);
+    m_contextStored = read(m_programDirectory, kContextCheck, u"") == kOn;
+    m_context->setChecked(m_contextStored);
 }
 
 void rg_JiBenSheZhi::save() {
@@ -107,6 +116,11 @@ void rg_JiBenSheZhi::save() {
     write(kAutoQuantization, text(m_autoQuantization->isChecked() ? kOn : kOff));
     write(kQuantization, m_value->text());
     write(kAccuracyBoost, text(m_accuracy->isChecked() ? kOn : kOff));
+    // Written only when changed: a setup.ini that never had the key keeps its old behaviour.
+    if (m_context->isChecked() != m_contextStored) {
+        write(kContextCheck, text(m_context->isChecked() ? kOn : kOff));
+        m_contextStored = m_context->isChecked();
+    }
     if (saved) {
         showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
     } else {

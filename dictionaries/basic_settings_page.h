@@ -15,16 +15,16 @@ class NumberBox;
 
 // The basic-settings page: shows the engine options when it is created and writes them with
 // "设置". It keeps nothing of its own; setup.ini is the only store. Its parts are named
-// "engineGroup", "engineTypeBox", "accuracyBox", "autoQuantizationBox", "quantizationBox" and
-// "saveButton". GUI thread only.
+// "engineGroup", "engineTypeBox", "accuracyBox", "autoQuantizationBox", "quantizationBox",
+// "contextBox" and "saveButton". GUI thread only.
 class rg_JiBenSheZhi : public QWidget {
     Q_OBJECT
   public:
     // programDirectory ends in '/'. Loads the options at once.
     explicit rg_JiBenSheZhi(std::string programDirectory, QWidget* parent = nullptr);
 
-    // "设置": writes 引擎类型, 自动量化, 量化数值 and 准确度提升 in this order and says
-    // "保存成功！".
+    // "设置": writes 引擎类型, 自动量化, 量化数值 and 准确度提升 in this order, then 语境校对 when
+    // its box was changed, and says "保存成功！".
     void save();
 
   private:
@@ -35,6 +35,8 @@ class rg_JiBenSheZhi : public QWidget {
     QComboBox* m_engineType = nullptr;
     QCheckBox* m_accuracy = nullptr;
     QCheckBox* m_autoQuantization = nullptr;
+    QCheckBox* m_context = nullptr;
+    bool m_contextStored = false;  // what setup.ini holds for "语境校对"
     NumberBox* m_value = nullptr;
     QPushButton* m_save = nullptr;
 };

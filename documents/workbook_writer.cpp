@@ -52,17 +52,17 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
 
 }  // namespace
 
-std::u16string_view findingTypeText(const rg_BiaoJiCiYuLei& finding) {
-    if (finding.type != FindingType::Error) {
+std::u16string_view findingTypeText(FindingType type, FindingSource source) {
+    if (type != FindingType::Error) {
         return u"";
     }
-    return finding.source == FindingSource::Context ? u"语境" : u"错误";
+    return source == FindingSource::Context ? u"语境" : u"错误";
 }
 
 void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {
     const bool error = f.type == FindingType::Error;
     rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
-                    error ? f.suggestion : std::u16string(), std::u16string(findingTypeText(f))});
+                    error ? f.suggestion : std::u16string(), std::u16string(findingTypeText(f.type, f.source))});
 }
 
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,

@@ -27,6 +27,7 @@ const auto kMessageCaption = u"提示";
 const auto kAddQuestion = u"确定要把选中的加入自动词库吗？";
 const auto kSaved = u"保存成功！";
 const auto kNotSaved = u"保存失败！无法写入自动词库文件：\n%1";
+const auto kRunStillWorking = u"校对仍在进行，请等校对完毕后再自动学习。";
 
 // The 起始位置 and 长度 items also hold their numbers, which a click selects in the editor.
 constexpr int kNumberRole = Qt::UserRole;
@@ -39,11 +40,11 @@ constexpr Qt::Alignment kColumnAlignments[] = {Qt::AlignLeft, Qt::AlignHCenter, 
 
 rg_ZiDongXueXiChuangKou1::rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQing* engine,
                                                    std::string programDirectory,
-                                                   std::function<void()> settleRun)
+                                                   InputSource takeInput)
     : QDialog(owner),
       m_engine(engine),
       m_programDirectory(std::move(programDirectory)),
-      m_settleRun(std::move(settleRun)) {
+      m_takeInput(std::move(takeInput)) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -106,6 +107,11 @@ void rg_ZiDongXueXiChuangKou1::openWindow() {
     if (isVisible()) {
         return;
     }
+    if (m_takeInput && !m_takeInput()) {
+        showMessage(parentWidget(), QMessageBox::Information, text(kMessageCaption),
+                    text(kRunStillWorking));
+        return;
+    }
     m_list->setRowCount(0);
     show();
     startAnalysis();
@@ -118,11 +124,13 @@ void rg_ZiDongXueXiChuangKou1::startAnalysis() {
     if (m_worker.joinable()) {
         m_worker.join();  // finished already
     }
-    if (m_settleRun) {
-        m_settleRun();
-    }
     // A copy: a run started while the analysis goes on must not change the list under it.
-    WordGroupInput input = takeWordGroupInput(*m_engine);
+    std::optional<WordGroupInput> taken =
+        m_takeInput ? m_takeInput() : std::optional(takeWordGroupInput(*m_engine));
+    if (!taken) {
+        return;  // a run is working: openWindow said so
+    }
+    WordGroupInput input = std::move(*taken);
     m_analysing = true;
     m_worker = std::jthread([this, input = std::move(input)](std::stop_token stop) {
         analyzeWordGroups(

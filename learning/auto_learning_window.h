@@ -6,8 +6,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
+
+#include "learning/word_groups.h"
 
 class QGroupBox;
 class QLabel;
@@ -17,7 +20,6 @@ class QTableWidget;
 namespace kjf {
 
 class rg_ChaCuoYinQing;
-struct WordGroupRow;
 
 // The auto-learning window: a non-modal window that lists the word groups proposed for the last
 // run's findings while a worker finds them, and appends the groups the user ticks to the
@@ -28,17 +30,23 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
   public:
     enum Column { Number, Source, Group, Start, Length, ColumnCount };
 
-    // engine: whose last run is analysed (nullptr: nothing to analyse); programDirectory ends in
-    // '/'; settleRun, when set, is called on the GUI thread before the analysis copies the
-    // engine's findings and must leave no run working on them.
+    // What the analysis works on: the last run's listed findings and window, or nullopt while a
+    // run is still working on them. Called on the GUI thread.
+    using InputSource = std::function<std::optional<WordGroupInput>()>;
+
+    // engine: whose tables and text source the analysis uses (nullptr: nothing to analyse);
+    // programDirectory ends in '/'; takeInput gives the findings to analyse (without it, the
+    // engine's findings of its last run).
     rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQing* engine, std::string programDirectory,
-                             std::function<void()> settleRun);
+                             InputSource takeInput);
     // Stops the analysis and waits for it.
     ~rg_ZiDongXueXiChuangKou1() override;
 
     // Shows the window with an empty list and starts the analysis, unless the analysis of an
     // earlier opening still runs (its remaining rows then arrive in the new list). Does nothing
-    // while the window is shown.
+    // while the window is shown. While a run is still working (in the background, after its
+    // progress window was closed) it says so and opens nothing: the analysis needs the run's
+    // findings whole.
     void openWindow();
     // Whether the analysis worker is still working.
     bool analysisRunning() const { return m_analysing.load(); }
@@ -64,7 +72,7 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
 
     rg_ChaCuoYinQing* const m_engine;
     const std::string m_programDirectory;
-    const std::function<void()> m_settleRun;
+    const InputSource m_takeInput;
     QGroupBox* m_group = nullptr;
     QTableWidget* m_list = nullptr;
     QPushButton* m_addButton = nullptr;

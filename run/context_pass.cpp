@@ -47,7 +47,6 @@ bool ContextPass::loadModel(const std::string& programDirectory, const std::stri
 
 void ContextPass::readCuratedWords(const std::string& programDirectory,
                                    const rg_ChaCuoYinQing& engine) {
-    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
     m_curated.load(programDirectory, engine.systemErrorList(), engine.userErrorList());
 }
 
@@ -56,11 +55,12 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
                                                  std::u16string_view text, double threshold,
                                                  const ContextControl& control,
                                                  std::vector<bool>* kept) const {
+    // The guard keeps a dictionary load (and with it readCuratedWords) from finishing meanwhile.
+    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
     ContextInput input;
     input.text = text;
     input.findings = findings;
     input.verifiable = verifiableFindings(findings, m_curated);
-    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
     input.isShieldWord = [&engine](std::u16string_view word) {
         const auto tag = engine.correctWords().value(word);
         return tag && (*tag == u"user" || *tag == u"auto");

@@ -35,8 +35,10 @@ class ContextPass {
     bool modelLoaded() const { return m_model != nullptr; }
     const std::string& modelPath() const { return m_modelPath; }
 
-    // Re-reads which error words are curated (never refuted) from the engine's enabled lists;
-    // call after every dictionary load, before apply. Waits for a load in progress.
+    // Re-reads which error words are curated (never refuted) from the engine's enabled lists.
+    // Call it after every dictionary load: from onDictionariesLoaded, or once waitForLoading has
+    // returned; never while apply runs (apply holds the engine's read guard, which keeps loads
+    // from finishing meanwhile).
     void readCuratedWords(const std::string& programDirectory, const rg_ChaCuoYinQing& engine);
 
     // The findings of a run over text with the pass applied: dictionary findings the model

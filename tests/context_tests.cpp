@@ -9,6 +9,7 @@
 
 #include "context/context_check.h"
 #include "context/verifiable_findings.h"
+#include "context_support.h"
 #include "test_support.h"
 
 using namespace kjf;
@@ -21,85 +22,14 @@ namespace {
 constexpr auto kError = FindingType::Error;
 constexpr auto kSuspected = FindingType::Suspected;
 
-// log10 probabilities and back-offs. 审计 follows 责任 and precedes 项目; 套取 follows 依法 and
-// precedes 资金; 下载 follows 已. 神迹 and 套曲 are rare words that nothing predicts.
-constexpr std::string_view kArpa = R"(
-\data\
-ngram 1=31
-ngram 2=8
-
-\1-grams:
--99	<s>	0
--1.0	</s>
--3.0	<unk>
--2.0	经济	-0.3
--2.0	责任	-0.3
--2.5	审计	-0.3
--5.0	神迹	-0.3
--2.0	项目	-0.3
--2.5	依法	-0.3
--3.5	套取	-0.3
--5.0	套曲	-0.3
--2.0	资金	-0.3
--2.5	以下	-0.3
--2.5	下载	-0.3
--2.5	完成	-0.3
--3.0	已	-0.3
--3.0	下	-0.3
--3.5	载	-0.3
--3.0	套	-0.3
--3.0	取	-0.3
--3.0	曲	-0.3
--3.0	神	-0.3
--3.5	迹	-0.3
--3.0	审	-0.3
--3.0	计	-0.3
--3.0	经	-0.3
--3.5	济	-0.3
--3.5	责	-0.3
--3.0	任	-0.3
--3.0	项	-0.3
--3.0	目	-0.3
-
-\2-grams:
--0.5	经济 责任
--0.7	责任 审计
--0.7	审计 项目
--1.0	依法 套取
--0.5	套取 资金
--1.0	已 下载
--0.8	下载 完成
--1.0	<s> 经济
-
-\end\
-)";
-
-constexpr std::string_view kReadings =
-    "# test readings\n审\tshen\n神\tshen\n计\tji\n迹\tji\n取\tqu\n曲\tqu\n已\tyi\n以\tyi\n"
-    "载\tzai\n再\tzai\n资\tzi\n知\tzhi\n";
-constexpr std::string_view kNear = "zi\tzhi\nzhi\tzi\n";
-constexpr std::string_view kShapes = "已\t己巳\n";
-constexpr std::string_view kVariants = "審\t审\n";
-
-// A model directory: the binary model built from kArpa and the four confusion tables.
+// A model directory: the binary model built from the tiny ARPA text and the confusion tables.
 class ContextFixture : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_dir = new TempDir;
-        writeBytes(s_dir->file("model.arpa"), kArpa.substr(1));
-        writeBytes(s_dir->file("readings.txt"), kReadings);
-        writeBytes(s_dir->file("near_syllables.txt"), kNear);
-        writeBytes(s_dir->file("shapes.txt"), kShapes);
-        writeBytes(s_dir->file("variants.txt"), kVariants);
-        const std::string quiet = " > " + s_dir->file("build.log") + " 2>&1";
-        ASSERT_EQ(std::system((std::string(KJF_SLM_BUILD_BINARY) + " -a 22 -q 8 -b 8 trie " +
-                               s_dir->file("model.arpa") + " " + s_dir->file("model.lm") + quiet)
-                                  .c_str()),
-                  0);
-        ASSERT_EQ(std::system((std::string(KJF_SLM_BUILD_BINARY) + " trie " +
-                               s_dir->file("model.arpa") + " " + s_dir->file("plain.lm") + quiet)
-                                  .c_str()),
-                  0);
+        ASSERT_TRUE(test::writeTinyContextModel(s_dir->path(), s_dir->file("model.lm")));
+        ASSERT_TRUE(
+            test::buildLanguageModel(s_dir->file("model.arpa"), s_dir->file("plain.lm"), false));
         auto load = ContextModel::load(s_dir->file("model.lm"), s_dir->path());
         ASSERT_TRUE(load.model) << load.message;
         s_model = load.model.release();
@@ -232,10 +162,7 @@ TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
 
 TEST(ContextModelLoad, FailuresGiveAMessageInsteadOfAModel) {
     TempDir dir;
-    writeBytes(dir.file("readings.txt"), kReadings);
-    writeBytes(dir.file("near_syllables.txt"), kNear);
-    writeBytes(dir.file("shapes.txt"), kShapes);
-    writeBytes(dir.file("variants.txt"), kVariants);
+    test::writeTinyConfusionTables(dir.path());
     const auto fails = [&](const std::string& model, const std::string& data,
                            std::string_view expected) {
         auto load = ContextModel::load(model, data);

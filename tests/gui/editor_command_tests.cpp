@@ -32,6 +32,7 @@
 #include "app/error_list_model.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
+#include "app/proofreading_run.h"
 #include "app/startup.h"
 #include "app/welcome_window.h"
 #include "engine_support.h"
@@ -581,10 +582,11 @@ TEST_F(EditorCommandTest, ClosingOrEndingWhileTheAnalysisRunsIsSafe) {
     editor()->setPlainText(q(kText));
     check();
     std::atomic<int> requests{0};
-    m_startup->setTextRequestObserverForTesting([&](std::int32_t) {
-        ++requests;
-        std::this_thread::sleep_for(40ms);
-    });
+    m_startup->proofreadingRun().setStepObserverForTesting(
+        [&](ProofreadingRun::Step, std::int64_t) {
+            ++requests;
+            std::this_thread::sleep_for(40ms);
+        });
     rg_ZiDongXueXiChuangKou1& window = main()->autoLearningWindow();
     main()->openAutoLearningWindow();
     ASSERT_TRUE(window.analysisRunning());
