@@ -69,6 +69,7 @@ void rg_ZiDongCiKuZuJian::optimise() {
     }
     // The result replaces the whole box: edits made meanwhile would be lost, so none are taken.
     m_text->setReadOnly(true);
+    m_save->setEnabled(false);  // the result, not the text before it, is what "保存" then writes
     m_worker = std::thread([this, source = m_text->dictionaryText()] {
         std::u16string result = optimiseDictionaryText(source);
         QMetaObject::invokeMethod(
@@ -83,6 +84,7 @@ void rg_ZiDongCiKuZuJian::showOptimised(const std::u16string& result) {
     }
     m_text->setDictionaryText(result);
     m_text->setReadOnly(false);
+    m_save->setEnabled(true);
     m_status.set(text(kOptimised));
     showMessage(this, QMessageBox::Information, text(kCaption), text(kOptimised));
 }

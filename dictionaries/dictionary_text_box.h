@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <string>
 
 namespace kjf {
 
@@ -15,7 +16,9 @@ class DictionaryTextBox : public QPlainTextEdit {
     void setAcceptsFiles(bool accepts) { m_acceptsFiles = accepts; }
     // Puts text into the box; CR LF, CR and LF each end a line.
     void setDictionaryText(const std::u16string& text);
-    // The box's text with CR LF after every line but the last, as the program writes .dict files.
+    // The text as it is to be saved: exactly the text put in while the box is unedited; after an
+    // edit, every character as it stands (no-break spaces and line separators included) with the
+    // line ends the text had (CR LF when it had none or mixed ones) between the lines.
     std::u16string dictionaryText() const;
     // Appends the text of the file at path (UTF-8) and CR LF at the end of the content.
     void appendFile(const QString& path);
@@ -26,6 +29,9 @@ class DictionaryTextBox : public QPlainTextEdit {
 
   private:
     bool m_acceptsFiles = false;
+    std::u16string m_original;           // the text put in last
+    QString m_shown;                     // the document's characters just after it was put in
+    std::u16string m_lineEnd = u"\r\n";  // the line end it used
 };
 
 }  // namespace kjf

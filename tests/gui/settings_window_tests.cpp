@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -506,6 +507,29 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     EXPECT_EQ(readBytes(correct), "");
 }
 
+// Regression: the box was read as plain text, which turns U+00A0 into a space and U+2028 into a
+// line break, and every line end became CR LF, so "保存" without an edit changed the entries.
+TEST_F(SettingsWindowTest, EditorSavesAnUneditedTextByteForByteAndKeepsCharactersOfAnEdit) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::UserCorrect) + "u.dict";
+    const std::u16string text = u"甲\u00A0乙\n丙\u2028丁\n戊\r己\r\n";
+    writeBytes(path, utf16le(text));
+    {
+        rg_BianJiCiKuChuangKou editor(path, DictionaryKind::UserCorrect);
+        QTest::mouseClick(button(&editor, "saveButton"), Qt::LeftButton);
+        expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+        EXPECT_EQ(readBytes(path), utf16le(text));
+    }
+    // An edit keeps every character; lines end as the file's did (LF here).
+    writeBytes(path, utf16le(u"甲\u00A0乙\n丙\u2028丁\n"));
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::UserCorrect);
+    auto* box = child<DictionaryTextBox>(&editor, "textBox");
+    QTextCursor end(box->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(q(u"庚"));
+    QTest::mouseClick(button(&editor, "saveButton"), Qt::LeftButton);
+    EXPECT_EQ(readBytes(path), utf16le(u"甲\u00A0乙\n丙\u2028丁\n庚"));
+}
+
 TEST_F(SettingsWindowTest, EditorNeverSavesOverAFileItCouldNotReadWhole) {
     const std::string path = kindDirectory(m_dir, DictionaryKind::SystemCorrect) + "a.dict";
     const std::string cut = utf16le(u"文章\r\n") + std::string(2, '\0') + utf16le(u"写完\r\n");
@@ -586,8 +610,10 @@ TEST_F(SettingsWindowTest, AutomaticPageOptimisesTheBoxAndSavesOnlyOnRequest) {
     EXPECT_EQ(box->geometry(), QRect(10, 10, 490 - 20, 480 - 60));
 
     QTest::mouseClick(optimise, Qt::LeftButton);
+    EXPECT_FALSE(save->isEnabled());  // saving now would write the text before the result
     ASSERT_TRUE(waitUntil([&] { return !m_answers.messages.empty(); }));
     expectMessage(m_answers.last(), QMessageBox::Information, u"优化完成！");
+    EXPECT_TRUE(save->isEnabled());
     EXPECT_EQ(m_status.text(), q(u"优化完成！"));
     EXPECT_EQ(box->dictionaryText(), u"乙\r\n甲\r\n");
     EXPECT_FALSE(box->isReadOnly());
