@@ -81,7 +81,10 @@ void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
     all.select(QTextCursor::Document);
     m_editor->setTextCursor(all);
     // An empty file leaves the clipboard empty, and the paste then keeps the editor's text.
+    // The list and the marks stay as they were, for the text that was there.
+    m_followEdits = false;
     m_editor->paste();
+    resumeFollowingEdits();
     showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
 }
 
@@ -133,10 +136,30 @@ void rg_WoDeZhuChuangKou::exportFindings() {
 
 void rg_WoDeZhuChuangKou::showEditorMenu(const QPoint& globalPos) {
     QMenu menu(text(kMenuCaption), this);
+    menu.setObjectName(QStringLiteral("editorMenu"));
     connect(menu.addAction(text(kAddToAuto)), &QAction::triggered, this,
             &rg_WoDeZhuChuangKou::addSelectionToAutoDictionary);
     connect(menu.addAction(text(kAutoLearning)), &QAction::triggered, this,
             &rg_WoDeZhuChuangKou::openAutoLearningWindow);
+    // The editing commands every rich-text editor offers, below the program's own.
+    menu.addSeparator();
+    const bool selection = m_editor->textCursor().hasSelection();
+    const auto add = [&](const char16_t* caption, QKeySequence::StandardKey key, bool enabled,
+                         auto slot) {
+        QAction* action = menu.addAction(text(caption));
+        action->setShortcut(key);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, m_editor, slot);
+    };
+    add(kUndo, QKeySequence::Undo, m_editor->document()->isUndoAvailable(), &QTextEdit::undo);
+    add(kRedo, QKeySequence::Redo, m_editor->document()->isRedoAvailable(), &QTextEdit::redo);
+    menu.addSeparator();
+    add(kCut, QKeySequence::Cut, selection && !m_editor->isReadOnly(), &QTextEdit::cut);
+    add(kCopy, QKeySequence::Copy, selection, &QTextEdit::copy);
+    add(kPaste, QKeySequence::Paste, m_editor->canPaste(), &QTextEdit::paste);
+    menu.addSeparator();
+    add(kSelectAll, QKeySequence::SelectAll, !m_editor->document()->isEmpty(),
+        &QTextEdit::selectAll);
     menu.exec(globalPos + QPoint(3, 3));
 }
 

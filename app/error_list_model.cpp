@@ -1,5 +1,8 @@
 #include "app/error_list_model.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "documents/workbook_writer.h"
 #include "text/visible_text.h"
 
@@ -82,6 +85,58 @@ void ErrorListModel::clear() {
     beginResetModel();
     m_rows.clear();
     endResetModel();
+}
+
+void ErrorListModel::removeRowIndices(std::vector<int> indices) {
+    std::sort(indices.begin(), indices.end(), std::greater<>());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    // Contiguous runs, from the last one back, so that the indices of the rest stay valid.
+    for (std::size_t i = 0; i < indices.size();) {
+        const int last = indices[i];
+        int first = last;
+        while (++i < indices.size() && indices[i] == first - 1) {
+            first = indices[i];
+        }
+        if (first < 0 || last >= static_cast<int>(m_rows.size())) {
+            continue;
+        }
+        beginRemoveRows({}, first, last);
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+        endRemoveRows();
+    }
+    // The numbers of the rows below the removed ones have changed.
+    if (!indices.empty() && !m_rows.empty()) {
+        emit dataChanged(index(0, Number), index(static_cast<int>(m_rows.size()) - 1, Number));
+    }
+}
+
+void ErrorListModel::followEdit(std::int32_t position, std::int32_t removed, std::int32_t added) {
+    const std::int64_t end = std::int64_t{position} + removed;
+    std::vector<int> touched;
+    bool moved = false;
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        ErrorListRow& r = m_rows[i];
+        const std::int64_t rowEnd = std::int64_t{r.position} + r.length;
+        if (r.position >= end) {
+            r.position += added - removed;
+            moved = moved || added != removed;
+        } else if (position < rowEnd) {
+            touched.push_back(static_cast<int>(i));  // starts before the edit's end, ends after it
+        }
+    }
+    if (moved && !m_rows.empty()) {
+        emit dataChanged(index(0, Position), index(static_cast<int>(m_rows.size()) - 1, Position));
+    }
+    removeRowIndices(std::move(touched));
+}
+
+std::pair<int, int> ErrorListModel::countByType() const {
+    int errors = 0;
+    int suspected = 0;
+    for (const auto& r : m_rows) {
+        (r.type == FindingType::Error ? errors : suspected) += 1;
+    }
+    return {errors, suspected};
 }
 
 }  // namespace kjf

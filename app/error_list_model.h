@@ -39,6 +39,14 @@ class ErrorListModel : public QAbstractTableModel {
     void appendRows(std::vector<ErrorListRow> rows);
     // Deletes every row.
     void clear();
+    // Deletes the rows at the given indices (any order, duplicates allowed).
+    void removeRowIndices(std::vector<int> indices);
+    // Follows an edit of the text that replaced removed positions at position with added ones:
+    // later rows move by added - removed, rows whose characters the edit touched (or split) go.
+    void followEdit(std::int32_t position, std::int32_t removed, std::int32_t added);
+    // How many rows are errors (from the dictionaries or the context check) and how many are
+    // suspected errors.
+    std::pair<int, int> countByType() const;
     // The text of a cell as the list shows it; empty outside the rows.
     QString cellText(int row, int column) const;
     const std::vector<ErrorListRow>& rows() const { return m_rows; }

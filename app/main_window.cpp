@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
@@ -92,6 +93,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     m_statusBar->addWidget(m_statusMessage, 1);
     m_status.set(text(kWelcome));
     m_status.attach(m_statusMessage);
+    buildFindingActions();
 
     resize(kClientWidth, kClientHeight);
 }
@@ -197,6 +199,7 @@ std::vector<ErrorListRow> rg_WoDeZhuChuangKou::rowsOf(std::span<const rg_BiaoJiC
 
 void rg_WoDeZhuChuangKou::markFindings(std::span<const rg_BiaoJiCiYuLei> findings) {
     QTextCursor cursor(m_editor->document());
+    const QScopedValueRollback marking(m_markingText, true);
     bool edited = false;
     for (const auto& f : findings) {
         if (isStoredFinding(f.type) && f.length > 0) {
@@ -220,6 +223,7 @@ void rg_WoDeZhuChuangKou::markFindings(std::span<const rg_BiaoJiCiYuLei> finding
 
 void rg_WoDeZhuChuangKou::clearMarks() {
     QTextCursor cursor(m_editor->document());
+    const QScopedValueRollback marking(m_markingText, true);
     if (!m_saved.empty()) {
         const int end = std::max(0, m_editor->document()->characterCount() - 1);
         cursor.beginEditBlock();

@@ -102,6 +102,24 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // Selects position .. position + length (clipped to the text) in the editor.
     void selectRange(std::int32_t position, std::int32_t length);
 
+    // Acting on the selected rows of "错误列表" (its context menu "errorListMenu" and keys).
+    // "采用建议" (Return): each row's characters replaced by its suggestion, keeping their
+    // format from before the mark, in one undoable edit, later positions first.
+    void applySuggestions();
+    // "忽略" (Delete): the rows' marks cleared and the rows removed; the text stays.
+    void ignoreFindings();
+    // "全部忽略此词": as "忽略" for every row with the first selected row's word.
+    void ignoreWord();
+    // "加入用户正确词库": the first selected suspected or contextual word appended to the first
+    // enabled user correct dictionary (see addToUserCorrectDictionary), then every row of it
+    // ignored; a message when it cannot be written, and the rows stay.
+    void addToUserCorrectDictionary();
+    // "复制": the selected rows' 序号, 错误, 建议 and 类型, tab-separated, a line each.
+    void copyRows();
+    // F8 / Shift+F8: selects the nearest finding after (before) the editor's selection in the
+    // editor and the list, from the other end of the text when there is none.
+    void moveToFinding(bool forward);
+
     void layoutMainWindow();
     void layoutPanes();
     // Asks "确定退出?"; true for OK.
@@ -118,6 +136,18 @@ class rg_WoDeZhuChuangKou : public QWidget {
   private:
     void buildToolBar();
     void buildErrorList();
+    void buildFindingActions();
+    void showListMenu(const QPoint& globalPos);
+    std::vector<int> selectedRows() const;
+    void updateFindingActions();
+    void updateCounts();
+    void ignoreRows(std::vector<int> rows);
+    int ignoreAll(const QString& word);
+    // The document's characters changed: rows and marks after the change move with it, those
+    // whose characters it touched go. Changes of format alone are no edits.
+    void followEdit(int position, int removed, int added);
+    void moveFindings(std::int32_t position, std::int32_t removed, std::int32_t added);
+    void resumeFollowingEdits();
     void colourCharacters(QTextCursor& cursor, FindingType type, std::int32_t position,
                           std::int32_t length);
     static std::vector<ErrorListRow> rowsOf(std::span<const rg_BiaoJiCiYuLei> findings);
@@ -133,6 +163,17 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusMessage = nullptr;
     std::vector<rg_XuanZeOuChanGeHanZiXinXi> m_saved;
+    QLabel* m_counts = nullptr;
+    QAction* m_applyAction = nullptr;
+    QAction* m_ignoreAction = nullptr;
+    QAction* m_ignoreWordAction = nullptr;
+    QAction* m_addToCorrectAction = nullptr;
+    QAction* m_copyRowsAction = nullptr;
+    QAction* m_nextAction = nullptr;
+    QAction* m_previousAction = nullptr;
+    bool m_markingText = false;  // colouring or uncolouring: formats change, characters do not
+    bool m_followEdits = true;   // off while the window edits and follows on its own
+    QString m_shownText;         // the document's characters after the last followed edit
     rg_SheZhiChuangKou1* m_settingsWindow = nullptr;           // a child of this window
     rg_ZiDongXueXiChuangKou1* m_autoLearningWindow = nullptr;  // a child of this window
     rg_ChaCuoYinQing* m_engine = nullptr;

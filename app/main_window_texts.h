@@ -39,4 +39,27 @@ inline constexpr char16_t kAutoLearning[] = u"自动学习";
 inline constexpr char16_t kAdded[] = u"加入成功！";
 inline constexpr char16_t kNotAdded[] = u"加入失败！无法写入自动词库文件：\n%1";
 
+// The editor's context menu: the usual editing commands below the program's own.
+inline constexpr char16_t kUndo[] = u"撤销";
+inline constexpr char16_t kRedo[] = u"重做";
+inline constexpr char16_t kCut[] = u"剪切";
+inline constexpr char16_t kCopy[] = u"复制";
+inline constexpr char16_t kPaste[] = u"粘贴";
+inline constexpr char16_t kSelectAll[] = u"全选";
+
+// Acting on the findings of "错误列表".
+inline constexpr char16_t kApplySuggestion[] = u"采用建议";
+inline constexpr char16_t kIgnore[] = u"忽略";
+inline constexpr char16_t kIgnoreWord[] = u"全部忽略此词";
+inline constexpr char16_t kAddToCorrect[] = u"加入用户正确词库";
+inline constexpr char16_t kCopyRows[] = u"复制";
+inline constexpr char16_t kNextFinding[] = u"下一个错误";
+inline constexpr char16_t kPreviousFinding[] = u"上一个错误";
+inline constexpr char16_t kApplied[] = u"已采用%1条建议";
+inline constexpr char16_t kIgnored[] = u"已忽略%1处";
+inline constexpr char16_t kAddedToCorrect[] = u"“%1”已加入用户正确词库，下次加载词库时生效";
+inline constexpr char16_t kNotAddedToCorrect[] = u"加入失败！无法写入用户正确词库：\n%1";
+// The status bar's right part.
+inline constexpr char16_t kCounts[] = u"错误 %1，疑似 %2";
+
 }  // namespace kjf::main_window_texts

@@ -12,7 +12,9 @@
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
 #include "engine/checking_engine.h"
+#include "run/corrections.h"
 #include "run/run_texts.h"
+#include "text/files.h"
 #include "text/text_file.h"
 #include "text/utf.h"
 
@@ -23,6 +25,7 @@ namespace {
 struct CheckArguments : RunArguments {
     bool eachLine = false;
     std::string xlsx;
+    std::string corrected;
 };
 
 // Parses the options over the defaults from setup.ini; returns an error message or "".
@@ -32,11 +35,12 @@ std::string parseCheckArguments(const std::vector<std::string>& args, CheckArgum
         [&out](const std::vector<std::string>& all, std::size_t& i, std::string& error) {
             if (all[i] == "--each-line") {
                 out.eachLine = true;
-            } else if (all[i] == "--xlsx") {
+            } else if (all[i] == "--xlsx" || all[i] == "--corrected") {
                 if (i + 1 >= all.size() || all[i + 1].empty()) {
-                    error = "--xlsx needs a file";
+                    error = all[i] + " needs a file";
                 } else {
-                    out.xlsx = all[++i];
+                    (all[i] == "--xlsx" ? out.xlsx : out.corrected) = all[i + 1];
+                    ++i;
                 }
             } else {
                 return false;
@@ -88,8 +92,8 @@ class CheckPrinter {
             const bool error = f.type == FindingType::Error;
             out += std::to_string(m_count) + "\t" + tsvCell(f.word) + "\t" +
                    tsvCell(error ? std::u16string_view(f.suggestion) : u"") + "\t" +
-                   utf16ToUtf8Lossy(findingTypeText(f.type, f.source)) + "\t" + std::to_string(f.position) + "\t" +
-                   std::to_string(f.length) + "\n";
+                   utf16ToUtf8Lossy(findingTypeText(f.type, f.source)) + "\t" +
+                   std::to_string(f.position) + "\t" + std::to_string(f.length) + "\n";
         }
         std::fputs(out.c_str(), stdout);
     }
@@ -175,7 +179,8 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         return usageError(error);
     }
     std::u16string text;
-    if (!readRunInput(parsed.file, text)) {
+    std::u16string original;
+    if (!readRunInput(parsed.file, text, parsed.corrected.empty() ? nullptr : &original)) {
         return 2;
     }
 
@@ -199,10 +204,16 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     printer.header();
     std::size_t total = 0;
     WorkbookCollector workbook;
+    std::vector<Correction> corrections;
+    std::size_t base = 0;  // where the run's text starts in the whole text
     const auto emit = [&](const rg_BiaoJiCiYuLei& f) {
         printer.finding(f);
         if (!parsed.xlsx.empty()) {
             workbook.add(f);
+        }
+        if (!parsed.corrected.empty() && f.type == FindingType::Error && !f.suggestion.empty()) {
+            corrections.push_back(
+                {static_cast<std::int64_t>(base) + f.position, f.length, f.suggestion});
         }
     };
     if (!context) {
@@ -224,7 +235,8 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         engine.runCheck(static_cast<std::int32_t>(piece.size()), parsed.options.quantization,
                         parsed.options.engineType, parsed.options.accuracyBoost);
     };
-    const auto runOver = [&](std::u16string_view part, std::size_t line) {
+    const auto runOver = [&](std::u16string_view part, std::size_t line, std::size_t offset) {
+        base = offset;
         printer.beginRun(line);
         if (!context) {
             check(part);
@@ -247,7 +259,7 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
         printer.endRun(engine);
     };
     if (!parsed.eachLine) {
-        runOver(text, 0);
+        runOver(text, 0, 0);
     } else {
         std::size_t start = 0;
         std::size_t line = 1;
@@ -256,7 +268,7 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
             if (end == std::u16string::npos) {
                 end = text.size();
             }
-            runOver(std::u16string_view(text).substr(start, end - start), line++);
+            runOver(std::u16string_view(text).substr(start, end - start), line++, start);
             start = end + 1;
         }
     }
@@ -276,6 +288,13 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
             std::fprintf(stderr, "kanjianfang-cli: cannot write %s: ", parsed.xlsx.c_str());
             printText(stderr, written.message);
             std::fputc('\n', stderr);
+            return 2;
+        }
+    }
+    if (!parsed.corrected.empty()) {
+        const auto bytes = utf16ToUtf8Lossy(applyCorrections(original, std::move(corrections)));
+        if (!writeFileAtomically(parsed.corrected, bytes)) {
+            std::fprintf(stderr, "kanjianfang-cli: cannot write %s\n", parsed.corrected.c_str());
             return 2;
         }
     }

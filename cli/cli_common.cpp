@@ -19,7 +19,7 @@ int usageError(const std::string& message) {
         "  kanjianfang-cli [--root DIR] text [--import] FILE\n"
         "  kanjianfang-cli [--root DIR] check [--engine 1|2] [--quantization N] [--boost 0|1]\n"
         "                                     [--format tsv|json] [--each-line] [--xlsx OUT]\n"
-        "                                     [--context 0|1] FILE\n"
+        "                                     [--context 0|1] [--corrected OUT] FILE\n"
         "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
         "                                     [--context 0|1] [--format tsv|json] FILE\n"
         "  kanjianfang-cli [--root DIR] evaluate [--context 0|1] SET.tsv...\n"

@@ -97,7 +97,7 @@ std::unique_ptr<ContextPass> loadContextPass(const std::string& root,
     return pass;
 }
 
-bool readRunInput(const std::string& file, std::u16string& text) {
+bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original) {
     const DocumentReadResult content = readDocument(file);
     if (!content.ok) {
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", file.c_str());
@@ -106,6 +106,9 @@ bool readRunInput(const std::string& file, std::u16string& text) {
         return false;
     }
     text = normalizeLineBreaks(content.text);
+    if (original != nullptr) {
+        *original = content.text;
+    }
     return true;
 }
 

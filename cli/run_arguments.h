@@ -47,7 +47,9 @@ std::unique_ptr<ContextPass> loadContextPass(const std::string& root,
                                              const ContextSettings& settings);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds
-// it. Prints a message to standard error and returns false when it cannot be read.
-bool readRunInput(const std::string& file, std::u16string& text);
+// it (and, when original is given, the text with its own line breaks). Prints a message to
+// standard error and returns false when it cannot be read.
+bool readRunInput(const std::string& file, std::u16string& text,
+                  std::u16string* original = nullptr);
 
 }  // namespace kjf::cli

@@ -8,6 +8,8 @@
 #include <set>
 
 #include "engine/dictionary_file.h"
+#include "engine/dictionary_kind.h"
+#include "settings/settings_file.h"
 #include "text/files.h"
 #include "text/text_file.h"
 #include "text/utf.h"
@@ -209,6 +211,60 @@ std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes) {
 
 bool saveDictionaryText(const std::string& path, std::u16string_view text) {
     return writeFileAtomically(path, encodeDictionaryText(text));
+}
+
+AddedWord addToUserCorrectDictionary(const std::string& programDirectory,
+                                     std::u16string_view word) {
+    constexpr auto kind = DictionaryKind::UserCorrect;
+    const std::u16string listKey(enabledListKey(kind));
+    const std::u16string listValue =
+        readSetting(programDirectory, setting::kDictionarySection, listKey, u"");
+    std::u16string name;
+    for (const auto& enabled : splitText(listValue, u",")) {
+        if (isPlainFileName(enabled)) {
+            name = enabled;
+            break;
+        }
+    }
+    const bool enable = name.empty();
+    if (enable) {
+        name = u"user.dict";
+    }
+    const std::string directory = programDirectory + std::string(dictionaryDirectory(kind));
+    AddedWord added{false, directory + utf16ToUtf8Lossy(name)};
+    const DictionaryFileText file = readDictionaryFile(added.path);
+    if (file.exists && !file.complete) {
+        return added;  // rewriting it would lose what could not be read
+    }
+    std::u16string text = file.text;
+    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') {
+        text += u"\r\n";
+    }
+    text += word;
+    text += u"\r\n";
+    if (!makeDirectories(programDirectory, dictionaryDirectory(kind))) {
+        return added;
+    }
+    const auto enableIn = [&](std::u16string value) {
+        return writeSetting(programDirectory, setting::kDictionarySection, listKey, value);
+    };
+    if (enable) {
+        std::u16string value = listValue;
+        if (!value.empty() && value.back() != u',') {
+            value += u',';
+        }
+        if (!enableIn(value + name + u",")) {
+            return added;
+        }
+    }
+    if (!saveDictionaryText(added.path, text)) {
+        if (enable) {
+            enableIn(listValue);  // as it was: no list names a file that did not take the word
+        }
+        return added;
+    }
+    added.ok = true;
+    return added;
 }
 
 SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text) {

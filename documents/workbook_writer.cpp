@@ -62,7 +62,8 @@ std::u16string_view findingTypeText(FindingType type, FindingSource source) {
 void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {
     const bool error = f.type == FindingType::Error;
     rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,
-                    error ? f.suggestion : std::u16string(), std::u16string(findingTypeText(f.type, f.source))});
+                    error ? f.suggestion : std::u16string(),
+                    std::u16string(findingTypeText(f.type, f.source))});
 }
 
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,

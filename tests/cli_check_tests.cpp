@@ -4,6 +4,7 @@
 
 #include "cli_runner.h"
 #include "engine_support.h"
+#include "run/corrections.h"
 #include "settings/settings_file.h"
 
 using namespace kjf;
@@ -111,4 +112,30 @@ TEST_F(CliCheck, UsageErrorsAndUnreadableInputExitTwo) {
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("missing.txt"), std::string::npos);
     EXPECT_EQ(test::runCli(KJF_CLI_PATH, {"--root", dir.path(), "check", dir.path()}).status, 2);
+}
+
+TEST_F(CliCheck, CorrectedWritesTheTextWithEverySuggestionAndItsOwnLineBreaks) {
+    const std::string out = dir.file("out.txt");
+    CliResult r = check({"--corrected", out, "--boost", "0"}, "甲乙再接再励\r\n丁\r再接再励丙\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test::readBytes(out), "甲乙再接再厉\r\n丁\r再接再厉丙\n");
+    // Line by line, and in reverse: the same text.
+    r = check({"--corrected", out, "--each-line", "--engine", "2"}, "丙再接再励\r\n再接再励");
+    EXPECT_EQ(test::readBytes(out), "丙再接再厉\r\n再接再厉");
+    // Without findings the text is copied; a file that cannot be written fails and stays.
+    r = check({"--corrected", out}, "甲乙丙\r\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(test::readBytes(out), "甲乙丙\r\n");
+    r = check({"--corrected", dir.file("no/such/out.txt")}, "再接再励");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(check({"--corrected"}, "甲").status, 2);
+}
+
+TEST(ApplyCorrections, OverlapsAndRangesBeyondTheTextAreLeftOut) {
+    using kjf::applyCorrections;
+    EXPECT_EQ(applyCorrections(u"甲乙\r\n丙丁", {{3, 2, u"戊"}, {0, 1, u"己"}}), u"己乙\r\n戊");
+    EXPECT_EQ(applyCorrections(u"甲乙丙", {{0, 2, u"A"}, {1, 1, u"B"}, {2, 2, u"C"}}), u"A丙");
+    EXPECT_EQ(applyCorrections(u"甲\r乙", {{1, 1, u"\n"}}), u"甲\n乙");
+    EXPECT_EQ(applyCorrections(u"", {{0, 0, u"x"}}), u"x");
+    EXPECT_EQ(applyCorrections(u"甲", {}), u"甲");
 }

@@ -150,9 +150,11 @@ class EditorCommandTest : public ::testing::Test {
         ASSERT_TRUE(waitUntil([&] { return status().startsWith(q(u"校对完毕")); }));
     }
 
-    // Right-clicks the editor and chooses the menu item caption; returns the menu's captions.
+    // Right-clicks the editor and chooses the menu item caption; returns the captions of the
+    // program's own items, above the first separator (the others go to m_editingItems).
     QStringList chooseFromEditorMenu(const QString& caption, QString* title = nullptr) {
         QStringList captions;
+        m_editingItems.clear();
         bool allEnabled = true;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -165,9 +167,18 @@ class EditorCommandTest : public ::testing::Test {
                 *title = menu->title();
             }
             QAction* chosen = nullptr;
+            bool own = true;  // the program's items come first, the usual editing ones after
             for (QAction* action : menu->actions()) {
-                captions.push_back(action->text());
-                allEnabled = allEnabled && action->isEnabled();
+                if (action->isSeparator()) {
+                    own = false;
+                    continue;
+                }
+                if (own) {
+                    captions.push_back(action->text());
+                    allEnabled = allEnabled && action->isEnabled();
+                } else {
+                    m_editingItems.push_back(action->text());
+                }
                 if (action->text() == caption) {
                     chosen = action;
                 }
@@ -223,6 +234,7 @@ class EditorCommandTest : public ::testing::Test {
     TempDir m_files;  // files to import and export, outside the program directory
     std::unique_ptr<rg_QiDongLei> m_startup;
     std::vector<ShownMessage> m_messages;
+    std::vector<QString> m_editingItems;  // the editor menu's items below its first separator
     QMessageBox::StandardButton m_answer = QMessageBox::Ok;
     std::vector<QString> m_revealed;
 };
@@ -343,6 +355,9 @@ TEST_F(EditorCommandTest, ContextMenuAddsTheSelectionToTheAutomaticDictionaryByt
     EXPECT_EQ(chooseFromEditorMenu(q(u"加入自动词库"), &title),
               (QStringList{q(u"加入自动词库"), q(u"自动学习")}));
     EXPECT_EQ(title, q(u"超级列表框菜单"));
+    // Below a separator, the editing commands every rich-text editor offers.
+    EXPECT_EQ(m_editingItems, (std::vector<QString>{q(u"撤销"), q(u"重做"), q(u"剪切"), q(u"复制"),
+                                                    q(u"粘贴"), q(u"全选")}));
     EXPECT_EQ(readBytes(autoDictionary()), std::string("\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00", 8));
     EXPECT_EQ(status(), q(u"加入成功！"));
 
