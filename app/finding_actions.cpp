@@ -223,12 +223,14 @@ void rg_WoDeZhuChuangKou::applySuggestions() {
         if (cursor.selectedText() != c.word) {
             continue;  // the text is no longer what was found
         }
-        // The characters' format from before they were marked, else as they stand.
+        // The characters' format as it stands, with the colour they had before the mark.
         QTextCharFormat format = cursor.charFormat();
         format.clearForeground();
         for (const auto& record : m_saved) {
             if (record.position == c.position && record.length > 0) {
-                format = record.format;
+                if (record.format.hasProperty(QTextFormat::ForegroundBrush)) {
+                    format.setForeground(record.format.foreground());
+                }
                 break;
             }
         }

@@ -1,0 +1,325 @@
+// Acting on findings from "错误列表" and the keyboard: accepting suggestions (and undoing it),
+// ignoring, teaching the user's correct dictionary, copying, moving from finding to finding,
+// rows that follow edits, the keys and the menus.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/error_list_model.h"
+#include "app/main_window.h"
+#include "app/progress_window.h"
+#include "app/startup.h"
+#include "engine_support.h"
+#include "gui_test_support.h"
+#include "settings/settings_file.h"
+#include "ui/message_box.h"
+#include "ui/status_text.h"
+
+namespace kjf::test {
+namespace {
+
+// 再接再励 and 按步就班 are wrong words with suggestions; 丁 is in no dictionary.
+const std::u16string_view kText = u"文章再接再励写完丁之后按步就班检查";
+
+class FindingActionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeDictionary(m_dir, DictionaryKind::SystemCorrect, "c.dict",
+                        {u"文章", u"写完", u"之后", u"检查"});
+        writeDictionary(m_dir, DictionaryKind::SystemError, "e.dict",
+                        {u"再接再励$=$再接再厉", u"按步就班$=$按部就班"});
+        using namespace setting;
+        writeSetting(m_dir.path(), kDictionarySection,
+                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,");
+        writeSetting(m_dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
+                     u"e.dict,");
+        writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0");
+        setMessageAnswererForTesting([this](const ShownMessage& message) {
+            m_messages.push_back(message);
+            return QMessageBox::Ok;
+        });
+        m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
+        m_startup->startApplication();
+        main()->show();
+        // Keys reach shortcuts in the active window only.
+        main()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main()));
+    }
+    void TearDown() override {
+        setMessageAnswererForTesting({});
+        m_startup.reset();
+    }
+
+    rg_WoDeZhuChuangKou* main() const { return m_startup->mainWindow(); }
+    QTextEdit* editor() const { return main()->editor(); }
+    ErrorListModel* list() const { return main()->errorList(); }
+    QTableView* view() const { return child<QTableView>(main(), "errorListView"); }
+    QString status() const { return m_startup->statusText().text(); }
+    QString text() const { return editor()->toPlainText(); }
+
+    // Types the text (as one edit) and checks it with F7.
+    void checkText(std::u16string_view text) {
+        editor()->setPlainText(q(text));
+        focus(editor());
+        QTest::keyClick(main(), Qt::Key_F7);
+        ASSERT_TRUE(waitUntil([&] { return status().startsWith(q(u"校对完毕")); }))
+            << status().toStdString();
+    }
+    // Gives widget the keyboard focus in the main window, active again after a modal window.
+    void focus(QWidget* widget) {
+        main()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main()));
+        widget->setFocus();
+        ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() == widget; }));
+    }
+    void selectRows(std::initializer_list<int> rows) {
+        focus(view());
+        view()->clearSelection();
+        for (const int row : rows) {
+            view()->selectionModel()->select(
+                list()->index(row, ErrorListModel::Word),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    QString selectedText() const { return editor()->textCursor().selectedText(); }
+    bool coloured(int position) const {
+        QTextCursor c(editor()->document());
+        c.setPosition(position);
+        c.setPosition(position + 1, QTextCursor::KeepAnchor);
+        return c.charFormat().hasProperty(QTextFormat::ForegroundBrush);
+    }
+    QString counts() const { return child<QLabel>(main(), "countLabel")->text(); }
+    QAction* listAction(const char16_t* caption) const {
+        for (QAction* action : view()->actions()) {
+            if (action->text() == q(caption)) {
+                return action;
+            }
+        }
+        ADD_FAILURE() << "no action";
+        std::abort();
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<rg_QiDongLei> m_startup;
+    std::vector<ShownMessage> m_messages;
+};
+
+}  // namespace
+
+TEST_F(FindingActionTest, ReturnAcceptsTheSuggestionInOneUndoableEditAndRowsStayOnTheirText) {
+    checkText(kText);
+    ASSERT_EQ(list()->rowCount(), 3);
+    EXPECT_EQ(counts(), q(u"错误 2，疑似 1"));
+    // The first finding's characters get a format of their own, which the change keeps.
+    QTextCursor bold(editor()->document());
+    bold.setPosition(2);
+    bold.setPosition(6, QTextCursor::KeepAnchor);
+    QTextCharFormat weight;
+    weight.setFontWeight(QFont::Bold);
+    bold.mergeCharFormat(weight);
+
+    selectRows({0});
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(text(), q(u"文章再接再厉写完丁之后按步就班检查"));
+    EXPECT_FALSE(coloured(2));  // the mark is gone with the word
+    QTextCursor changed(editor()->document());
+    changed.setPosition(3);
+    EXPECT_EQ(changed.charFormat().fontWeight(), QFont::Bold);
+    ASSERT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(list()->cellText(0, ErrorListModel::Number), "1");
+    EXPECT_EQ(counts(), q(u"错误 1，疑似 1"));
+
+    // Every other row still selects exactly its own characters.
+    for (int row = 0; row < 2; ++row) {
+        selectRows({row});
+        main()->jumpToFinding();
+        EXPECT_EQ(selectedText(), list()->cellText(row, ErrorListModel::Word)) << row;
+    }
+
+    // A row without a suggestion cannot be accepted.
+    selectRows({0});
+    EXPECT_EQ(list()->cellText(0, ErrorListModel::Word), q(u"丁"));
+    EXPECT_FALSE(listAction(u"采用建议")->isEnabled());
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(list()->rowCount(), 2);
+
+    // Ctrl+Z in the editor brings the word back in one step.
+    editor()->undo();
+    EXPECT_EQ(text(), q(kText));
+}
+
+TEST_F(FindingActionTest, SeveralRowsAreAcceptedLaterPositionsFirst) {
+    checkText(u"再接再励丁按步就班丁再接再励");
+    ASSERT_EQ(list()->rowCount(), 5);
+    selectRows({0, 2, 4});
+    QTest::keyClick(view(), Qt::Key_Enter);
+    EXPECT_EQ(text(), q(u"再接再厉丁按部就班丁再接再厉"));
+    ASSERT_EQ(list()->rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        selectRows({row});
+        main()->jumpToFinding();
+        EXPECT_EQ(editor()->textCursor().selectionStart(), row == 0 ? 4 : 9);
+        EXPECT_EQ(selectedText(), q(u"丁"));
+    }
+    editor()->undo();
+    EXPECT_EQ(text(), q(u"再接再励丁按步就班丁再接再励"));
+}
+
+TEST_F(FindingActionTest, RowsFollowTheUsersEditsAndGoWhenTheirCharactersChange) {
+    checkText(kText);
+    QTextCursor cursor(editor()->document());
+    cursor.insertText(q(u"前言"));  // before every finding
+    selectRows({2});
+    main()->jumpToFinding();
+    EXPECT_EQ(selectedText(), q(u"按步就班"));
+    EXPECT_EQ(list()->cellText(2, ErrorListModel::Position), "13");
+
+    // Typing inside a finding, and deleting one, takes its row away.
+    cursor.setPosition(5);
+    cursor.insertText(q(u"x"));
+    cursor.setPosition(11);
+    cursor.setPosition(12, QTextCursor::KeepAnchor);
+    EXPECT_EQ(cursor.selectedText(), q(u"丁"));
+    cursor.removeSelectedText();
+    ASSERT_EQ(list()->rowCount(), 1);
+    selectRows({0});
+    main()->jumpToFinding();
+    EXPECT_EQ(selectedText(), q(u"按步就班"));
+
+    // A change of format alone is no edit.
+    QTextCursor all(editor()->document());
+    all.select(QTextCursor::Document);
+    QTextCharFormat italic;
+    italic.setFontItalic(true);
+    all.mergeCharFormat(italic);
+    EXPECT_EQ(list()->rowCount(), 1);
+}
+
+TEST_F(FindingActionTest, DeleteAndIgnoreAllClearMarksAndRowsButNotTheText) {
+    checkText(u"丁再接再励丁丁");
+    ASSERT_EQ(list()->rowCount(), 4);
+    selectRows({1});
+    QTest::keyClick(view(), Qt::Key_Delete);
+    EXPECT_EQ(text(), q(u"丁再接再励丁丁"));
+    EXPECT_FALSE(coloured(1));
+    EXPECT_TRUE(coloured(0));
+    ASSERT_EQ(list()->rowCount(), 3);
+
+    selectRows({1});
+    listAction(u"全部忽略此词")->trigger();
+    EXPECT_EQ(list()->rowCount(), 0);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_FALSE(coloured(i)) << i;
+    }
+    EXPECT_EQ(counts(), q(u"错误 0，疑似 0"));
+    // "清除标记" afterwards still gives every character its own format.
+    focus(editor());
+    QTest::keyClick(main(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(status(), q(u"清除标记完成！"));
+}
+
+TEST_F(FindingActionTest, AddingToTheUserCorrectDictionaryMakesAndEnablesIt) {
+    checkText(u"丁再接再励丁");
+    selectRows({1});
+    EXPECT_FALSE(listAction(u"加入用户正确词库")->isEnabled());  // the error dictionaries decide
+    selectRows({0});
+    ASSERT_TRUE(listAction(u"加入用户正确词库")->isEnabled());
+    listAction(u"加入用户正确词库")->trigger();
+    EXPECT_TRUE(m_messages.empty());
+    const std::string file = m_dir.path() + "data/user/right/user.dict";
+    EXPECT_EQ(readBytes(file), utf16le(u"丁\r\n"));
+    EXPECT_EQ(readSetting(m_dir.path(), u"词库设置", u"用户正确词库列表", u""), u"user.dict,");
+    ASSERT_EQ(list()->rowCount(), 1);  // every row of 丁 went
+    EXPECT_TRUE(status().contains(q(u"下次加载词库时生效"))) << status().toStdString();
+
+    // The next load knows the word.
+    m_startup->engine().loadDictionaries();
+    m_startup->engine().waitForLoading();
+    focus(editor());
+    QTest::keyClick(main(), Qt::Key_F7);
+    ASSERT_TRUE(waitUntil([&] { return status() == q(u"校对完毕，共检测出1个问题！"); }));
+}
+
+TEST_F(FindingActionTest, AUserCorrectDictionaryThatCannotBeWrittenKeepsTheRows) {
+    writeSetting(m_dir.path(), u"词库设置", u"用户正确词库列表", u"mine.dict,");
+    std::filesystem::create_directories(m_dir.path() + "data/user/right/mine.dict");
+    checkText(u"丁丁");
+    selectRows({0});
+    listAction(u"加入用户正确词库")->trigger();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(m_messages[0].text.contains(QStringLiteral("mine.dict")));
+    EXPECT_EQ(list()->rowCount(), 2);
+}
+
+TEST_F(FindingActionTest, CopyPutsTheRowsOnTheClipboardAsTabSeparatedText) {
+    checkText(kText);
+    selectRows({2, 0});
+    QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              q(u"1\t再接再励\t再接再厉\t错误\n3\t按步就班\t按部就班\t错误\n"));
+}
+
+TEST_F(FindingActionTest, KeysMoveFromFindingToFindingAndTheToolBarShowsItsKeys) {
+    EXPECT_EQ(main()->commandAction(Command::Check)->toolTip(), q(u"校对 (F7)"));
+    EXPECT_EQ(main()->commandAction(Command::Import)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(main()->commandAction(Command::ExportErrors)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_E));
+    checkText(kText);
+    focus(editor());
+    editor()->setTextCursor(QTextCursor(editor()->document()));
+    QTest::keyClick(editor(), Qt::Key_F8);
+    EXPECT_EQ(selectedText(), q(u"再接再励"));
+    EXPECT_EQ(view()->selectionModel()->selectedRows().value(0).row(), 0);
+    QTest::keyClick(editor(), Qt::Key_F8);
+    EXPECT_EQ(selectedText(), q(u"丁"));
+    QTest::keyClick(editor(), Qt::Key_F8);
+    QTest::keyClick(editor(), Qt::Key_F8);  // past the last: round to the first
+    EXPECT_EQ(selectedText(), q(u"再接再励"));
+    QTest::keyClick(editor(), Qt::Key_F8, Qt::ShiftModifier);
+    EXPECT_EQ(selectedText(), q(u"按步就班"));
+    EXPECT_EQ(view()->selectionModel()->selectedRows().value(0).row(), 2);
+}
+
+TEST_F(FindingActionTest, TheListsMenuOffersWhatFitsTheSelection) {
+    checkText(kText);
+    selectRows({1});
+    QStringList captions;
+    QStringList enabled;
+    QTimer::singleShot(50, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->objectName(), QStringLiteral("errorListMenu"));
+        for (QAction* action : menu->actions()) {
+            if (!action->isSeparator()) {
+                captions.append(action->text());
+                if (action->isEnabled()) {
+                    enabled.append(action->text());
+                }
+            }
+        }
+        menu->close();
+    });
+    const QPoint at = view()->visualRect(list()->index(1, ErrorListModel::Word)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view()->viewport(), &event);
+    EXPECT_EQ(captions, (QStringList{q(u"采用建议"), q(u"忽略"), q(u"全部忽略此词"),
+                                     q(u"加入用户正确词库"), q(u"复制")}));
+    // 丁: no suggestion to accept, but a word to teach.
+    EXPECT_EQ(enabled,
+              (QStringList{q(u"忽略"), q(u"全部忽略此词"), q(u"加入用户正确词库"), q(u"复制")}));
+}
+
+}  // namespace kjf::test
