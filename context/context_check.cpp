@@ -17,6 +17,9 @@ using WordIndex = LanguageModel::WordIndex;
 constexpr int kBeam = 2;
 // Boundaries after a replacement that may still differ from the text as written.
 constexpr int kRightContext = 4;
+// How much rarer (log10 of unigram probability) a same-sound word may be than the word written
+// and still be tried in its place.
+constexpr float kSwapRarityLimit = 1.0F;
 // Longest shield word looked for around a flagged replacement.
 constexpr int kMaxShieldLength = 12;
 constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
@@ -90,6 +93,28 @@ struct Beam {
         } else if (score > items[worst].score) {
             items[worst] = {state, score, last, beforeLast};
         }
+    }
+
+    // Whether a hypothesis of this history scoring at most bound could still enter. Log
+    // probabilities are never positive, so a hypothesis's score before its next word bounds it
+    // after, and the model need not be asked when the beam would turn it away.
+    bool admits(float bound, WordIndex last, WordIndex beforeLast) const {
+        if (count < kBeam) {
+            for (int i = 0; i < count; ++i) {
+                if (items[i].last == last && items[i].beforeLast == beforeLast) {
+                    return bound > items[i].score;
+                }
+            }
+            return true;
+        }
+        bool aboveWorst = false;
+        for (int i = 0; i < count; ++i) {
+            if (items[i].last == last && items[i].beforeLast == beforeLast) {
+                return bound > items[i].score;
+            }
+            aboveWorst = aboveWorst || bound > items[i].score;
+        }
+        return aboveWorst;
     }
 
     const Hypothesis& best() const {
@@ -206,6 +231,9 @@ void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
             Beam& to = m_beams[x + static_cast<std::size_t>(token.length)];
             for (int h = 0; h < from.count; ++h) {
                 const Hypothesis& hyp = from.items[h];
+                if (!to.admits(hyp.score, token.word, hyp.last)) {
+                    continue;
+                }
                 const float s = hyp.score + m_lm.score(hyp.state, token.word, out);
                 to.add(out, s, token.word, hyp.last);
             }
@@ -238,6 +266,9 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
         Beam& to = changedBeam(y);
         for (int h = 0; h < source.count; ++h) {
             const Hypothesis& hyp = source.items[h];
+            if (!to.admits(hyp.score, word, hyp.last)) {
+                continue;
+            }
             const float s = hyp.score + m_lm.score(hyp.state, word, out);
             to.add(out, s, word, hyp.last);
         }
@@ -465,7 +496,10 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             if (blocked) {
                 continue;
             }
-            m_model.sameSoundWords(word, m_sameSound);
+            // A word much rarer than the one written almost never wins on context alone, and
+            // trying every one of them cost half of the pass.
+            m_model.sameSoundWords(word, m_sameSound,
+                                   m_model.unigram(token.word) - kSwapRarityLimit);
             for (const auto other : m_sameSound) {
                 std::int32_t b = 0;
                 while (other[static_cast<std::size_t>(b)] == word[static_cast<std::size_t>(b)]) {

@@ -212,6 +212,7 @@ void ContextModel::buildVocabulary() {
     struct Sound {
         std::uint64_t key;
         std::uint32_t word;
+        float unigram;
     };
     std::vector<Sound> sounds;
 
@@ -251,7 +252,7 @@ void ContextModel::buildVocabulary() {
                              (static_cast<std::uint32_t>(word.size()) << 28);
             m_wordPool += word;
             for (std::size_t k = 0; k < keyCount; ++k) {
-                sounds.push_back({keys[k], ref});
+                sounds.push_back({keys[k], ref, m_unigram[index]});
             }
         }
     }
@@ -281,6 +282,7 @@ void ContextModel::buildVocabulary() {
             m_soundStart.push_back(static_cast<std::uint32_t>(m_soundWords.size()));
         }
         m_soundWords.push_back(sounds[i].word);
+        m_soundUnigram.push_back(sounds[i].unigram);
     }
     m_soundStart.push_back(static_cast<std::uint32_t>(m_soundWords.size()));
 }
@@ -414,8 +416,8 @@ std::vector<std::u16string_view> ContextModel::sameSoundWords(std::u16string_vie
     return out;
 }
 
-void ContextModel::sameSoundWords(std::u16string_view word,
-                                  std::vector<std::u16string_view>& out) const {
+void ContextModel::sameSoundWords(std::u16string_view word, std::vector<std::u16string_view>& out,
+                                  float minUnigram) const {
     out.clear();
     if (word.size() < 2 || word.size() > 4) {
         return;
@@ -428,6 +430,9 @@ void ContextModel::sameSoundWords(std::u16string_view word,
             continue;
         }
         for (auto i = m_soundStart[group]; i < m_soundStart[group + 1]; ++i) {
+            if (m_soundUnigram[i] < minUnigram) {
+                continue;
+            }
             const std::u16string_view other(m_wordPool.data() + (m_soundWords[i] & 0x0FFFFFFF),
                                             m_soundWords[i] >> 28);
             int differing = 0;
@@ -451,7 +456,7 @@ std::size_t ContextModel::memoryUsage() const {
            m_variantStart.capacity() * 4 + m_variants.capacity() * 2 +
            m_confusableStart.capacity() * 4 + m_confusables.capacity() * sizeof(Confusable) +
            m_soundGroups.memoryUsage() + m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 +
-           m_wordPool.capacity() * 2;
+           m_soundUnigram.capacity() * 4 + m_wordPool.capacity() * 2;
 }
 
 }  // namespace kjf

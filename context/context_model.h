@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -93,8 +94,10 @@ class ContextModel {
     // Vocabulary words of word's length that read like word (every character sharing a reading)
     // and differ from it in two or more characters, ascending; empty for lengths outside 2..4.
     std::vector<std::u16string_view> sameSoundWords(std::u16string_view word) const;
-    // The same into out (cleared first), reusing its storage.
-    void sameSoundWords(std::u16string_view word, std::vector<std::u16string_view>& out) const;
+    // The same into out (cleared first, its storage reused), leaving out words whose unigram
+    // log10 probability is below minUnigram.
+    void sameSoundWords(std::u16string_view word, std::vector<std::u16string_view>& out,
+                        float minUnigram = -std::numeric_limits<float>::infinity()) const;
 
     // Bytes held by the tables (the mapped model file not included).
     std::size_t memoryUsage() const;
@@ -136,6 +139,7 @@ class ContextModel {
     FlatMap m_soundGroups;
     std::vector<std::uint32_t> m_soundStart;
     std::vector<std::uint32_t> m_soundWords;  // offsets into m_wordPool, length in the top 4 bits
+    std::vector<float> m_soundUnigram;        // per entry of m_soundWords
     std::u16string m_wordPool;
 };
 
