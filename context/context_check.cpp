@@ -179,7 +179,7 @@ class SentenceChecker {
     std::vector<std::uint32_t> m_prefixNodes;
     // Per character: the kind of confusion with the character being checked (low 3 bits) and
     // 1 + its index among the candidates (the rest); all zero between positions.
-    std::vector<std::uint16_t> m_candidateSlot = std::vector<std::uint16_t>(0x10000, 0);
+    std::vector<std::uint32_t> m_candidateSlot = std::vector<std::uint32_t>(0x10000, 0);
     std::vector<std::u16string_view> m_sameSound;
     std::vector<Beam> m_beams;  // per clause boundary
     std::vector<Beam> m_changed;
@@ -423,17 +423,17 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
         }
         candidates.clear();
         for (const auto& c : confusables) {
-            m_candidateSlot[c.character] = static_cast<std::uint16_t>(c.kind);
+            m_candidateSlot[c.character] = static_cast<std::uint32_t>(c.kind);
         }
         const auto consider = [&](char16_t character, std::int32_t s, std::int32_t length) {
-            const std::uint16_t slot = m_candidateSlot[character];
+            const std::uint32_t slot = m_candidateSlot[character];
             if ((slot & 7U) == 0) {
                 return;
             }
             if (slot >> 3 == 0) {
                 candidates.push_back({character, static_cast<Confusion>(slot & 7U), s, s + length});
                 m_candidateSlot[character] =
-                    static_cast<std::uint16_t>(slot | (candidates.size() << 3));
+                    slot | static_cast<std::uint32_t>(candidates.size() << 3);
             } else if (Candidate& same = candidates[(slot >> 3) - 1U];
                        length > same.spanEnd - same.spanBegin) {
                 same.spanBegin = s;
