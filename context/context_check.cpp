@@ -17,6 +17,9 @@ using WordIndex = LanguageModel::WordIndex;
 constexpr int kBeam = 2;
 // Boundaries after a replacement that may still differ from the text as written.
 constexpr int kRightContext = 4;
+// How much rarer (log10 of unigram probability) a same-sound word may be than the word written
+// and still be tried in its place.
+constexpr float kSwapRarityLimit = 1.0F;
 // Longest shield word looked for around a flagged replacement.
 constexpr int kMaxShieldLength = 12;
 constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
@@ -92,6 +95,28 @@ struct Beam {
         }
     }
 
+    // Whether a hypothesis of this history scoring at most bound could still enter. Log
+    // probabilities are never positive, so a hypothesis's score before its next word bounds it
+    // after, and the model need not be asked when the beam would turn it away.
+    bool admits(float bound, WordIndex last, WordIndex beforeLast) const {
+        if (count < kBeam) {
+            for (int i = 0; i < count; ++i) {
+                if (items[i].last == last && items[i].beforeLast == beforeLast) {
+                    return bound > items[i].score;
+                }
+            }
+            return true;
+        }
+        bool aboveWorst = false;
+        for (int i = 0; i < count; ++i) {
+            if (items[i].last == last && items[i].beforeLast == beforeLast) {
+                return bound > items[i].score;
+            }
+            aboveWorst = aboveWorst || bound > items[i].score;
+        }
+        return aboveWorst;
+    }
+
     const Hypothesis& best() const {
         int b = 0;
         for (int i = 1; i < count; ++i) {
@@ -149,7 +174,14 @@ class SentenceChecker {
     std::vector<std::uint8_t> m_covered;  // per sentence unit: under a kept dictionary finding
     std::vector<Token> m_tokens;
     std::vector<std::int32_t> m_tokenStart;  // per clause unit, plus one
-    std::vector<Beam> m_beams;               // per clause boundary
+    // Per clause unit x and depth k < kMaxWordLength: the trie node of the text [x, x + k], or
+    // kNoNode. A replacement's words then start from the node just before the change.
+    std::vector<std::uint32_t> m_prefixNodes;
+    // Per character: the kind of confusion with the character being checked (low 3 bits) and
+    // 1 + its index among the candidates (the rest); all zero between positions.
+    std::vector<std::uint32_t> m_candidateSlot = std::vector<std::uint32_t>(0x10000, 0);
+    std::vector<std::u16string_view> m_sameSound;
+    std::vector<Beam> m_beams;  // per clause boundary
     std::vector<Beam> m_changed;
     std::u16string m_changedText;
     std::u16string m_window;
@@ -163,9 +195,12 @@ void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
     const auto n = static_cast<std::size_t>(end - begin);
     m_tokens.clear();
     m_tokenStart.assign(n + 1, 0);
+    m_prefixNodes.assign(n * ContextModel::kMaxWordLength, ContextModel::kNoNode);
     for (std::int32_t x = begin; x < end; ++x) {
         m_tokenStart[static_cast<std::size_t>(x - begin)] =
             static_cast<std::int32_t>(m_tokens.size());
+        std::uint32_t* nodes = m_prefixNodes.data() +
+                               static_cast<std::size_t>(x - begin) * ContextModel::kMaxWordLength;
         std::uint32_t node = ContextModel::kRoot;
         bool single = false;
         for (std::int32_t y = x; y < end && y - x < ContextModel::kMaxWordLength; ++y) {
@@ -173,6 +208,7 @@ void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
             if (node == ContextModel::kNoNode) {
                 break;
             }
+            nodes[y - x] = node;
             const WordIndex w = m_model.wordAt(node);
             if (w != m_lm.unknown()) {
                 m_tokens.push_back({y + 1 - x, w});
@@ -195,6 +231,9 @@ void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
             Beam& to = m_beams[x + static_cast<std::size_t>(token.length)];
             for (int h = 0; h < from.count; ++h) {
                 const Hypothesis& hyp = from.items[h];
+                if (!to.admits(hyp.score, token.word, hyp.last)) {
+                    continue;
+                }
                 const float s = hyp.score + m_lm.score(hyp.state, token.word, out);
                 to.add(out, s, token.word, hyp.last);
             }
@@ -227,6 +266,9 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
         Beam& to = changedBeam(y);
         for (int h = 0; h < source.count; ++h) {
             const Hypothesis& hyp = source.items[h];
+            if (!to.admits(hyp.score, word, hyp.last)) {
+                continue;
+            }
             const float s = hyp.score + m_lm.score(hyp.state, word, out);
             to.add(out, s, word, hyp.last);
         }
@@ -252,9 +294,24 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
             }
             continue;
         }
+        if (source.count == 0) {
+            continue;
+        }
+        // Words that start at x and reach into the change: the unchanged text before the change
+        // was walked once for the clause.
         std::uint32_t node = ContextModel::kRoot;
+        std::int32_t y = x;
+        if (x < changeBegin) {
+            node =
+                m_prefixNodes[static_cast<std::size_t>(x - m_begin) * ContextModel::kMaxWordLength +
+                              static_cast<std::size_t>(changeBegin - 1 - x)];
+            if (node == ContextModel::kNoNode) {
+                continue;
+            }
+            y = changeBegin;
+        }
         bool single = false;
-        for (std::int32_t y = x; y < textEnd && y - x < ContextModel::kMaxWordLength; ++y) {
+        for (; y < textEnd && y - x < ContextModel::kMaxWordLength; ++y) {
             node = m_model.child(node, at(y));
             if (node == ContextModel::kNoNode) {
                 break;
@@ -264,7 +321,7 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
                 continue;
             }
             single = single || y == x;
-            if (y + 1 > changeBegin && y + 1 <= limit) {
+            if (y + 1 <= limit) {
                 extend(source, y + 1, w);
             }
         }
@@ -360,54 +417,53 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
         if (!isHan(written) || covered(i)) {
             continue;
         }
-        candidates.clear();
         const auto confusables = m_model.confusables(written);
         if (confusables.empty()) {
             continue;
         }
+        candidates.clear();
+        for (const auto& c : confusables) {
+            m_candidateSlot[c.character] = static_cast<std::uint32_t>(c.kind);
+        }
+        const auto consider = [&](char16_t character, std::int32_t s, std::int32_t length) {
+            const std::uint32_t slot = m_candidateSlot[character];
+            if ((slot & 7U) == 0) {
+                return;
+            }
+            if (slot >> 3 == 0) {
+                candidates.push_back({character, static_cast<Confusion>(slot & 7U), s, s + length});
+                m_candidateSlot[character] =
+                    slot | static_cast<std::uint32_t>(candidates.size() << 3);
+            } else if (Candidate& same = candidates[(slot >> 3) - 1U];
+                       length > same.spanEnd - same.spanBegin) {
+                same.spanBegin = s;
+                same.spanEnd = s + length;
+            }
+        };
         for (std::int32_t length = 2; length <= 4; ++length) {
             for (std::int32_t s = std::max(m_begin, i - length + 1); s <= i && s + length <= m_end;
                  ++s) {
                 const auto key = ContextModel::maskedKey(
                     text.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(length)),
                     static_cast<std::size_t>(i - s));
-                // Both lists ascend by character: look the shorter one up in the longer.
                 const auto fills = m_model.fills(key);
-                const auto add = [&](char16_t character, Confusion kind) {
-                    auto same =
-                        std::find_if(candidates.begin(), candidates.end(),
-                                     [&](const Candidate& c) { return c.character == character; });
-                    if (same == candidates.end()) {
-                        candidates.push_back({character, kind, s, s + length});
-                    } else if (length > same->spanEnd - same->spanBegin) {
-                        same->spanBegin = s;
-                        same->spanEnd = s + length;
-                    }
-                };
-                if (fills.size() <= confusables.size()) {
-                    for (const auto& fill : fills) {
-                        const auto it =
-                            std::lower_bound(confusables.begin(), confusables.end(), fill.character,
-                                             [](const ContextModel::Confusable& c, char16_t u) {
-                                                 return c.character < u;
-                                             });
-                        if (it != confusables.end() && it->character == fill.character) {
-                            add(fill.character, it->kind);
-                        }
+                // Both lists ascend by character. A short fill list is checked against the
+                // confusables' slots; a long one is searched for each confusable.
+                if (fills.size() <= 8 * confusables.size()) {
+                    for (const char16_t fill : fills) {
+                        consider(fill, s, length);
                     }
                 } else {
                     for (const auto& c : confusables) {
-                        const auto it =
-                            std::lower_bound(fills.begin(), fills.end(), c.character,
-                                             [](const ContextModel::Fill& f, char16_t u) {
-                                                 return f.character < u;
-                                             });
-                        if (it != fills.end() && it->character == c.character) {
-                            add(c.character, c.kind);
+                        if (std::binary_search(fills.begin(), fills.end(), c.character)) {
+                            consider(c.character, s, length);
                         }
                     }
                 }
             }
+        }
+        for (const auto& c : confusables) {
+            m_candidateSlot[c.character] = 0;
         }
         for (const auto& c : candidates) {
             const std::u16string_view replacement(&c.character, 1);
@@ -440,7 +496,11 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             if (blocked) {
                 continue;
             }
-            for (const auto other : m_model.sameSoundWords(word)) {
+            // A word much rarer than the one written almost never wins on context alone, and
+            // trying every one of them cost half of the pass.
+            m_model.sameSoundWords(word, m_sameSound,
+                                   m_model.unigram(token.word) - kSwapRarityLimit);
+            for (const auto other : m_sameSound) {
                 std::int32_t b = 0;
                 while (other[static_cast<std::size_t>(b)] == word[static_cast<std::size_t>(b)]) {
                     ++b;

@@ -11,8 +11,6 @@ namespace kjf {
 namespace {
 
 constexpr std::size_t kCharacterCount = 0x10000;
-// A character of many readings would give hundreds of sound keys to one word.
-constexpr std::size_t kMaxSoundKeys = 16;
 
 bool isSurrogate(char16_t u) {
     return u >= 0xD800 && u <= 0xDFFF;
@@ -207,13 +205,14 @@ void ContextModel::buildVocabulary() {
 
     struct Masked {
         std::uint64_t key;
-        Fill fill;
+        char16_t fill;
     };
     std::vector<Masked> masked;
     masked.reserve(words.size() * 3);
     struct Sound {
         std::uint64_t key;
         std::uint32_t word;
+        float unigram;
     };
     std::vector<Sound> sounds;
 
@@ -244,22 +243,23 @@ void ContextModel::buildVocabulary() {
             continue;
         }
         for (std::size_t k = 0; k < word.size(); ++k) {
-            masked.push_back({maskedKey(word, k), Fill{word[k], index}});
+            masked.push_back({maskedKey(word, k), word[k]});
         }
-        const auto keys = soundKeys(word);
-        if (!keys.empty()) {
+        SoundKeys keys;
+        const std::size_t keyCount = soundKeys(word, keys);
+        if (keyCount != 0) {
             const auto ref = static_cast<std::uint32_t>(m_wordPool.size()) |
                              (static_cast<std::uint32_t>(word.size()) << 28);
             m_wordPool += word;
-            for (const auto key : keys) {
-                sounds.push_back({key, ref});
+            for (std::size_t k = 0; k < keyCount; ++k) {
+                sounds.push_back({keys[k], ref, m_unigram[index]});
             }
         }
     }
     m_lm.releaseWords();
 
     std::sort(masked.begin(), masked.end(), [](const Masked& a, const Masked& b) {
-        return a.key != b.key ? a.key < b.key : a.fill.character < b.fill.character;
+        return a.key != b.key ? a.key < b.key : a.fill < b.fill;
     });
     m_maskGroups.reserve(masked.size() / 2);
     m_fills.reserve(masked.size());
@@ -282,6 +282,7 @@ void ContextModel::buildVocabulary() {
             m_soundStart.push_back(static_cast<std::uint32_t>(m_soundWords.size()));
         }
         m_soundWords.push_back(sounds[i].word);
+        m_soundUnigram.push_back(sounds[i].unigram);
     }
     m_soundStart.push_back(static_cast<std::uint32_t>(m_soundWords.size()));
 }
@@ -306,7 +307,7 @@ std::uint64_t ContextModel::maskedKey(std::u16string_view word, std::size_t mask
     return key;
 }
 
-std::span<const ContextModel::Fill> ContextModel::fills(std::uint64_t key) const {
+std::span<const char16_t> ContextModel::fills(std::uint64_t key) const {
     const auto group = m_maskGroups.find(key, kNoNode);
     if (group == kNoNode) {
         return {};
@@ -386,37 +387,52 @@ Confusion ContextModel::relate(char16_t written, char16_t meant) const {
     return Confusion::None;
 }
 
-std::vector<std::uint64_t> ContextModel::soundKeys(std::u16string_view word) const {
-    std::vector<std::uint64_t> keys{static_cast<std::uint64_t>(word.size()) << 60};
+std::size_t ContextModel::soundKeys(std::u16string_view word, SoundKeys& keys) const {
+    std::size_t count = 1;
+    keys[0] = static_cast<std::uint64_t>(word.size()) << 60;
+    SoundKeys next;
     for (std::size_t i = 0; i < word.size(); ++i) {
         const auto readings = listOf(m_readingStart, m_readings, word[i]);
         if (readings.empty()) {
-            return {};
+            return 0;
         }
-        std::vector<std::uint64_t> next;
-        for (const auto key : keys) {
+        std::size_t made = 0;
+        for (std::size_t k = 0; k < count; ++k) {
             for (const auto r : readings) {
-                if (next.size() < kMaxSoundKeys) {
-                    next.push_back(key | (static_cast<std::uint64_t>(r) << (15 * i)));
+                if (made < kMaxSoundKeys) {
+                    next[made++] = keys[k] | (static_cast<std::uint64_t>(r) << (15 * i));
                 }
             }
         }
-        keys.swap(next);
+        keys = next;
+        count = made;
     }
-    return keys;
+    return count;
 }
 
 std::vector<std::u16string_view> ContextModel::sameSoundWords(std::u16string_view word) const {
     std::vector<std::u16string_view> out;
+    sameSoundWords(word, out);
+    return out;
+}
+
+void ContextModel::sameSoundWords(std::u16string_view word, std::vector<std::u16string_view>& out,
+                                  float minUnigram) const {
+    out.clear();
     if (word.size() < 2 || word.size() > 4) {
-        return out;
+        return;
     }
-    for (const auto key : soundKeys(word)) {
-        const auto group = m_soundGroups.find(key, kNoNode);
+    SoundKeys keys;
+    const std::size_t keyCount = soundKeys(word, keys);
+    for (std::size_t key = 0; key < keyCount; ++key) {
+        const auto group = m_soundGroups.find(keys[key], kNoNode);
         if (group == kNoNode) {
             continue;
         }
         for (auto i = m_soundStart[group]; i < m_soundStart[group + 1]; ++i) {
+            if (m_soundUnigram[i] < minUnigram) {
+                continue;
+            }
             const std::u16string_view other(m_wordPool.data() + (m_soundWords[i] & 0x0FFFFFFF),
                                             m_soundWords[i] >> 28);
             int differing = 0;
@@ -430,18 +446,17 @@ std::vector<std::u16string_view> ContextModel::sameSoundWords(std::u16string_vie
     }
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
 }
 
 std::size_t ContextModel::memoryUsage() const {
     return m_edges.memoryUsage() + m_nodeWord.capacity() * sizeof(std::uint32_t) +
            m_unigram.capacity() * sizeof(float) + m_maskGroups.memoryUsage() +
-           m_maskStart.capacity() * 4 + m_fills.capacity() * 8 + m_readingStart.capacity() * 4 +
+           m_maskStart.capacity() * 4 + m_fills.capacity() * 2 + m_readingStart.capacity() * 4 +
            m_readings.capacity() * 2 + m_shapeStart.capacity() * 4 + m_shapes.capacity() * 2 +
            m_variantStart.capacity() * 4 + m_variants.capacity() * 2 +
            m_confusableStart.capacity() * 4 + m_confusables.capacity() * sizeof(Confusable) +
            m_soundGroups.memoryUsage() + m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 +
-           m_wordPool.capacity() * 2;
+           m_soundUnigram.capacity() * 4 + m_wordPool.capacity() * 2;
 }
 
 }  // namespace kjf

@@ -2,7 +2,9 @@
 // the index of words with one character masked, the confusion sets and the same-sound words.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -71,15 +73,11 @@ class ContextModel {
     // The model's index of word, the unknown index when it is no vocabulary word.
     LanguageModel::WordIndex wordIndex(std::u16string_view word) const;
 
-    // A character that completes a vocabulary word of two to four characters in place of the
-    // masked one, and that word's index.
-    struct Fill {
-        char16_t character;
-        LanguageModel::WordIndex word;
-    };
     // The key of a word of two to four code units with position masked.
     static std::uint64_t maskedKey(std::u16string_view word, std::size_t masked);
-    std::span<const Fill> fills(std::uint64_t maskedKey) const;
+    // The characters, ascending, that complete a vocabulary word of two to four characters in
+    // place of the masked one.
+    std::span<const char16_t> fills(std::uint64_t maskedKey) const;
 
     // How `written` may stand for `meant`; None when the sets do not relate them.
     Confusion confusion(char16_t written, char16_t meant) const;
@@ -94,8 +92,12 @@ class ContextModel {
     }
 
     // Vocabulary words of word's length that read like word (every character sharing a reading)
-    // and differ from it in two or more characters; empty for lengths outside 2..4.
+    // and differ from it in two or more characters, ascending; empty for lengths outside 2..4.
     std::vector<std::u16string_view> sameSoundWords(std::u16string_view word) const;
+    // The same into out (cleared first, its storage reused), leaving out words whose unigram
+    // log10 probability is below minUnigram.
+    void sameSoundWords(std::u16string_view word, std::vector<std::u16string_view>& out,
+                        float minUnigram = -std::numeric_limits<float>::infinity()) const;
 
     // Bytes held by the tables (the mapped model file not included).
     std::size_t memoryUsage() const;
@@ -105,7 +107,12 @@ class ContextModel {
     Confusion relate(char16_t written, char16_t meant) const;
     void buildConfusables();
     void buildVocabulary();
-    std::vector<std::uint64_t> soundKeys(std::u16string_view word) const;
+    // A character of many readings would give hundreds of sound keys to one word.
+    static constexpr std::size_t kMaxSoundKeys = 16;
+    using SoundKeys = std::array<std::uint64_t, kMaxSoundKeys>;
+    // The sound keys of word (at most kMaxSoundKeys), their count; 0 when a character has no
+    // reading.
+    std::size_t soundKeys(std::u16string_view word, SoundKeys& keys) const;
 
     LanguageModel m_lm;
     FlatMap m_edges;
@@ -115,7 +122,7 @@ class ContextModel {
 
     FlatMap m_maskGroups;                    // masked key -> group
     std::vector<std::uint32_t> m_maskStart;  // group -> first fill, one past the last group
-    std::vector<Fill> m_fills;
+    std::vector<char16_t> m_fills;
 
     // Readings: syllable ids per character, near syllables per syllable.
     std::vector<std::uint32_t> m_readingStart;  // 65,537 offsets into m_readings
@@ -132,6 +139,7 @@ class ContextModel {
     FlatMap m_soundGroups;
     std::vector<std::uint32_t> m_soundStart;
     std::vector<std::uint32_t> m_soundWords;  // offsets into m_wordPool, length in the top 4 bits
+    std::vector<float> m_soundUnigram;        // per entry of m_soundWords
     std::u16string m_wordPool;
 };
 

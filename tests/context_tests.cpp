@@ -160,6 +160,35 @@ TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
     EXPECT_TRUE(s_model->sameSoundWords(u"神").empty());
 }
 
+TEST_F(ContextFixture, MaskedWordsListTheCharactersThatCompleteThem) {
+    const auto fills = [](std::u16string_view word, std::size_t masked) {
+        const auto list = s_model->fills(ContextModel::maskedKey(word, masked));
+        return std::u16string(list.begin(), list.end());
+    };
+    EXPECT_EQ(fills(u"套取", 1), u"取曲");  // ascending: U+53D6, U+66F2
+    EXPECT_EQ(fills(u"审计", 0), u"审");
+    EXPECT_EQ(fills(u"以下", 1), u"下");
+    EXPECT_EQ(fills(u"下载", 0), u"下");
+    EXPECT_TRUE(fills(u"资料", 0).empty());
+    // Single characters and longer keys are never indexed.
+    EXPECT_TRUE(fills(u"套", 0).empty());
+}
+
+TEST_F(ContextFixture, SameSoundWordsFarRarerThanTheWrittenWordAreLeftOut) {
+    std::vector<std::u16string_view> out{u"stale"};
+    const float common = s_model->unigram(s_model->wordIndex(u"审计"));  // -2.5
+    const float rare = s_model->unigram(s_model->wordIndex(u"神迹"));    // -5.0
+    ASSERT_LT(rare, common - 1.0F);
+    s_model->sameSoundWords(u"审计", out, common - 1.0F);
+    EXPECT_TRUE(out.empty());
+    s_model->sameSoundWords(u"审计", out);
+    EXPECT_EQ(out, std::vector<std::u16string_view>{u"神迹"});
+    s_model->sameSoundWords(u"神迹", out, rare - 1.0F);
+    EXPECT_EQ(out, std::vector<std::u16string_view>{u"审计"});
+    // The detector never proposes the rare word for the common one.
+    EXPECT_TRUE(run(u"经济责任审计项目").findings.empty());
+}
+
 TEST(ContextModelLoad, FailuresGiveAMessageInsteadOfAModel) {
     TempDir dir;
     test::writeTinyConfusionTables(dir.path());
