@@ -39,6 +39,7 @@ rg_QiDongLei::rg_QiDongLei(std::string programDirectory)
       m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()),
       m_proofreading(std::make_unique<ProofreadingRun>(*m_engine, *m_progressWindow, m_status,
                                                        m_programDirectory)) {
+    m_engine->setCacheFile(dictionaryCacheFile(m_programDirectory));
     QGuiApplication::setWindowIcon(applicationIcon());
     bindHooks();
     connect(m_progressWindow.get(), &rg_JinDuChuangKou::interruptRequested, m_proofreading.get(),

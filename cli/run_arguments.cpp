@@ -66,6 +66,7 @@ std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std:
     auto engine = std::make_unique<rg_ChaCuoYinQing>(root);
     bindEnabledListsFromSettings(*engine, &root);
     bindTextSnapshot(*engine, text);
+    engine->setCacheFile(dictionaryCacheFile(root));
     engine->loadDictionaries();
     engine->waitForLoading();
     for (const auto& problem : engine->loadReport().problems) {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "engine/dictionary_file.h"
+#include "engine/dictionary_image.h"
 #include "engine/scan.h"
 #include "engine/side_by_side.h"
 #include "text/files.h"
@@ -14,10 +15,18 @@ namespace kjf {
 
 rg_ChaCuoYinQing::rg_ChaCuoYinQing(std::string programDirectory)
     : m_programDirectory(std::move(programDirectory)),
+      m_image(emptyImage()),
       m_clock([] { return static_cast<std::int64_t>(std::time(nullptr)); }) {}
 
 rg_ChaCuoYinQing::~rg_ChaCuoYinQing() {
     stopLoaders();
+    if (m_cacheWriter.joinable()) {
+        m_cacheWriter.join();
+    }
+}
+
+void rg_ChaCuoYinQing::setCacheFile(std::string path) {
+    m_cacheFile = std::move(path);
 }
 
 void rg_ChaCuoYinQing::stopLoaders() {
@@ -37,6 +46,9 @@ void rg_ChaCuoYinQing::loadDictionaries() {
     std::lock_guard callLock(m_loadCallMutex);
     // Loaders of an earlier load would mix the old lists into the freshly emptied tables.
     stopLoaders();
+    if (m_cacheWriter.joinable()) {
+        m_cacheWriter.join();  // this load may read what it writes
+    }
     {
         std::lock_guard lock(m_guardMutex);
         m_loading = true;
@@ -71,16 +83,14 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
         std::unique_lock lock(m_guardMutex);
         m_guardChanged.wait(lock, [this] { return m_readers == 0 || m_cancelLoad; });
         if (!m_cancelLoad && !m_tablesCleared) {
-            m_correctWords.clear();
-            m_errorWords.clear();
-            m_index.clear();
+            m_image = emptyImage();
             m_tablesCleared = true;
         }
     }
     const auto k = static_cast<std::size_t>(kind);
-    m_kindReports[k] = {};
+    m_inputs[k].clear();
     if (kind == DictionaryKind::Automatic) {
-        loadFile(kind, m_programDirectory + std::string(kAutomaticDictionaryPath));
+        readInput(kind, m_programDirectory + std::string(kAutomaticDictionaryPath), u"");
     } else {
         const std::string directory = m_programDirectory + std::string(dictionaryDirectory(kind));
         for (const auto& name : m_lists[k]) {
@@ -90,10 +100,12 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
             // setup.ini is the user's to edit: a listed "../.." must not reach files outside the
             // dictionary folder, whose lines would then show up as suggestions.
             if (!isPlainFileName(name)) {
-                addProblem(kind, {LoadProblem::Reason::InvalidName, kind, name});
+                FileInput& input = m_inputs[k].emplace_back();
+                input.name = name;
+                input.problems.push_back({LoadProblem::Reason::InvalidName, kind, name});
                 continue;
             }
-            loadFile(kind, directory + utf16ToUtf8Lossy(name));
+            readInput(kind, directory + utf16ToUtf8Lossy(name), name);
         }
     }
     if (m_remainingLoaders.fetch_sub(1) != 1) {
@@ -103,30 +115,7 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     if (m_cancelLoad) {
         return;  // the load that cancelled this one owns the tables now
     }
-    LoadReport report;
-    for (auto& kindReport : m_kindReports) {
-        report.filesRead += kindReport.filesRead;
-        for (auto& problem : kindReport.problems) {
-            report.problems.push_back(std::move(problem));
-        }
-    }
-    bool outOfMemory = false;
-    try {
-        runSideBySide([this] { m_errorWords.finalize(); }, [this] { m_correctWords.finalize(); });
-        m_index.build(m_correctWords, m_errorWords);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
-    }
-    if (outOfMemory) {
-        // Runs must not see half-built tables: they get none, and the owner hears why.
-        m_correctWords.clear();
-        m_errorWords.clear();
-        m_correctWords.finalize();
-        m_errorWords.finalize();
-        m_index.clear();
-        report.problems.push_back({LoadProblem::Reason::OutOfMemory, kind, {}});
-    }
-    m_loadReport = std::move(report);
+    finishLoad();
     // Reported before waiting runs are let go, so that the owner hears of the end of loading
     // before anything a run reports.
     onDictionariesLoaded.call(*this);
@@ -137,45 +126,143 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     m_guardChanged.notify_all();
 }
 
-void rg_ChaCuoYinQing::addProblem(DictionaryKind kind, LoadProblem problem) {
-    m_kindReports[static_cast<std::size_t>(kind)].problems.push_back(std::move(problem));
-}
-
-void rg_ChaCuoYinQing::loadFile(DictionaryKind kind, const std::string& path) {
-    if (m_cancelLoad || !pathExists(path)) {
+void rg_ChaCuoYinQing::readInput(DictionaryKind kind, const std::string& path,
+                                 std::u16string_view name) {
+    if (m_cancelLoad) {
         return;
     }
-    const std::u16string widePath = utf8ToUtf16(path);
-    onDictionaryFileLoading.call(*this, std::u16string_view(widePath));
-    try {
-        ReadFailure failure = ReadFailure::None;
-        const auto bytes = readWholeFile(path, &failure);
-        if (!bytes) {
-            addProblem(kind, {LoadProblem::Reason::Unreadable, kind, widePath, failure});
-            return;
-        }
-        ++m_kindReports[static_cast<std::size_t>(kind)].filesRead;
-        if (bytes->empty()) {
-            return;
-        }
-        const std::u16string text = decodeDictionaryBytes(*bytes);
-        if (const auto line = lineCutShortAt(*bytes, text); line != 0) {
-            addProblem(kind, {LoadProblem::Reason::CutShort, kind, widePath, {}, line});
-        }
-        WordBatch batch;
-        const std::size_t tooLong =
-            parseDictionaryText(text, isErrorKind(kind), correctWordTag(kind), batch);
-        if (tooLong != 0) {
-            addProblem(kind, {LoadProblem::Reason::LongEntries,
-                              kind,
-                              widePath,
-                              {},
-                              static_cast<std::int64_t>(tooLong)});
-        }
-        (isErrorKind(kind) ? m_errorWords : m_correctWords).insert(std::move(batch));
-    } catch (const std::bad_alloc&) {
-        addProblem(kind, {LoadProblem::Reason::OutOfMemory, kind, widePath});
+    FileInput& input = m_inputs[static_cast<std::size_t>(kind)].emplace_back();
+    input.name = name;
+    input.widePath = utf8ToUtf16(path);
+    if (!pathExists(path)) {
+        input.failure = ReadFailure::Missing;  // skipped without a word, as ever
+        return;
     }
+    onDictionaryFileLoading.call(*this, std::u16string_view(input.widePath));
+    try {
+        auto bytes = readWholeFile(path, &input.failure);
+        if (!bytes) {
+            input.problems.push_back(
+                {LoadProblem::Reason::Unreadable, kind, input.widePath, input.failure});
+            return;
+        }
+        input.hash = DictionaryFingerprint::hash(*bytes);
+        input.bytes = std::move(*bytes);
+        input.read = true;
+    } catch (const std::bad_alloc&) {
+        input.problems.push_back({LoadProblem::Reason::OutOfMemory, kind, input.widePath});
+    }
+}
+
+std::uint64_t rg_ChaCuoYinQing::fingerprintOfInputs() const {
+    DictionaryFingerprint fingerprint;
+    for (std::size_t k = 0; k < m_inputs.size(); ++k) {
+        fingerprint.add(k);
+        fingerprint.add(m_inputs[k].size());
+        for (const FileInput& input : m_inputs[k]) {
+            fingerprint.add(std::string_view(reinterpret_cast<const char*>(input.name.data()),
+                                             input.name.size() * 2));
+            fingerprint.add(static_cast<std::uint64_t>(input.failure));
+            fingerprint.add(input.read ? 1 : 0);
+            fingerprint.add(input.hash);
+            fingerprint.add(input.problems.size());
+        }
+    }
+    return fingerprint.value();
+}
+
+void rg_ChaCuoYinQing::parseInputs(DictionaryKind kind, WordTableBuilder& correctWords,
+                                   WordTableBuilder& errorWords) {
+    for (FileInput& input : m_inputs[static_cast<std::size_t>(kind)]) {
+        if (!input.read || input.bytes.empty() || m_cancelLoad) {
+            continue;
+        }
+        try {
+            const std::u16string text = decodeDictionaryBytes(input.bytes);
+            if (const auto line = lineCutShortAt(input.bytes, text); line != 0) {
+                input.problems.push_back(
+                    {LoadProblem::Reason::CutShort, kind, input.widePath, {}, line});
+            }
+            input.bytes = {};
+            WordBatch batch;
+            const std::size_t tooLong =
+                parseDictionaryText(text, isErrorKind(kind), correctWordTag(kind), batch);
+            if (tooLong != 0) {
+                input.problems.push_back({LoadProblem::Reason::LongEntries,
+                                          kind,
+                                          input.widePath,
+                                          {},
+                                          static_cast<std::int64_t>(tooLong)});
+            }
+            (isErrorKind(kind) ? errorWords : correctWords).insert(std::move(batch));
+        } catch (const std::bad_alloc&) {
+            input.problems.push_back({LoadProblem::Reason::OutOfMemory, kind, input.widePath});
+        }
+    }
+}
+
+void rg_ChaCuoYinQing::finishLoad() {
+    const std::uint64_t fingerprint = fingerprintOfInputs();
+    std::shared_ptr<const DictionaryImage> image;
+    if (!m_cacheFile.empty()) {
+        image = DictionaryImage::open(m_cacheFile, fingerprint);
+    }
+    const bool fromCache = image != nullptr;
+    if (!image) {
+        LoadReport report;
+        bool built = false;
+        try {
+            WordTableBuilder correctWords;
+            WordTableBuilder errorWords;
+            std::vector<std::function<void()>> parsers;
+            for (const DictionaryKind kind : kAllDictionaryKinds) {
+                parsers.push_back([this, kind, &correctWords, &errorWords] {
+                    parseInputs(kind, correctWords, errorWords);
+                });
+            }
+            runAll(parsers);
+            runSideBySide([&] { errorWords.finalize(); }, [&] { correctWords.finalize(); });
+            report = collectReport();
+            image = DictionaryImage::build(correctWords, errorWords, report, fingerprint);
+            built = true;
+        } catch (const std::bad_alloc&) {
+            // Runs must not see half-built tables: they get none, and the owner hears why.
+            report = collectReport();
+            report.problems.push_back(
+                {LoadProblem::Reason::OutOfMemory, DictionaryKind::SystemCorrect, {}});
+            image = emptyImage(report);
+        }
+        if (built && !m_cacheFile.empty()) {
+            // The next start finds this load's work done; a load meanwhile waits for the write.
+            try {
+                m_cacheWriter = std::thread([image, path = m_cacheFile] { image->write(path); });
+            } catch (const std::system_error&) {
+            }
+        }
+    }
+    for (auto& inputs : m_inputs) {
+        inputs.clear();
+        inputs.shrink_to_fit();
+    }
+    m_image = std::move(image);
+    m_loadReport = m_image->report();
+    m_loadReport.fromCache = fromCache;
+}
+
+LoadReport rg_ChaCuoYinQing::collectReport() const {
+    LoadReport report;
+    for (const auto& inputs : m_inputs) {
+        for (const FileInput& input : inputs) {
+            report.filesRead += input.read ? 1 : 0;
+            report.problems.insert(report.problems.end(), input.problems.begin(),
+                                   input.problems.end());
+        }
+    }
+    return report;
+}
+
+std::shared_ptr<const DictionaryImage> rg_ChaCuoYinQing::emptyImage(const LoadReport& report) {
+    return DictionaryImage::empty(report);
 }
 
 void rg_ChaCuoYinQing::beginRead() const {
@@ -202,11 +289,11 @@ rg_ChaCuoYinQing::TableReadGuard::~TableReadGuard() {
 }
 
 std::int32_t rg_ChaCuoYinQing::longestEntryLength() const {
-    return std::max(m_correctWords.longestKeyLength(), m_errorWords.longestKeyLength());
+    return std::max(correctWords().longestKeyLength(), errorWords().longestKeyLength());
 }
 
 std::size_t rg_ChaCuoYinQing::tableMemoryUsage() const {
-    return m_correctWords.memoryUsage() + m_errorWords.memoryUsage() + m_index.memoryUsage();
+    return m_image->byteSize();
 }
 
 void rg_ChaCuoYinQing::setClockForTesting(std::function<std::int64_t()> clock,

@@ -7,11 +7,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/dictionary_image.h"
 #include "engine/dictionary_kind.h"
 #include "engine/finding.h"
 #include "engine/hook.h"
@@ -72,6 +74,12 @@ class rg_ChaCuoYinQing {
     // Blocks until no load is in progress.
     void waitForLoading();
 
+    // The file where a load keeps what it built from the dictionary files, so that the next load
+    // of unchanged files (by their whole content) reads it instead of building again; a missing,
+    // stale or damaged file is rebuilt, never trusted. Empty (the default): every load builds.
+    // Set it on the owner's thread, before loadDictionaries.
+    void setCacheFile(std::string path);
+
     // What the last finished load could not use. Enabled names that are not plain file names
     // are never read. Read it from onDictionariesLoaded or after waitForLoading, before the next
     // load starts.
@@ -117,8 +125,8 @@ class rg_ChaCuoYinQing {
     };
 
     // The tables; read them only under a TableReadGuard (runCheck holds one itself).
-    const WordTable& correctWords() const { return m_correctWords; }
-    const WordTable& errorWords() const { return m_errorWords; }
+    const WordTable& correctWords() const { return m_image->correctWords(); }
+    const WordTable& errorWords() const { return m_image->errorWords(); }
     std::size_t tableMemoryUsage() const;
 
     // The enabled lists of the last load.
@@ -134,22 +142,41 @@ class rg_ChaCuoYinQing {
     class Scan;
     friend class Scan;
 
+    // One dictionary file of a load: read (and hashed) by its kind's loader, parsed only when no
+    // cache of the same inputs can be used.
+    struct FileInput {
+        std::u16string name;      // as listed; empty for the automatic dictionary
+        std::u16string widePath;  // empty for a name that is never read
+        ReadFailure failure = ReadFailure::None;
+        bool read = false;
+        std::uint64_t hash = 0;
+        std::string bytes;
+        std::vector<LoadProblem> problems;  // in the order they arose
+    };
+
     void stopLoaders();
     void loaderMain(DictionaryKind kind);
-    void loadFile(DictionaryKind kind, const std::string& path);
-    void addProblem(DictionaryKind kind, LoadProblem problem);
+    void readInput(DictionaryKind kind, const std::string& path, std::u16string_view name);
+    std::uint64_t fingerprintOfInputs() const;
+    void parseInputs(DictionaryKind kind, WordTableBuilder& correctWords,
+                     WordTableBuilder& errorWords);
+    // The last loader's part: the cached image of these inputs, or one built from them.
+    void finishLoad();
+    LoadReport collectReport() const;
+    static std::shared_ptr<const DictionaryImage> emptyImage(const LoadReport& report = {});
     void beginRead() const;
     void endRead() const;
 
     const std::string m_programDirectory;
 
-    WordTable m_correctWords;
-    WordTable m_errorWords;
-    WordIndex m_index;
     std::array<Lists, 4> m_lists;
     // Each loader writes only its own kind's entries; the last one gathers them.
-    std::array<LoadReport, 5> m_kindReports;
+    std::array<std::vector<FileInput>, 5> m_inputs;
+    // The tables and tries of the last load; replaced only while no one reads them.
+    std::shared_ptr<const DictionaryImage> m_image;
     LoadReport m_loadReport;
+    std::string m_cacheFile;
+    std::thread m_cacheWriter;  // writes the last built image; joined before the next load
 
     std::mutex m_loadCallMutex;  // one loadDictionaries at a time
     std::array<std::thread, 5> m_loaders;

@@ -28,6 +28,7 @@ struct LoadProblem {
 struct LoadReport {
     std::int64_t filesRead = 0;         // dictionary files read whole
     std::vector<LoadProblem> problems;  // by kind, in list order within a kind
+    bool fromCache = false;             // the tables came from the cache file, not the building
 };
 
 }  // namespace kjf

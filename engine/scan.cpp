@@ -33,6 +33,10 @@ void rg_ChaCuoYinQing::Scan::walkForward(std::int64_t anchor, std::int64_t maxLe
     walk.marks.clear();
     walk.requested = std::min(maxLength, kFirstRequest);
     request(anchor, walk.requested, walk.text);
+    // The next walk starts one, two or three units on, mostly: start fetching its first steps.
+    for (std::size_t ahead = 1; ahead + 1 < walk.text.size() && ahead <= 3; ++ahead) {
+        m_forward.prefetchStart(walk.text[ahead], walk.text[ahead + 1]);
+    }
     WordTrie::Node node = m_forward.root();
     std::int64_t depth = 0;
     for (;;) {
@@ -196,8 +200,8 @@ void rg_ChaCuoYinQing::Scan::contextCheck(std::int64_t x, std::u16string_view ch
 
 // The context check's first two passes window by window, for a source that answers short.
 bool rg_ChaCuoYinQing::Scan::literalWindowsEndingAt(std::int64_t x) {
-    const auto& errors = m_engine.m_errorWords;
-    const auto& corrects = m_engine.m_correctWords;
+    const auto& errors = m_engine.errorWords();
+    const auto& corrects = m_engine.correctWords();
     for (const bool errorPass : {true, false}) {
         for (std::int64_t k = 2; k <= m_n - 1; ++k) {
             const std::int64_t b = x - k + 1;
@@ -275,8 +279,8 @@ void rg_ChaCuoYinQing::Scan::forwardScan() {
 
 // One reverse step window by window, for a source that answers short.
 bool rg_ChaCuoYinQing::Scan::literalStepReverse(std::int64_t& e) {
-    const auto& errors = m_engine.m_errorWords;
-    const auto& corrects = m_engine.m_correctWords;
+    const auto& errors = m_engine.errorWords();
+    const auto& corrects = m_engine.correctWords();
     for (std::int64_t w = m_n; w >= 1; --w) {
         std::int64_t s = e - w + 1;
         std::int64_t length = w;

@@ -19,8 +19,8 @@ class rg_ChaCuoYinQing::Scan {
   public:
     Scan(rg_ChaCuoYinQing& engine, std::int64_t total, std::int64_t n, bool boost)
         : m_engine(engine),
-          m_forward(engine.m_index.forward()),
-          m_backward(engine.m_index.backward()),
+          m_forward(engine.m_image->forward()),
+          m_backward(engine.m_image->backward()),
           m_total(total),
           m_n(n),
           m_boost(boost) {}
@@ -54,7 +54,7 @@ class rg_ChaCuoYinQing::Scan {
     void report(FindingType type, std::int64_t position, std::int64_t length,
                 std::u16string_view word, std::u16string_view suggestion);
     std::u16string_view suggestionOf(std::uint32_t mark) const {
-        return m_engine.m_errorWords.valueAt((mark & WordTrie::kErrorMask) - 1);
+        return m_engine.errorWords().valueAt((mark & WordTrie::kErrorMask) - 1);
     }
     void unmatched(std::int64_t x, std::u16string_view character);
     void contextCheck(std::int64_t x, std::u16string_view character);
@@ -64,8 +64,8 @@ class rg_ChaCuoYinQing::Scan {
                       std::int32_t& kind);
 
     rg_ChaCuoYinQing& m_engine;
-    const WordTrie& m_forward;
-    const WordTrie& m_backward;
+    const WordTrie m_forward;  // views into the engine's image, which outlives the scan
+    const WordTrie m_backward;
     const std::int64_t m_total;
     const std::int64_t m_n;
     const bool m_boost;

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace kjf {
 
@@ -44,6 +46,39 @@ void runSideBySide(First first, Second second) {
     }
     if (secondError) {
         std::rethrow_exception(secondError);
+    }
+}
+
+// Runs every job on a thread of its own (on this thread when none can be started) and returns
+// when all have ended; the first exception of a job is passed on to the caller then.
+inline void runAll(const std::vector<std::function<void()>>& jobs) {
+    std::vector<std::exception_ptr> errors(jobs.size());
+    std::vector<std::thread> threads;
+    std::vector<std::size_t> here;
+    const auto run = [&](std::size_t i) {
+        try {
+            jobs[i]();
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    };
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        try {
+            threads.emplace_back(run, i);
+        } catch (const std::system_error&) {
+            here.push_back(i);
+        }
+    }
+    for (const std::size_t i : here) {
+        run(i);
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const auto& error : errors) {
+        if (error) {
+            std::rethrow_exception(error);
+        }
     }
 }
 

@@ -9,17 +9,16 @@
 
 namespace kjf {
 
-void WordTrie::clear() {
-    m_unit = {};
-    m_nodes = {};
-    m_bucketIndex = {};
-    m_buckets = {};
-    m_rootChildren = {};
-}
+namespace {
 
-void WordTrie::build(const std::vector<std::u16string_view>& keys,
-                     const std::vector<std::uint32_t>& marks) {
-    clear();
+// A first-level node with at least this many children gets buckets by high byte.
+constexpr std::uint32_t kFirstLevelBucketThreshold = 48;
+
+}  // namespace
+
+TrieArrays WordTrie::build(const std::vector<std::u16string_view>& keys,
+                           const std::vector<std::uint32_t>& marks) {
+    TrieArrays t;
     // Breadth first: node n covers the keys [lo[n], hi[n]) that share its prefix of depth[n]
     // units. Nodes are handled in index order and their children appended at the end, so the
     // children of consecutive nodes form consecutive blocks.
@@ -27,23 +26,23 @@ void WordTrie::build(const std::vector<std::u16string_view>& keys,
     for (auto k : keys) {
         units += k.size();
     }
-    m_unit.reserve(units / 2 + 1);
-    m_nodes.reserve(units / 2 + 2);
+    t.units.reserve(units / 2 + 1);
+    t.nodes.reserve(units / 2 + 2);
     std::vector<std::uint32_t> lo{0};
     std::vector<std::uint32_t> hi{static_cast<std::uint32_t>(keys.size())};
     std::vector<std::uint32_t> depth{0};
     lo.reserve(units / 2 + 1);
     hi.reserve(units / 2 + 1);
     depth.reserve(units / 2 + 1);
-    m_unit.push_back(0);
-    m_nodes.push_back({0, 0});
-    for (std::uint32_t n = 0; n < m_unit.size(); ++n) {
-        m_nodes[n].firstChild = static_cast<std::uint32_t>(m_unit.size());
+    t.units.push_back(0);
+    t.nodes.push_back({0, 0});
+    for (std::uint32_t n = 0; n < t.units.size(); ++n) {
+        t.nodes[n].firstChild = static_cast<std::uint32_t>(t.units.size());
         std::uint32_t i = lo[n];
         const std::uint32_t end = hi[n];
         const std::uint32_t d = depth[n];
         if (i < end && keys[i].size() == d) {
-            m_nodes[n].mark = marks[i];  // the key that ends here sorts first
+            t.nodes[n].mark = marks[i];  // the key that ends here sorts first
             ++i;
         }
         while (i < end) {
@@ -52,52 +51,46 @@ void WordTrie::build(const std::vector<std::u16string_view>& keys,
             while (j < end && keys[j][d] == unit) {
                 ++j;
             }
-            m_unit.push_back(unit);
-            m_nodes.push_back({0, 0});
+            t.units.push_back(unit);
+            t.nodes.push_back({0, 0});
             lo.push_back(i);
             hi.push_back(j);
             depth.push_back(d + 1);
             i = j;
         }
     }
-    m_nodes.push_back({static_cast<std::uint32_t>(m_unit.size()), 0});
-    m_rootChildren.assign(0x10000, kNone);
-    for (std::uint32_t c = m_nodes[0].firstChild; c < m_nodes[1].firstChild; ++c) {
-        m_rootChildren[m_unit[c]] = c;
+    t.nodes.push_back({static_cast<std::uint32_t>(t.units.size()), 0});
+    t.rootChildren.assign(0x10000, WordTrie::kNone);
+    for (std::uint32_t c = t.nodes[0].firstChild; c < t.nodes[1].firstChild; ++c) {
+        t.rootChildren[t.units[c]] = c;
     }
-    const std::uint32_t firstLevelEnd = m_nodes[1].firstChild;
-    m_bucketIndex.assign(firstLevelEnd, kNoBuckets);
+    const std::uint32_t firstLevelEnd = t.nodes[1].firstChild;
+    t.bucketIndex.assign(firstLevelEnd, WordTrie::kNoBuckets);
     for (std::uint32_t n = 1; n < firstLevelEnd; ++n) {
-        const std::uint32_t begin = m_nodes[n].firstChild;
-        const std::uint32_t count = m_nodes[n + 1].firstChild - begin;
-        if (count < kBucketThreshold || count > 0xFFFF) {
+        const std::uint32_t begin = t.nodes[n].firstChild;
+        const std::uint32_t count = t.nodes[n + 1].firstChild - begin;
+        if (count < kFirstLevelBucketThreshold || count > 0xFFFF) {
             continue;
         }
-        m_bucketIndex[n] = static_cast<std::uint32_t>(m_buckets.size());
+        t.bucketIndex[n] = static_cast<std::uint32_t>(t.buckets.size());
         std::uint32_t i = 0;
         for (unsigned high = 0; high <= 0x100; ++high) {
-            while (i < count && (m_unit[begin + i] >> 8) < high) {
+            while (i < count && (t.units[begin + i] >> 8) < high) {
                 ++i;
             }
-            m_buckets.push_back(static_cast<std::uint16_t>(i));
+            t.buckets.push_back(static_cast<std::uint16_t>(i));
         }
     }
-    m_unit.shrink_to_fit();
-    m_nodes.shrink_to_fit();
-    m_buckets.shrink_to_fit();
-}
-
-std::size_t WordTrie::memoryUsage() const {
-    return m_unit.capacity() * sizeof(char16_t) + m_nodes.capacity() * sizeof(NodeData) +
-           m_rootChildren.capacity() * sizeof(Node) +
-           m_bucketIndex.capacity() * sizeof(std::uint32_t) +
-           m_buckets.capacity() * sizeof(std::uint16_t);
+    t.units.shrink_to_fit();
+    t.nodes.shrink_to_fit();
+    t.buckets.shrink_to_fit();
+    return t;
 }
 
 namespace {
 
 // Merges the two tables' sorted keys into one ascending list of distinct keys with marks.
-void mergeKeys(const WordTable& correctWords, const WordTable& errorWords,
+void mergeKeys(const WordTableBuilder& correctWords, const WordTableBuilder& errorWords,
                std::vector<std::u16string_view>& keys, std::vector<std::uint32_t>& marks) {
     keys.reserve(correctWords.size() + errorWords.size());
     marks.reserve(correctWords.size() + errorWords.size());
@@ -128,7 +121,8 @@ void mergeKeys(const WordTable& correctWords, const WordTable& errorWords,
 
 }  // namespace
 
-void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords) {
+IndexArrays buildIndex(const WordTableBuilder& correctWords, const WordTableBuilder& errorWords) {
+    IndexArrays index;
     std::vector<std::u16string_view> keys;
     std::vector<std::uint32_t> marks;
     mergeKeys(correctWords, errorWords, keys, marks);
@@ -170,15 +164,10 @@ void WordIndex::build(const WordTable& correctWords, const WordTable& errorWords
                 sortedKeys.push_back(std::u16string_view(sortedPool).substr(at, item.first.size()));
                 at += item.first.size();
             }
-            std::vector<std::uint32_t>& sortedMarks = marksInOrder;
-            m_backward.build(sortedKeys, sortedMarks);
+            index.backward = WordTrie::build(sortedKeys, marksInOrder);
         },
-        [&] { m_forward.build(keys, marks); });
-}
-
-void WordIndex::clear() {
-    m_forward.clear();
-    m_backward.clear();
+        [&] { index.forward = WordTrie::build(keys, marks); });
+    return index;
 }
 
 }  // namespace kjf

@@ -15,15 +15,7 @@ void WordBatch::add(std::u16string_view key, std::u16string_view value) {
                        static_cast<std::uint32_t>(value.size())});
 }
 
-void WordTable::clear() {
-    std::lock_guard lock(m_insertLock);
-    m_batches.clear();
-    m_sorted.clear();
-    m_sorted.shrink_to_fit();
-    m_longestKey = 0;
-}
-
-void WordTable::insert(WordBatch&& batch) {
+void WordTableBuilder::insert(WordBatch&& batch) {
     if (batch.entries.empty()) {
         return;
     }
@@ -31,7 +23,7 @@ void WordTable::insert(WordBatch&& batch) {
     m_batches.push_back(std::move(batch));
 }
 
-void WordTable::finalize() {
+void WordTableBuilder::finalize() {
     std::lock_guard lock(m_insertLock);
     std::size_t total = 0;
     for (const auto& b : m_batches) {
@@ -73,21 +65,29 @@ void WordTable::finalize() {
         b.entries.clear();
         b.entries.shrink_to_fit();
     }
-    m_longestKey = 0;
-    for (const auto& r : refs) {
-        m_longestKey = std::max(m_longestKey, static_cast<std::int32_t>(r.keyLength));
-    }
     m_sorted = std::move(refs);
 }
 
-std::ptrdiff_t WordTable::find(std::u16string_view key) const {
-    const auto it =
-        std::lower_bound(m_sorted.begin(), m_sorted.end(), key,
-                         [](const Ref& r, std::u16string_view k) { return r.key() < k; });
-    if (it == m_sorted.end() || it->key() != key) {
-        return -1;
+std::u16string_view WordTable::valueAt(std::size_t i) const {
+    if (m_a.valueOffsets.empty()) {
+        return i < m_a.tags.size() && m_a.tags[i] < m_a.tagNames.size() ? m_a.tagNames[m_a.tags[i]]
+                                                                        : std::u16string_view();
     }
-    return it - m_sorted.begin();
+    return {m_a.values.data() + m_a.valueOffsets[i], m_a.valueOffsets[i + 1] - m_a.valueOffsets[i]};
+}
+
+std::ptrdiff_t WordTable::find(std::u16string_view key) const {
+    std::size_t lo = 0;
+    std::size_t hi = size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (keyAt(mid) < key) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo < size() && keyAt(lo) == key ? static_cast<std::ptrdiff_t>(lo) : -1;
 }
 
 std::optional<std::u16string_view> WordTable::value(std::u16string_view key) const {
@@ -95,17 +95,12 @@ std::optional<std::u16string_view> WordTable::value(std::u16string_view key) con
     if (i < 0) {
         return std::nullopt;
     }
-    return m_sorted[static_cast<std::size_t>(i)].value();
+    return valueAt(static_cast<std::size_t>(i));
 }
 
 std::size_t WordTable::memoryUsage() const {
-    std::size_t bytes =
-        m_sorted.capacity() * sizeof(Ref) + m_batches.capacity() * sizeof(WordBatch);
-    for (const auto& b : m_batches) {
-        bytes +=
-            b.pool.capacity() * sizeof(char16_t) + b.entries.capacity() * sizeof(WordBatch::Entry);
-    }
-    return bytes;
+    return m_a.keyOffsets.size_bytes() + m_a.keys.size_bytes() + m_a.valueOffsets.size_bytes() +
+           m_a.values.size_bytes() + m_a.tags.size_bytes();
 }
 
 }  // namespace kjf

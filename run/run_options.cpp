@@ -25,6 +25,10 @@ RunOptions readRunOptions(const std::string& programDirectory) {
     return options;
 }
 
+std::string dictionaryCacheFile(const std::string& programDirectory) {
+    return programDirectory + "data/dictionaries.cache";
+}
+
 void readEnabledLists(const std::string& programDirectory,
                       std::vector<std::u16string>& systemCorrect,
                       std::vector<std::u16string>& systemError,

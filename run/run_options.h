@@ -22,6 +22,9 @@ struct RunOptions {
 // context check on. Any thread.
 RunOptions readRunOptions(const std::string& programDirectory);
 
+// Where the engine keeps its compiled dictionaries between starts: beside the dictionaries.
+std::string dictionaryCacheFile(const std::string& programDirectory);
+
 // Fills the four enabled lists (system correct, system error, user correct, user error) from
 // section "词库设置": each value cut at "," with pieces trimmed and empty pieces dropped.
 void readEnabledLists(const std::string& programDirectory,

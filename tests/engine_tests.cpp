@@ -294,7 +294,10 @@ TEST(CrossCheck, EngineMatchesTheReferenceOnGeneratedInput) {
     owner.attach(engine);
     owner.lists[0] = {u"c.dict"};
     owner.lists[1] = {u"e.dict"};
+    // Every fourth round checks with the tables read back from the cache file.
+    engine.setCacheFile(dir.file("dictionaries.cache"));
     int compared = 0;
+    int cached = 0;
     for (int round = 0; round < 400; ++round) {
         std::uniform_int_distribution<int> count(0, 14);
         const int maxLength = round % 5 == 0 ? 14 : 5;
@@ -317,6 +320,10 @@ TEST(CrossCheck, EngineMatchesTheReferenceOnGeneratedInput) {
         writeDictionaryBytes(dir, DictionaryKind::SystemError, "e.dict",
                              kjf::test::utf16le(errorFile));
         owner.load();
+        if (round % 4 == 0) {
+            owner.load();
+            cached += engine.loadReport().fromCache ? 1 : 0;
+        }
         for (int t = 0; t < 3; ++t) {
             owner.text = randomText(rng, std::uniform_int_distribution<int>(0, 40)(rng));
             const auto size = static_cast<std::int32_t>(owner.text.size());
@@ -340,6 +347,7 @@ TEST(CrossCheck, EngineMatchesTheReferenceOnGeneratedInput) {
         }
     }
     EXPECT_EQ(compared, 400 * 3 * 13 * 4);
+    EXPECT_EQ(cached, 100);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,0 +1,89 @@
+// The dictionaries of one load in one flat block of memory: both tables, both tries and what the
+// load could not use. A load makes it from the dictionary files, or reads it back from the cache
+// file that an earlier load with the same files wrote, so that a start with unchanged
+// dictionaries skips parsing, sorting and building.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/load_report.h"
+#include "engine/word_index.h"
+#include "engine/word_table.h"
+
+namespace kjf {
+
+// Immutable once made; any number of threads may read it.
+class DictionaryImage {
+  public:
+    // The image of finalized tables. fingerprint names the inputs it was made from (see
+    // DictionaryFingerprint). Throws std::bad_alloc when memory runs out.
+    static std::shared_ptr<const DictionaryImage> build(const WordTableBuilder& correctWords,
+                                                        const WordTableBuilder& errorWords,
+                                                        const LoadReport& report,
+                                                        std::uint64_t fingerprint);
+    // An image without words.
+    static std::shared_ptr<const DictionaryImage> empty(const LoadReport& report);
+    // The image in the file at path, when it was made from inputs with this fingerprint by this
+    // version of the program and is whole (its checksum and every index in it are checked);
+    // nullptr otherwise, never a damaged image. Any thread.
+    static std::shared_ptr<const DictionaryImage> open(const std::string& path,
+                                                       std::uint64_t fingerprint);
+
+    ~DictionaryImage();
+    DictionaryImage(const DictionaryImage&) = delete;
+    DictionaryImage& operator=(const DictionaryImage&) = delete;
+
+    // Writes the image to path through a temporary file renamed into place; false when it could
+    // not be written (the old file then stays). Any thread.
+    bool write(const std::string& path) const;
+
+    const WordTable& correctWords() const { return m_correctWords; }
+    const WordTable& errorWords() const { return m_errorWords; }
+    const WordTrie& forward() const { return m_forward; }
+    const WordTrie& backward() const { return m_backward; }
+    const LoadReport& report() const { return m_report; }
+    std::uint64_t fingerprint() const;
+    std::size_t byteSize() const { return m_size; }
+
+  private:
+    DictionaryImage() = default;
+    // Points the views into the block; false when the block is not a well-formed image.
+    bool attach(bool check);
+
+    std::vector<std::uint64_t> m_owned;  // the block when built here
+    const std::byte* m_data = nullptr;
+    std::size_t m_size = 0;
+    void* m_mapping = nullptr;  // the block when read from a file
+    WordTable m_correctWords;
+    WordTable m_errorWords;
+    WordTrie m_forward;
+    WordTrie m_backward;
+    LoadReport m_report;
+};
+
+// Names the inputs of a load: the program's image format, each kind's enabled names and, for
+// every file, whether it could be read and a hash of its whole content, so that any change of a
+// file (also one that keeps its size and modification time) gives another fingerprint.
+class DictionaryFingerprint {
+  public:
+    DictionaryFingerprint();
+    ~DictionaryFingerprint();
+    DictionaryFingerprint(const DictionaryFingerprint&) = delete;
+    DictionaryFingerprint& operator=(const DictionaryFingerprint&) = delete;
+
+    void add(std::string_view text);
+    void add(std::uint64_t number);
+    std::uint64_t value() const;
+
+    // A hash of bytes, for a file's content.
+    static std::uint64_t hash(std::string_view bytes);
+
+  private:
+    void* m_state;
+};
+
+}  // namespace kjf

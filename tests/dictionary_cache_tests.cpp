@@ -1,0 +1,164 @@
+// The compiled dictionaries kept in a cache file: a load of unchanged files reads them back and
+// finds exactly what a building load finds; any change of the inputs, and any damage to the file,
+// makes the load build again.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine_support.h"
+
+using namespace kjf;
+using kjf::test::readBytes;
+using kjf::test::RecordingOwner;
+using kjf::test::Report;
+using kjf::test::TempDir;
+using kjf::test::writeBytes;
+using kjf::test::writeDictionary;
+
+namespace {
+
+class CacheTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"文章", u"写完", u"之后"});
+        writeDictionary(dir, DictionaryKind::SystemError, "e.dict",
+                        {u"再接再励$=$再接再厉", std::u16string(300, u'长') + u"$=$短"});
+        writeDictionary(dir, DictionaryKind::UserCorrect, "u.dict", {u"检查"});
+        writeDictionary(dir, DictionaryKind::Automatic, "auto.dict", {u"一遍"});
+        lists[0] = {u"c.dict", u"missing.dict"};
+        lists[1] = {u"e.dict", u"../x.dict"};
+        lists[2] = {u"u.dict"};
+    }
+
+    // A fresh engine (as a new start of the program) with the cache file, loaded.
+    struct Loaded {
+        RecordingOwner owner;
+        rg_ChaCuoYinQing engine;
+        Loaded(const CacheTest& test, bool cached) : engine(test.dir.path()) {
+            owner.attach(engine);
+            for (int k = 0; k < 4; ++k) {
+                owner.lists[k] = test.lists[k];
+            }
+            if (cached) {
+                engine.setCacheFile(test.cacheFile());
+            }
+            owner.load();
+        }
+        std::vector<Report> check(std::u16string text) {
+            owner.text = std::move(text);
+            owner.check(0, 1, 1);
+            return owner.reports;
+        }
+    };
+    std::string cacheFile() const { return dir.file("dictionaries.cache"); }
+
+    TempDir dir;
+    std::vector<std::u16string> lists[4];
+};
+
+const std::u16string kText = u"文章写完之后再接再励检查一遍，长长";
+
+}  // namespace
+
+TEST_F(CacheTest, AnUnchangedLoadReadsTheCacheAndFindsWhatABuildFinds) {
+    const auto built = std::make_unique<Loaded>(*this, false);
+    const std::vector<Report> expected = built->check(kText);
+    const LoadReport expectedReport = built->engine.loadReport();
+    ASSERT_EQ(expectedReport.problems.size(), 2u);  // the climbing name and the long entry
+    {
+        Loaded first(*this, true);
+        EXPECT_FALSE(first.engine.loadReport().fromCache);
+        EXPECT_EQ(first.check(kText), expected);
+    }  // its cache file is written by the time it is gone
+    ASSERT_TRUE(std::filesystem::exists(cacheFile()));
+    Loaded second(*this, true);
+    const LoadReport& report = second.engine.loadReport();
+    EXPECT_TRUE(report.fromCache);
+    EXPECT_EQ(report.filesRead, expectedReport.filesRead);
+    ASSERT_EQ(report.problems.size(), expectedReport.problems.size());
+    for (std::size_t i = 0; i < report.problems.size(); ++i) {
+        EXPECT_EQ(report.problems[i].reason, expectedReport.problems[i].reason);
+        EXPECT_EQ(report.problems[i].file, expectedReport.problems[i].file);
+        EXPECT_EQ(report.problems[i].count, expectedReport.problems[i].count);
+    }
+    EXPECT_EQ(second.check(kText), expected);
+    // Every file is still announced (the loaders run side by side, so in any order).
+    auto announced = second.owner.loadedFiles;
+    auto expectedFiles = built->owner.loadedFiles;
+    std::sort(announced.begin(), announced.end());
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    EXPECT_EQ(announced, expectedFiles);
+    rg_ChaCuoYinQing::TableReadGuard guard(second.engine);
+    EXPECT_EQ(second.engine.correctWords().value(u"检查"), u"user");
+    EXPECT_EQ(second.engine.correctWords().value(u"一遍"), u"auto");
+    EXPECT_EQ(second.engine.errorWords().value(u"再接再励"), u"再接再厉");
+    EXPECT_EQ(second.engine.longestEntryLength(), 4);
+}
+
+TEST_F(CacheTest, AnyChangeOfTheInputsIsSeenAtTheNextLoad) {
+    { Loaded first(*this, true); }
+    const std::string path = dir.path() + "data/sys/right/c.dict";
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    // The same size and the same modification time, other words.
+    writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"文章", u"写完", u"以后"});
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    {
+        Loaded edited(*this, true);
+        EXPECT_FALSE(edited.engine.loadReport().fromCache);
+        rg_ChaCuoYinQing::TableReadGuard guard(edited.engine);
+        EXPECT_TRUE(edited.engine.correctWords().contains(u"以后"));
+        EXPECT_FALSE(edited.engine.correctWords().contains(u"之后"));
+    }
+    // A listed file that appears, and one that goes.
+    writeDictionary(dir, DictionaryKind::SystemCorrect, "missing.dict", {u"新词"});
+    std::filesystem::remove(dir.path() + "data/user/right/u.dict");
+    {
+        Loaded changed(*this, true);
+        EXPECT_FALSE(changed.engine.loadReport().fromCache);
+        rg_ChaCuoYinQing::TableReadGuard guard(changed.engine);
+        EXPECT_TRUE(changed.engine.correctWords().contains(u"新词"));
+        EXPECT_FALSE(changed.engine.correctWords().contains(u"检查"));
+    }
+    // Another enabled list.
+    lists[2] = {};
+    writeDictionary(dir, DictionaryKind::UserCorrect, "u.dict", {u"检查"});
+    {
+        Loaded unlisted(*this, true);
+        EXPECT_FALSE(unlisted.engine.loadReport().fromCache);
+    }
+    Loaded again(*this, true);
+    EXPECT_TRUE(again.engine.loadReport().fromCache);
+    rg_ChaCuoYinQing::TableReadGuard guard(again.engine);
+    EXPECT_FALSE(again.engine.correctWords().contains(u"检查"));
+}
+
+TEST_F(CacheTest, ADamagedCacheFileIsRebuiltNeverTrusted) {
+    const auto built = std::make_unique<Loaded>(*this, false);
+    const std::vector<Report> expected = built->check(kText);
+    { Loaded first(*this, true); }
+    const std::string good = readBytes(cacheFile());
+    ASSERT_GT(good.size(), 1000u);
+    std::string flipped = good;
+    flipped[flipped.size() / 2] ^= 0x10;
+    for (const std::string& damaged : {good.substr(0, good.size() - 1), good.substr(0, 100),
+                                       flipped, std::string("junk"), std::string()}) {
+        writeBytes(cacheFile(), damaged);
+        {
+            Loaded loaded(*this, true);
+            EXPECT_FALSE(loaded.engine.loadReport().fromCache) << damaged.size();
+            EXPECT_EQ(loaded.check(kText), expected) << damaged.size();
+        }
+        EXPECT_EQ(readBytes(cacheFile()), good) << damaged.size();  // rebuilt whole
+    }
+    // Something that is no file at all.
+    std::filesystem::remove(cacheFile());
+    std::filesystem::create_directory(cacheFile());
+    Loaded loaded(*this, true);
+    EXPECT_FALSE(loaded.engine.loadReport().fromCache);
+    EXPECT_EQ(loaded.check(kText), expected);
+}
