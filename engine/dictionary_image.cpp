@@ -23,7 +23,7 @@ namespace kjf {
 namespace {
 
 // Raised whenever the layout below changes, so that older cache files are rebuilt.
-constexpr std::uint32_t kFormat = 2;
+constexpr std::uint32_t kFormat = 1;
 constexpr char kMagic[8] = {'K', 'J', 'F', 'D', 'I', 'C', 'T', '\0'};
 
 enum Section : std::uint32_t {
@@ -34,13 +34,11 @@ enum Section : std::uint32_t {
     ErrorKeys,
     ErrorValueOffsets,
     ErrorValues,
-    ForwardPairs,
     ForwardUnits,
     ForwardNodes,
     ForwardRootChildren,
     ForwardBucketIndex,
     ForwardBuckets,
-    BackwardPairs,
     BackwardUnits,
     BackwardNodes,
     BackwardRootChildren,
@@ -211,11 +209,7 @@ bool wellFormedTrie(const WordTrie::Arrays& t) {
                     [&](std::uint32_t c) { return c >= nodes; })) {
         return false;
     }
-    if (t.bucketIndex.size() > nodes || t.pairs.empty() ||
-        (t.pairs.size() & (t.pairs.size() - 1)) != 0 ||
-        std::any_of(t.pairs.begin(), t.pairs.end(), [&](const TriePair& p) {
-            return p.child >= nodes || (p.child != 0 && (p.key >> 16) >= t.bucketIndex.size());
-        })) {
+    if (t.bucketIndex.size() > nodes) {
         return false;
     }
     for (std::size_t n = 0; n < t.bucketIndex.size(); ++n) {
@@ -235,12 +229,10 @@ bool wellFormedTrie(const WordTrie::Arrays& t) {
 }
 
 WordTrie::Arrays trieArrays(const std::byte* data, const Header& h, Section first) {
-    return {view<TriePair>(data, h.sections[first]),
-            view<char16_t>(data, h.sections[first + 1]),
-            view<TrieNode>(data, h.sections[first + 2]),
+    return {view<char16_t>(data, h.sections[first]), view<TrieNode>(data, h.sections[first + 1]),
+            view<std::uint32_t>(data, h.sections[first + 2]),
             view<std::uint32_t>(data, h.sections[first + 3]),
-            view<std::uint32_t>(data, h.sections[first + 4]),
-            view<std::uint16_t>(data, h.sections[first + 5])};
+            view<std::uint16_t>(data, h.sections[first + 4])};
 }
 
 }  // namespace
@@ -289,15 +281,14 @@ std::shared_ptr<const DictionaryImage> DictionaryImage::build(const WordTableBui
     w.section(ErrorValueOffsets, valueOffsets.data(), valueOffsets.size());
     w.section(ErrorValues, values.data(), values.size());
     for (const auto& [trie, first] :
-         {std::pair{&index.forward, ForwardPairs}, std::pair{&index.backward, BackwardPairs}}) {
-        w.section(first, trie->pairs.data(), trie->pairs.size());
-        w.section(static_cast<Section>(first + 1), trie->units.data(), trie->units.size());
-        w.section(static_cast<Section>(first + 2), trie->nodes.data(), trie->nodes.size());
-        w.section(static_cast<Section>(first + 3), trie->rootChildren.data(),
+         {std::pair{&index.forward, ForwardUnits}, std::pair{&index.backward, BackwardUnits}}) {
+        w.section(first, trie->units.data(), trie->units.size());
+        w.section(static_cast<Section>(first + 1), trie->nodes.data(), trie->nodes.size());
+        w.section(static_cast<Section>(first + 2), trie->rootChildren.data(),
                   trie->rootChildren.size());
-        w.section(static_cast<Section>(first + 4), trie->bucketIndex.data(),
+        w.section(static_cast<Section>(first + 3), trie->bucketIndex.data(),
                   trie->bucketIndex.size());
-        w.section(static_cast<Section>(first + 5), trie->buckets.data(), trie->buckets.size());
+        w.section(static_cast<Section>(first + 4), trie->buckets.data(), trie->buckets.size());
     }
     w.append(Report, reportBytes.data(), reportBytes.size());
     Header header{};
@@ -377,8 +368,8 @@ bool DictionaryImage::attach(bool check) {
     const auto errorKeys = view<char16_t>(m_data, h.sections[ErrorKeys]);
     const auto valueOffsets = view<std::uint32_t>(m_data, h.sections[ErrorValueOffsets]);
     const auto values = view<char16_t>(m_data, h.sections[ErrorValues]);
-    const auto forward = trieArrays(m_data, h, ForwardPairs);
-    const auto backward = trieArrays(m_data, h, BackwardPairs);
+    const auto forward = trieArrays(m_data, h, ForwardUnits);
+    const auto backward = trieArrays(m_data, h, BackwardUnits);
     if (check) {
         const bool tables = wellFormedOffsets(correctOffsets, correctKeys.size()) &&
                             tags.size() + 1 == correctOffsets.size() &&

@@ -81,23 +81,6 @@ TrieArrays WordTrie::build(const std::vector<std::u16string_view>& keys,
             t.buckets.push_back(static_cast<std::uint16_t>(i));
         }
     }
-    std::size_t second = t.nodes[firstLevelEnd].firstChild - firstLevelEnd;
-    std::size_t size = 16;
-    while (size < 2 * second) {
-        size *= 2;
-    }
-    t.pairs.assign(size, {0, WordTrie::kNone});
-    const auto mask = static_cast<std::uint32_t>(size - 1);
-    for (std::uint32_t n = 1; n < firstLevelEnd; ++n) {
-        for (std::uint32_t c = t.nodes[n].firstChild; c < t.nodes[n + 1].firstChild; ++c) {
-            const std::uint32_t key = (n << 16) | t.units[c];
-            std::uint32_t at = WordTrie::pairSlot(key, mask);
-            while (t.pairs[at].child != WordTrie::kNone) {
-                at = (at + 1) & mask;
-            }
-            t.pairs[at] = {key, c};
-        }
-    }
     t.units.shrink_to_fit();
     t.nodes.shrink_to_fit();
     t.buckets.shrink_to_fit();

@@ -17,17 +17,8 @@ struct TrieNode {
     std::uint32_t mark;
 };
 
-// An edge out of a first-level node, in a hash table: key is the node << 16 | the unit.
-struct TriePair {
-    std::uint32_t key;
-    std::uint32_t child;  // 0: an empty entry
-};
-
 // The arrays of one trie as a build makes them; a WordTrie reads them in place.
 struct TrieArrays {
-    // The second step, where nodes have most children, as one probe of a table at most half
-    // full: a size of a power of two.
-    std::vector<TriePair> pairs;
     std::vector<char16_t> units;              // the unit on the edge into each node
     std::vector<TrieNode> nodes;              // one more than there are nodes
     std::vector<std::uint32_t> rootChildren;  // 65536 entries: direct lookup of the first unit
@@ -50,13 +41,7 @@ class WordTrie {
     static constexpr std::uint32_t kErrorMask = 0x7FFFFFFFu;  // error entry + 1, or 0
     static constexpr std::uint32_t kNoBuckets = 0xFFFFFFFFu;
 
-    using Pair = TriePair;
-    static std::uint32_t pairSlot(std::uint32_t key, std::uint32_t mask) {
-        return static_cast<std::uint32_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-    }
-
     struct Arrays {
-        std::span<const Pair> pairs;
         std::span<const char16_t> units;
         std::span<const TrieNode> nodes;
         std::span<const std::uint32_t> rootChildren;
@@ -75,18 +60,6 @@ class WordTrie {
     Node child(Node node, char16_t unit) const {
         if (node == 0) {
             return m_a.rootChildren.empty() ? kNone : m_a.rootChildren[unit];
-        }
-        if (node < m_a.bucketIndex.size() && !m_a.pairs.empty()) {
-            const std::uint32_t key = (node << 16) | unit;
-            const std::uint32_t mask = static_cast<std::uint32_t>(m_a.pairs.size() - 1);
-            for (std::uint32_t at = pairSlot(key, mask);; at = (at + 1) & mask) {
-                if (m_a.pairs[at].key == key) {
-                    return m_a.pairs[at].child;
-                }
-                if (m_a.pairs[at].child == kNone) {
-                    return kNone;
-                }
-            }
         }
         const std::uint32_t begin = m_a.nodes[node].firstChild;
         std::uint32_t count = m_a.nodes[node + 1].firstChild - begin;
@@ -120,10 +93,12 @@ class WordTrie {
         if (node == kNone) {
             return;
         }
-        if (!m_a.pairs.empty()) {
-            const auto mask = static_cast<std::uint32_t>(m_a.pairs.size() - 1);
-            __builtin_prefetch(&m_a.pairs[pairSlot((node << 16) | second, mask)]);
+        __builtin_prefetch(&m_a.nodes[node]);
+        std::uint32_t begin = m_a.nodes[node].firstChild;
+        if (node < m_a.bucketIndex.size() && m_a.bucketIndex[node] != kNoBuckets) {
+            begin += m_a.buckets[m_a.bucketIndex[node] + (second >> 8)];
         }
+        __builtin_prefetch(m_a.units.data() + begin);
     }
     bool hasChildren(Node node) const {
         return node + 1 < m_a.nodes.size() &&
