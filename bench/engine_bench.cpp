@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 
+#include "bench_support.h"
 #include "engine/checking_engine.h"
 #include "run/run_options.h"
 #include "run/text_snapshot.h"
@@ -23,39 +24,12 @@
 namespace fs = std::filesystem;
 using namespace kjf;
 
+using bench::corpus;
+using bench::residentKilobytes;
+
 namespace {
 
 const std::string kSourceDir = KJF_SOURCE_DIR;
-
-// About 2 million characters of prose, or generated text of common characters.
-const std::u16string& corpus() {
-    static const std::u16string text = [] {
-        std::u16string all;
-        const fs::path folder = fs::path(kSourceDir) / ".." / "shared" / "corpus";
-        std::error_code ec;
-        std::vector<fs::path> files;
-        for (const auto& entry : fs::directory_iterator(folder, ec)) {
-            if (entry.path().extension() == ".txt") {
-                files.push_back(entry.path());
-            }
-        }
-        std::sort(files.begin(), files.end());
-        for (const auto& f : files) {
-            if (auto bytes = readWholeFile(f.string())) {
-                all += normalizeLineBreaks(decodeUtf8Lenient(*bytes));
-            }
-        }
-        if (all.empty()) {
-            std::mt19937 rng(7);
-            std::uniform_int_distribution<int> pick(0x4E00, 0x4E00 + 2500);
-            for (int i = 0; i < 2'000'000; ++i) {
-                all.push_back(i % 23 == 22 ? u'，' : static_cast<char16_t>(pick(rng)));
-            }
-        }
-        return all;
-    }();
-    return text;
-}
 
 // A program directory holding about 400,000 generated words: every two- and three-character
 // combination drawn from the corpus' own bigrams and trigrams first, so that they match real text.
@@ -142,17 +116,6 @@ std::string shippedRoot() {
 
 void bindShippedLists(rg_ChaCuoYinQing& engine, const std::string* root) {
     bindEnabledListsFromSettings(engine, root);
-}
-
-long residentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
 }
 
 void BM_LoadGenerated(benchmark::State& state) {

@@ -155,6 +155,25 @@ class SentenceChecker {
 
   private:
     void prepareClause(std::int32_t begin, std::int32_t end);
+    // Prepares every clause (a run of Han characters) of sentence in turn and calls
+    // each(begin, end) on it.
+    template <typename Each>
+    void forEachClause(SentenceRange sentence, Each each) {
+        const std::u16string_view text = m_input.text;
+        for (std::int32_t begin = sentence.begin; begin < sentence.end;) {
+            if (!isHan(text[static_cast<std::size_t>(begin)])) {
+                ++begin;
+                continue;
+            }
+            std::int32_t end = begin;
+            while (end < sentence.end && isHan(text[static_cast<std::size_t>(end)])) {
+                ++end;
+            }
+            prepareClause(begin, end);
+            each(begin, end);
+            begin = end;
+        }
+    }
     double gain(std::int32_t changeBegin, std::int32_t changeEnd, std::u16string_view replacement);
     double wordGain(std::int32_t changeBegin, std::int32_t changeEnd,
                     std::u16string_view replacement);
@@ -530,7 +549,6 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
     m_sentence = sentence;
     const std::u16string_view text = m_input.text;
     m_covered.assign(static_cast<std::size_t>(sentence.end - sentence.begin), 0);
-    const auto inClause = [&](char16_t u) { return isHan(u); };
 
     std::vector<std::size_t> toVerify;
     for (const auto i : findings) {
@@ -545,16 +563,7 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
     }
 
     std::vector<Detection> detections;
-    for (std::int32_t begin = sentence.begin; begin < sentence.end;) {
-        if (!inClause(text[static_cast<std::size_t>(begin)])) {
-            ++begin;
-            continue;
-        }
-        std::int32_t end = begin;
-        while (end < sentence.end && inClause(text[static_cast<std::size_t>(end)])) {
-            ++end;
-        }
-        prepareClause(begin, end);
+    forEachClause(sentence, [&](std::int32_t begin, std::int32_t end) {
         for (const auto i : toVerify) {
             const auto& f = m_input.findings[i];
             if (f.position < begin || f.position + f.length > end ||
@@ -578,8 +587,7 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                          .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
             keep[i] = g >= m_options.keepMargin ? 1 : 0;
         }
-        begin = end;
-    }
+    });
     for (const auto i : findings) {
         const auto& f = m_input.findings[i];
         if (keep[i] == 0) {
@@ -591,19 +599,7 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
             m_covered[static_cast<std::size_t>(x - sentence.begin)] = 1;
         }
     }
-    for (std::int32_t begin = sentence.begin; begin < sentence.end;) {
-        if (!inClause(text[static_cast<std::size_t>(begin)])) {
-            ++begin;
-            continue;
-        }
-        std::int32_t end = begin;
-        while (end < sentence.end && inClause(text[static_cast<std::size_t>(end)])) {
-            ++end;
-        }
-        prepareClause(begin, end);
-        detect(detections);
-        begin = end;
-    }
+    forEachClause(sentence, [&](std::int32_t, std::int32_t) { detect(detections); });
 
     // The strongest replacements win where they overlap.
     std::stable_sort(detections.begin(), detections.end(),

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli_runner.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
 #include "zip_support.h"
@@ -14,42 +15,10 @@ using kjf::test::writeBytes;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
+using Result = kjf::test::CliResult;
 
 Result runCli(const std::vector<std::string>& args) {
-    std::string command = quote(KJF_CLI_PATH);
-    for (const auto& a : args) {
-        command += " " + quote(a);
-    }
-    command += " 2>/dev/null";
-    Result r;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return r;
-    }
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        r.out.append(buffer, n);
-    }
-    const int raw = ::pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+    return kjf::test::runCli(KJF_CLI_PATH, args);
 }
 
 }  // namespace

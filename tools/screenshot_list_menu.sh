@@ -8,4 +8,4 @@ text=${2:-tools/screenshot_sample.txt}
 out=${3:-docs/error-list-menu.png}
 mkdir -p "$(dirname "$out")"
 xvfb-run -a -s "-screen 0 1280x800x24" \
-    "$build/tests/gui/list_menu_screenshot" "$build" "$text" "$out"
+    "$build/tests/gui/screenshot_driver" "$build" "$text" "$out" --list-menu
