@@ -2,11 +2,18 @@
 #include <QApplication>
 
 #include "app/startup.h"
+#include "settings/locations.h"
 #include "text/text_file.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    kjf::rg_QiDongLei startup(kjf::programDirectory());
+    const auto chosen =
+        kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
+    const auto problems = kjf::prepareLocations(chosen);
+    kjf::rg_QiDongLei startup(chosen.locations);
+    for (const auto& problem : problems) {
+        startup.warn(QString::fromStdU16String(problem));
+    }
     startup.startApplication();
     return QApplication::exec();
 }

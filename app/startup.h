@@ -25,8 +25,10 @@ enum class Command;
 class rg_QiDongLei : public QObject {
     Q_OBJECT
   public:
-    // programDirectory ends in '/' and holds setup.ini and data/.
-    explicit rg_QiDongLei(std::string programDirectory);
+    // locations: where setup.ini and the dictionaries are, decided at start-up.
+    explicit rg_QiDongLei(Locations locations);
+    // Portable: programDirectory ends in '/' and holds setup.ini and data/.
+    explicit rg_QiDongLei(const std::string& programDirectory);
     // Stops a run still going on in the background and the loaders before anything is freed.
     ~rg_QiDongLei() override;
     rg_QiDongLei(const rg_QiDongLei&) = delete;
@@ -38,6 +40,9 @@ class rg_QiDongLei : public QObject {
     void beginLoading();
     void showWelcome();
     void showMainWindow();
+    // Shows text in the status bar and in a message over the main window (at once, or as soon as
+    // it shows). GUI thread.
+    void warn(const QString& text);
 
     // The tool-bar command "校对" (see ProofreadingRun::start); first ends an auto-learning
     // analysis, which reads the last run.
@@ -54,7 +59,7 @@ class rg_QiDongLei : public QObject {
     rg_WoDeZhuChuangKou* mainWindow() const { return m_mainWindow.get(); }
     rg_JinDuChuangKou* progressWindow() const { return m_progressWindow.get(); }
     rg_HuanYingChuangKou* welcomeWindow() const { return m_welcomeWindow.get(); }
-    const std::string& programDirectory() const { return m_programDirectory; }
+    const Locations& locations() const { return m_locations; }
 
     // The proofreading run, for tests.
     ProofreadingRun& proofreadingRun() { return *m_proofreading; }
@@ -73,14 +78,11 @@ class rg_QiDongLei : public QObject {
                           rg_ChaCuoYinQing::Lists& userCorrect, rg_ChaCuoYinQing::Lists& userError);
     void showLoadingFile(rg_ChaCuoYinQing& engine, std::u16string_view path);
     void finishLoading(rg_ChaCuoYinQing& engine);
-    // Shows text in the status bar and in a message over the main window (at once, or as soon as
-    // it shows). GUI thread.
-    void warn(const QString& text);
     void showPendingWarnings();
     // The run that the engine's run hooks go to, or nullptr for an engine that is not ours.
     ProofreadingRun* runOf(const rg_ChaCuoYinQing& engine) const;
 
-    const std::string m_programDirectory;
+    const Locations m_locations;
     StatusText m_status;
     // Members in the order of the object tree: main window, progress window, engine, welcome.
     std::unique_ptr<rg_WoDeZhuChuangKou> m_mainWindow;

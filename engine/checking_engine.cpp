@@ -12,9 +12,12 @@
 
 namespace kjf {
 
-rg_ChaCuoYinQing::rg_ChaCuoYinQing(std::string programDirectory)
-    : m_programDirectory(std::move(programDirectory)),
+rg_ChaCuoYinQing::rg_ChaCuoYinQing(Locations locations)
+    : m_locations(std::move(locations)),
       m_clock([] { return static_cast<std::int64_t>(std::time(nullptr)); }) {}
+
+rg_ChaCuoYinQing::rg_ChaCuoYinQing(const std::string& programDirectory)
+    : rg_ChaCuoYinQing(Locations::portable(programDirectory)) {}
 
 rg_ChaCuoYinQing::~rg_ChaCuoYinQing() {
     stopLoaders();
@@ -80,9 +83,9 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     const auto k = static_cast<std::size_t>(kind);
     m_kindReports[k] = {};
     if (kind == DictionaryKind::Automatic) {
-        loadFile(kind, m_programDirectory + std::string(kAutomaticDictionaryPath));
+        loadFile(kind, m_locations.automaticDictionaryPath());
     } else {
-        const std::string directory = m_programDirectory + std::string(dictionaryDirectory(kind));
+        const std::string directory = m_locations.dictionaryDirectory(kind);
         for (const auto& name : m_lists[k]) {
             if (m_cancelLoad) {
                 break;

@@ -44,8 +44,8 @@ std::u16string loadProblemText(const LoadProblem& problem) {
     return problem.file;
 }
 
-std::u16string noDictionaryText(const std::string& programDirectory) {
-    const std::string path = programDirectory + std::string(kSettingsFileName);
+std::u16string noDictionaryText(const std::string& settingsDirectory) {
+    const std::string path = settingsDirectory + std::string(kSettingsFileName);
     std::u16string text =
         u"没有加载到任何词条，无法校对：请检查 " + utf8ToUtf16(path) + u" 启用的词库";
     ReadFailure failure = ReadFailure::None;
