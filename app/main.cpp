@@ -4,9 +4,11 @@
 #include "app/startup.h"
 #include "settings/locations.h"
 #include "text/text_file.h"
+#include "ui/qt_translation.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    kjf::installQtTranslation(application);
     const auto chosen =
         kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
     const auto problems = kjf::prepareLocations(chosen);

@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -18,6 +20,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -33,6 +36,7 @@
 #include "gui_test_support.h"
 #include "settings/settings_file.h"
 #include "ui/message_box.h"
+#include "ui/qt_translation.h"
 #include "ui/splitter_bar.h"
 
 namespace kjf::test {
@@ -595,6 +599,22 @@ TEST_F(AppTest, StatusTextFromAnotherThreadBeforeAndAfterTheMainWindowExists) {
     EXPECT_EQ(status(), q(u"欢迎使用！"));
     std::thread([&sink] { sink.set(QStringLiteral("late")); }).join();
     EXPECT_TRUE(waitUntil([&] { return status() == "late"; }));
+}
+
+// Qt's own texts (standard buttons, the file dialogs, the editors' context menus) are Chinese like
+// the program's; the translation comes from the qt6-translations-l10n package.
+TEST(QtTranslation, StandardButtonsAndFileDialogsSpeakChinese) {
+    QTranslator* translator = installQtTranslation(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "qtbase_zh_CN.qm is missing: install qt6-translations-l10n";
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), q(u"确定"));
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), q(u"取消"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialog.labelText(QFileDialog::FileName), q(u"文件名称(&N)："));
+    // Back to English for the other tests of this process.
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }
 
 }  // namespace

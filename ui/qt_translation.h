@@ -1,0 +1,16 @@
+// Qt's own texts (standard buttons, file dialogs, the editors' context menus) in Chinese, like the
+// rest of the program.
+#pragma once
+
+class QCoreApplication;
+class QTranslator;
+
+namespace kjf {
+
+// Installs Qt's Simplified Chinese translation (qtbase_zh_CN from Qt's translations folder, as the
+// qt6-translations-l10n package installs it) on application, which owns it, and returns it.
+// nullptr when it cannot be loaded: Qt's texts then stay English and nothing else changes. GUI
+// thread, once.
+QTranslator* installQtTranslation(QCoreApplication& application);
+
+}  // namespace kjf
