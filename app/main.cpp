@@ -8,6 +8,8 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Ties the windows to the installed .desktop file (its name and icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral(KJF_DESKTOP_ID));
     kjf::installQtTranslation(application);
     const auto chosen =
         kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
