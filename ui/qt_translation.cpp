@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace kjf {
@@ -14,6 +15,7 @@ QTranslator* installQtTranslation(QCoreApplication& application) {
         delete translator;
         return nullptr;
     }
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     return translator;
 }
 

@@ -618,9 +618,11 @@ TEST(QtTranslation, StandardButtonsAndFileDialogsSpeakChinese) {
     QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     EXPECT_EQ(dialog.labelText(QFileDialog::FileName), q(u"文件名称(&N)："));
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
     // Back to English for the other tests of this process.
     QCoreApplication::removeTranslator(translator);
     delete translator;
+    QLocale::setDefault(QLocale::system());
 }
 
 // On a screen of twice the density the tool bar shows images drawn at that density, not the
