@@ -153,7 +153,9 @@ HomeEnvironment HomeEnvironment::ofProcess() {
 ChosenLocations chooseLocations(const std::string& executableDirectory,
                                 const HomeEnvironment& env) {
     const std::string ownSettings = executableDirectory + std::string(kSettingsFileName);
-    if (isRegularFile(ownSettings) && ::access(ownSettings.c_str(), W_OK) == 0) {
+    // The folder too: every write of setup.ini is a new file renamed into place there.
+    if (isRegularFile(ownSettings) && ::access(ownSettings.c_str(), W_OK) == 0 &&
+        ::access(executableDirectory.c_str(), W_OK) == 0) {
         return {Locations::portable(executableDirectory), true, {}};
     }
     const std::string configHome =

@@ -45,12 +45,13 @@ struct ChosenLocations {
 };
 
 // Decides once, at start-up, where the files are. Portable (Locations::portable of
-// executableDirectory) when executableDirectory holds a setup.ini that this process may write,
-// as in the build tree or a program directory a user keeps. Otherwise installed: setup.ini in
-// configHome (else home/.config) + "/kanjianfang/", the user's dictionaries in dataHome (else
-// home/.local/share) + "/kanjianfang/", the system data in the sys/ folder of the shipped
-// directory executableDirectory/../share/kanjianfang/, which works wherever the installation was
-// unpacked. executableDirectory ends in '/'. Reads the file system only; any thread.
+// executableDirectory) when executableDirectory holds a setup.ini that this process may write
+// (the file and the folder), as in the build tree or a program directory a user keeps. Otherwise
+// installed: setup.ini in configHome (else home/.config) + "/kanjianfang/", the user's dictionaries
+// in dataHome (else home/.local/share) + "/kanjianfang/", the system data in the sys/ folder of the
+// shipped directory executableDirectory/../share/kanjianfang/, which works wherever the
+// installation was unpacked. executableDirectory ends in '/'. Reads the file system only; any
+// thread.
 ChosenLocations chooseLocations(const std::string& executableDirectory, const HomeEnvironment& env);
 
 // Makes an installed layout ready. On its first start (no setup.ini in the settings folder) the
