@@ -26,17 +26,17 @@ namespace kjf {
 
 using namespace main_window_texts;
 
-void rg_WoDeZhuChuangKou::attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
+void rg_WoDeZhuChuangKou::attachEngine(rg_ChaCuoYinQing& engine, Locations locations,
                                        rg_ZiDongXueXiChuangKou1::InputSource analysisInput) {
     m_engine = &engine;
-    m_programDirectory = std::move(programDirectory);
+    m_locations = std::move(locations);
     m_analysisInput = std::move(analysisInput);
 }
 
 rg_ZiDongXueXiChuangKou1& rg_WoDeZhuChuangKou::autoLearningWindow() {
     if (m_autoLearningWindow == nullptr) {
         m_autoLearningWindow =
-            new rg_ZiDongXueXiChuangKou1(this, m_engine, m_programDirectory, m_analysisInput);
+            new rg_ZiDongXueXiChuangKou1(this, m_engine, m_locations, m_analysisInput);
         connect(m_autoLearningWindow, &rg_ZiDongXueXiChuangKou1::groupChosen, this,
                 [this](std::int32_t start, std::int32_t length) {
                     selectRange(start, length);
@@ -176,13 +176,11 @@ void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
             lines += unit;
         }
     }
-    if (appendToAutoDictionary(m_programDirectory, {lines})) {
+    if (appendToAutoDictionary(m_locations, {lines})) {
         m_status.set(text(kAdded));
         return;
     }
-    const QString path = QString::fromStdString(m_programDirectory) +
-                         QString::fromUtf8(kAutomaticDictionaryPath.data(),
-                                           static_cast<qsizetype>(kAutomaticDictionaryPath.size()));
+    const QString path = QString::fromStdString(m_locations.automaticDictionaryPath());
     showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNotAdded).arg(path));
 }
 

@@ -319,8 +319,7 @@ void rg_WoDeZhuChuangKou::addToUserCorrectDictionary() {
     if (word.isEmpty()) {
         return;
     }
-    const AddedWord added =
-        kjf::addToUserCorrectDictionary(m_programDirectory, word.toStdU16String());
+    const AddedWord added = kjf::addToUserCorrectDictionary(m_locations, word.toStdU16String());
     if (!added.ok) {
         showMessage(this, QMessageBox::Warning, text(kMessageCaption),
                     text(kNotAddedToCorrect).arg(QString::fromStdString(added.path)));

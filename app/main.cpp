@@ -2,11 +2,22 @@
 #include <QApplication>
 
 #include "app/startup.h"
+#include "settings/locations.h"
 #include "text/text_file.h"
+#include "ui/qt_translation.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    kjf::rg_QiDongLei startup(kjf::programDirectory());
-    startup.startApplication();
+    // Ties the windows to the installed .desktop file (its name and icon on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral(KJF_DESKTOP_ID));
+    kjf::installQtTranslation(application);
+    const auto chosen =
+        kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
+    const auto problems = kjf::prepareLocations(chosen);
+    kjf::rg_QiDongLei startup(chosen.locations);
+    for (const auto& problem : problems) {
+        startup.warn(QString::fromStdU16String(problem));
+    }
+    startup.startApplication(kjf::documentArgument(QCoreApplication::arguments()));
     return QApplication::exec();
 }

@@ -62,10 +62,10 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // The auto-learning window: one instance, created on first use with the attached engine.
     rg_ZiDongXueXiChuangKou1& autoLearningWindow();
 
-    // The engine whose tables and text source auto-learning uses, the program directory (ending
-    // in '/') whose automatic dictionary the commands append to, and what auto-learning analyses
-    // (the last run's listed findings). Set once, before the first command.
-    void attachEngine(rg_ChaCuoYinQing& engine, std::string programDirectory,
+    // The engine whose tables and text source auto-learning uses, the folders whose automatic and
+    // user dictionaries the commands add to, and what auto-learning analyses (the last run's
+    // listed findings). Set once, before the first command.
+    void attachEngine(rg_ChaCuoYinQing& engine, Locations locations,
                       rg_ZiDongXueXiChuangKou1::InputSource analysisInput);
 
     // The tool-bar command "导入": a file dialog, then importDocument with the chosen file.
@@ -177,7 +177,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     rg_SheZhiChuangKou1* m_settingsWindow = nullptr;           // a child of this window
     rg_ZiDongXueXiChuangKou1* m_autoLearningWindow = nullptr;  // a child of this window
     rg_ChaCuoYinQing* m_engine = nullptr;
-    std::string m_programDirectory;
+    Locations m_locations;
     rg_ZiDongXueXiChuangKou1::InputSource m_analysisInput;
     bool m_placed = false;
 };

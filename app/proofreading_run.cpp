@@ -25,11 +25,11 @@ constexpr int kFlushIntervalMs = 30;
 }  // namespace
 
 ProofreadingRun::ProofreadingRun(rg_ChaCuoYinQing& engine, rg_JinDuChuangKou& progressWindow,
-                                 StatusText& status, std::string programDirectory)
+                                 StatusText& status, Locations locations)
     : m_engine(engine),
       m_progressWindow(progressWindow),
       m_status(status),
-      m_programDirectory(std::move(programDirectory)) {
+      m_locations(std::move(locations)) {
     m_flushTimer.setInterval(kFlushIntervalMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &ProofreadingRun::flush);
 }
@@ -43,7 +43,7 @@ ProofreadingRun::~ProofreadingRun() {
 
 void ProofreadingRun::prepareContextCheck(std::function<void(const QString&)> warn) {
     m_warn = std::move(warn);
-    const ContextSettings settings = readContextSettings(m_programDirectory);
+    const ContextSettings settings = readContextSettings(m_locations.settingsDirectory);
     if (settings.enabled && !m_modelLoader.joinable()) {
         m_modelLoader = std::thread([this, settings] { contextFor(settings); });
     }
@@ -59,7 +59,7 @@ ContextPass* ProofreadingRun::contextFor(const ContextSettings& settings) {
     m_modelPath = settings.modelPath;
     lock.unlock();
     std::u16string message;
-    const bool loaded = m_context.loadModel(m_programDirectory, settings.modelPath, message);
+    const bool loaded = m_context.loadModel(m_locations, settings.modelPath, message);
     lock.lock();
     m_modelLoading = false;
     m_modelFailed = !loaded;
@@ -74,7 +74,7 @@ ContextPass* ProofreadingRun::contextFor(const ContextSettings& settings) {
 }
 
 void ProofreadingRun::dictionariesLoaded() {
-    m_context.readCuratedWords(m_programDirectory, m_engine);
+    m_context.readCuratedWords(m_locations, m_engine);
 }
 
 std::optional<WordGroupInput> ProofreadingRun::analysisInput() const {
@@ -133,8 +133,8 @@ void ProofreadingRun::startWorker(std::int64_t totalLength) {
     const auto total = static_cast<std::int32_t>(
         std::min<std::int64_t>(totalLength, std::numeric_limits<std::int32_t>::max()));
     m_worker = std::thread([this, run = m_run, total] {
-        const RunOptions options = readRunOptions(m_programDirectory);
-        const ContextSettings settings = readContextSettings(m_programDirectory);
+        const RunOptions options = readRunOptions(m_locations.settingsDirectory);
+        const ContextSettings settings = readContextSettings(m_locations.settingsDirectory);
         ContextPass* context = settings.enabled ? contextFor(settings) : nullptr;
         run->contextCheck = context != nullptr;
         m_engine.runCheck(total, options.quantization, options.engineType, options.accuracyBoost);

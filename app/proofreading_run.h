@@ -33,9 +33,9 @@ class rg_WoDeZhuChuangKou;
 class ProofreadingRun : public QObject {
     Q_OBJECT
   public:
-    // programDirectory ends in '/'; its setup.ini gives each run's options.
+    // The setup.ini of locations gives each run's options.
     ProofreadingRun(rg_ChaCuoYinQing& engine, rg_JinDuChuangKou& progressWindow, StatusText& status,
-                    std::string programDirectory);
+                    Locations locations);
     // Stops a run still going on in the background.
     ~ProofreadingRun() override;
     ProofreadingRun(const ProofreadingRun&) = delete;
@@ -115,7 +115,7 @@ class ProofreadingRun : public QObject {
     rg_ChaCuoYinQing& m_engine;
     rg_JinDuChuangKou& m_progressWindow;
     StatusText& m_status;
-    const std::string m_programDirectory;
+    const Locations m_locations;
 
     // m_run is replaced only while no worker runs, so the worker may read the pointer freely.
     std::shared_ptr<Run> m_run;

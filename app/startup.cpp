@@ -32,19 +32,22 @@ rg_QiDongLei* self(void* owner) {
 
 }  // namespace
 
-rg_QiDongLei::rg_QiDongLei(std::string programDirectory)
-    : m_programDirectory(std::move(programDirectory)),
+rg_QiDongLei::rg_QiDongLei(Locations locations)
+    : m_locations(std::move(locations)),
       m_progressWindow(std::make_unique<rg_JinDuChuangKou>()),
-      m_engine(std::make_unique<rg_ChaCuoYinQing>(m_programDirectory)),
+      m_engine(std::make_unique<rg_ChaCuoYinQing>(m_locations)),
       m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()),
-      m_proofreading(std::make_unique<ProofreadingRun>(*m_engine, *m_progressWindow, m_status,
-                                                       m_programDirectory)) {
-    m_engine->setCacheFile(dictionaryCacheFile(m_programDirectory));
+      m_proofreading(
+          std::make_unique<ProofreadingRun>(*m_engine, *m_progressWindow, m_status, m_locations)) {
+    m_engine->setCacheFile(m_locations.dictionaryCacheFile());
     QGuiApplication::setWindowIcon(applicationIcon());
     bindHooks();
     connect(m_progressWindow.get(), &rg_JinDuChuangKou::interruptRequested, m_proofreading.get(),
             &ProofreadingRun::interrupt);
 }
+
+rg_QiDongLei::rg_QiDongLei(const std::string& programDirectory)
+    : rg_QiDongLei(Locations::portable(programDirectory)) {}
 
 rg_QiDongLei::~rg_QiDongLei() {
     // The analysis asks the engine for text through provideText: it ends before either goes.
@@ -119,10 +122,26 @@ void rg_QiDongLei::bindHooks() {
 // ---------------------------------------------------------------------------------------------
 // Start-up
 
-void rg_QiDongLei::startApplication() {
+QString documentArgument(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QStringLiteral("--")) {
+            return i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
+        }
+        if (!argument.isEmpty() && !argument.startsWith(u'-')) {
+            return argument;
+        }
+    }
+    return {};
+}
+
+void rg_QiDongLei::startApplication(const QString& document) {
     beginLoading();
     showWelcome();
     showMainWindow();
+    if (!document.isEmpty()) {
+        m_mainWindow->importDocument(document);
+    }
 }
 
 void rg_QiDongLei::beginLoading() {
@@ -140,7 +159,7 @@ void rg_QiDongLei::showMainWindow() {
         return;
     }
     m_mainWindow = std::make_unique<rg_WoDeZhuChuangKou>(m_status);
-    m_mainWindow->attachEngine(*m_engine, m_programDirectory,
+    m_mainWindow->attachEngine(*m_engine, m_locations,
                                [this] { return m_proofreading->analysisInput(); });
     connect(m_mainWindow.get(), &rg_WoDeZhuChuangKou::commandTriggered, this,
             &rg_QiDongLei::handleCommand);
@@ -173,7 +192,8 @@ void rg_QiDongLei::fillEnabledLists(rg_ChaCuoYinQing& engine,
     if (&engine != m_engine.get()) {
         return;
     }
-    readEnabledLists(m_programDirectory, systemCorrect, systemError, userCorrect, userError);
+    readEnabledLists(m_locations.settingsDirectory, systemCorrect, systemError, userCorrect,
+                     userError);
 }
 
 void rg_QiDongLei::showLoadingFile(rg_ChaCuoYinQing& engine, std::u16string_view path) {
@@ -199,7 +219,7 @@ void rg_QiDongLei::finishLoading(rg_ChaCuoYinQing& engine) {
         problems.append(QString::fromStdU16String(loadProblemText(problem)));
     }
     if (engine.correctWords().size() == 0 && engine.errorWords().size() == 0) {
-        problems.append(QString::fromStdU16String(noDictionaryText(m_programDirectory)));
+        problems.append(QString::fromStdU16String(noDictionaryText(m_locations.settingsDirectory)));
     }
     // Posted after every loading message of this load, so it is also handled after them.
     QMetaObject::invokeMethod(
@@ -245,7 +265,7 @@ void rg_QiDongLei::handleCommand(Command command) {
 
 void rg_QiDongLei::openSettingsWindow() {
     rg_SheZhiChuangKou1& window = m_mainWindow->settingsWindow();
-    window.setProgramDirectory(m_programDirectory);
+    window.setLocations(m_locations);
     // Returns at once: the loaders wait for runs that read the tables, and a run started later
     // waits for the load.
     window.setReloadAction([this] { m_engine->loadDictionaries(); });

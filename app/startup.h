@@ -22,22 +22,32 @@ enum class Command;
 // The startup object: everything that lives as long as the program. One instance at a time,
 // created and used on the GUI thread; its hook handlers run on whichever thread the engine calls
 // them from and hand all window work to the GUI thread.
+// The document named on the program's command line (the desktop entry's %f): the first argument
+// after the program's name that is not an option, or the one after "--"; empty when there is
+// none. Qt takes out the options it understands before this sees the arguments.
+QString documentArgument(const QStringList& arguments);
+
 class rg_QiDongLei : public QObject {
     Q_OBJECT
   public:
-    // programDirectory ends in '/' and holds setup.ini and data/.
-    explicit rg_QiDongLei(std::string programDirectory);
+    // locations: where setup.ini and the dictionaries are, decided at start-up.
+    explicit rg_QiDongLei(Locations locations);
+    // Portable: programDirectory ends in '/' and holds setup.ini and data/.
+    explicit rg_QiDongLei(const std::string& programDirectory);
     // Stops a run still going on in the background and the loaders before anything is freed.
     ~rg_QiDongLei() override;
     rg_QiDongLei(const rg_QiDongLei&) = delete;
     rg_QiDongLei& operator=(const rg_QiDongLei&) = delete;
 
     // The whole start-up: beginLoading, showWelcome (modal, until loading has finished),
-    // showMainWindow.
-    void startApplication();
+    // showMainWindow, then imports document (when not empty) as the command "导入" would.
+    void startApplication(const QString& document = {});
     void beginLoading();
     void showWelcome();
     void showMainWindow();
+    // Shows text in the status bar and in a message over the main window (at once, or as soon as
+    // it shows). GUI thread.
+    void warn(const QString& text);
 
     // The tool-bar command "校对" (see ProofreadingRun::start); first ends an auto-learning
     // analysis, which reads the last run.
@@ -54,7 +64,7 @@ class rg_QiDongLei : public QObject {
     rg_WoDeZhuChuangKou* mainWindow() const { return m_mainWindow.get(); }
     rg_JinDuChuangKou* progressWindow() const { return m_progressWindow.get(); }
     rg_HuanYingChuangKou* welcomeWindow() const { return m_welcomeWindow.get(); }
-    const std::string& programDirectory() const { return m_programDirectory; }
+    const Locations& locations() const { return m_locations; }
 
     // The proofreading run, for tests.
     ProofreadingRun& proofreadingRun() { return *m_proofreading; }
@@ -73,14 +83,11 @@ class rg_QiDongLei : public QObject {
                           rg_ChaCuoYinQing::Lists& userCorrect, rg_ChaCuoYinQing::Lists& userError);
     void showLoadingFile(rg_ChaCuoYinQing& engine, std::u16string_view path);
     void finishLoading(rg_ChaCuoYinQing& engine);
-    // Shows text in the status bar and in a message over the main window (at once, or as soon as
-    // it shows). GUI thread.
-    void warn(const QString& text);
     void showPendingWarnings();
     // The run that the engine's run hooks go to, or nullptr for an engine that is not ours.
     ProofreadingRun* runOf(const rg_ChaCuoYinQing& engine) const;
 
-    const std::string m_programDirectory;
+    const Locations m_locations;
     StatusText m_status;
     // Members in the order of the object tree: main window, progress window, engine, welcome.
     std::unique_ptr<rg_WoDeZhuChuangKou> m_mainWindow;

@@ -171,10 +171,10 @@ constexpr std::size_t kContextPieceUnits = 1 << 18;
 
 }  // namespace
 
-int checkCommand(const std::string& root, const std::vector<std::string>& args) {
+int checkCommand(const Locations& locations, const std::vector<std::string>& args) {
     CheckArguments parsed;
-    parsed.options = readRunOptions(root);
-    parsed.context = readContextSettings(root);
+    parsed.options = readRunOptions(locations.settingsDirectory);
+    parsed.context = readContextSettings(locations.settingsDirectory);
     if (const auto error = parseCheckArguments(args, parsed); !error.empty()) {
         return usageError(error);
     }
@@ -185,13 +185,13 @@ int checkCommand(const std::string& root, const std::vector<std::string>& args) 
     }
 
     std::u16string piece;
-    const auto loaded = loadEngine(root, &piece);
+    const auto loaded = loadEngine(locations, &piece);
     if (!loaded) {
         return 2;
     }
     rg_ChaCuoYinQing& engine = *loaded;
     const auto context =
-        parsed.context.enabled ? loadContextPass(root, engine, parsed.context) : nullptr;
+        parsed.context.enabled ? loadContextPass(locations, engine, parsed.context) : nullptr;
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
         engine.onProgress.bind(

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/locations.h"
+
 namespace kjf::cli {
 
 // Prints "kanjianfang-cli: message" and the usage to standard error; returns exit status 2.
@@ -23,11 +25,12 @@ std::string jsonString(std::u16string_view text);
 // Parses a whole decimal integer option value; false when it is not one.
 bool parseIntOption(const std::string& text, int& value);
 
-int settingCommand(const std::string& root, const std::vector<std::string>& args);
+// The commands; locations (or the folder of setup.ini) were decided at start-up.
+int settingCommand(const std::string& settingsDirectory, const std::vector<std::string>& args);
 int textCommand(const std::vector<std::string>& args);
-int checkCommand(const std::string& root, const std::vector<std::string>& args);
-int learnCommand(const std::string& root, const std::vector<std::string>& args);
-int evaluateCommand(const std::string& root, const std::vector<std::string>& args);
+int checkCommand(const Locations& locations, const std::vector<std::string>& args);
+int learnCommand(const Locations& locations, const std::vector<std::string>& args);
+int evaluateCommand(const Locations& locations, const std::vector<std::string>& args);
 int dictCommand(const std::vector<std::string>& args);
 
 }  // namespace kjf::cli

@@ -157,7 +157,7 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
 
 }  // namespace
 
-int evaluateCommand(const std::string& root, const std::vector<std::string>& args) {
+int evaluateCommand(const Locations& locations, const std::vector<std::string>& args) {
     std::vector<std::string> files;
     std::vector<int> modes = {0, 1};
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -181,7 +181,7 @@ int evaluateCommand(const std::string& root, const std::vector<std::string>& arg
         }
     }
     std::u16string source;
-    const auto loaded = loadEngine(root, &source);
+    const auto loaded = loadEngine(locations, &source);
     if (!loaded) {
         return 2;
     }
@@ -192,10 +192,10 @@ int evaluateCommand(const std::string& root, const std::vector<std::string>& arg
                     engine.longestEntryLength(), engine.correctWords().size(),
                     engine.errorWords().size());
     }
-    const ContextSettings settings = readContextSettings(root);
+    const ContextSettings settings = readContextSettings(locations.settingsDirectory);
     std::unique_ptr<ContextPass> context;
     if (std::find(modes.begin(), modes.end(), 1) != modes.end()) {
-        context = loadContextPass(root, engine, settings);
+        context = loadContextPass(locations, engine, settings);
         if (!context) {
             if (modes.size() == 1) {
                 return 2;

@@ -12,10 +12,10 @@
 
 namespace kjf::cli {
 
-int learnCommand(const std::string& root, const std::vector<std::string>& args) {
+int learnCommand(const Locations& locations, const std::vector<std::string>& args) {
     RunArguments parsed;
-    parsed.options = readRunOptions(root);
-    parsed.context = readContextSettings(root);
+    parsed.options = readRunOptions(locations.settingsDirectory);
+    parsed.context = readContextSettings(locations.settingsDirectory);
     if (const auto error = parseRunArguments(args, "learn", parsed); !error.empty()) {
         return usageError(error);
     }
@@ -24,7 +24,7 @@ int learnCommand(const std::string& root, const std::vector<std::string>& args) 
         return 2;
     }
 
-    const auto loaded = loadEngine(root, &text);
+    const auto loaded = loadEngine(locations, &text);
     if (!loaded) {
         return 2;
     }
@@ -36,7 +36,7 @@ int learnCommand(const std::string& root, const std::vector<std::string>& args) 
     // The analysis works on the findings a user would see listed: dictionary findings that the
     // context check did not refute (its own findings are not the dictionaries' to learn from).
     if (parsed.context.enabled) {
-        if (const auto context = loadContextPass(root, engine, parsed.context)) {
+        if (const auto context = loadContextPass(locations, engine, parsed.context)) {
             std::vector<bool> kept;
             context->apply(engine, input.findings, text, parsed.context.threshold, {}, &kept);
             std::vector<rg_BiaoJiCiYuLei> listed;

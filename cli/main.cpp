@@ -1,28 +1,33 @@
 // kanjianfang-cli: the command-line front end over the same core as the desktop program.
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "cli/cli_common.h"
 #include "documents/document_reader.h"
+#include "settings/locations.h"
 #include "settings/settings_file.h"
 #include "text/text_file.h"
 #include "text/utf.h"
 
 namespace kjf::cli {
 
-int settingCommand(const std::string& root, const std::vector<std::string>& args) {
+int settingCommand(const std::string& settingsDirectory, const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "get" && (args.size() == 3 || args.size() == 4)) {
         const std::u16string fallback = args.size() == 4 ? utf8ToUtf16(args[3]) : u"";
-        printText(stdout, readSetting(root, utf8ToUtf16(args[1]), utf8ToUtf16(args[2]), fallback));
+        printText(stdout, readSetting(settingsDirectory, utf8ToUtf16(args[1]), utf8ToUtf16(args[2]),
+                                      fallback));
         std::fputc('\n', stdout);
         return 0;
     }
     if (!args.empty() && args[0] == "set" && args.size() == 4) {
-        if (!writeSetting(root, utf8ToUtf16(args[1]), utf8ToUtf16(args[2]), utf8ToUtf16(args[3]))) {
-            std::fprintf(stderr, "kanjianfang-cli: could not write %ssetup.ini\n", root.c_str());
+        if (!writeSetting(settingsDirectory, utf8ToUtf16(args[1]), utf8ToUtf16(args[2]),
+                          utf8ToUtf16(args[3]))) {
+            std::fprintf(stderr, "kanjianfang-cli: could not write %ssetup.ini\n",
+                         settingsDirectory.c_str());
             return 1;
         }
         return 0;
@@ -60,16 +65,33 @@ int textCommand(const std::vector<std::string>& args) {
 
 namespace {
 
+// The folders of a command that reads setup.ini or the dictionaries: all in the program directory
+// root when one was given, otherwise as the start-up decision finds them (an installed program's
+// first start makes the user's folders here).
+kjf::Locations locationsFor(const std::optional<std::string>& root) {
+    if (root) {
+        return kjf::Locations::portable(*root);
+    }
+    const auto chosen =
+        kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
+    for (const auto& problem : kjf::prepareLocations(chosen)) {
+        std::fputs("kanjianfang-cli: warning: ", stderr);
+        kjf::cli::printText(stderr, problem);
+        std::fputc('\n', stderr);
+    }
+    return chosen.locations;
+}
+
 int dispatch(std::vector<std::string> args) {
     using namespace kjf::cli;
-    std::string root = kjf::programDirectory();
+    std::optional<std::string> root;
     if (!args.empty() && args[0] == "--root") {
         if (args.size() < 2) {
             return usageError("--root needs a directory");
         }
         root = args[1];
-        if (root.empty() || root.back() != '/') {
-            root += '/';
+        if (root->empty() || root->back() != '/') {
+            *root += '/';
         }
         args.erase(args.begin(), args.begin() + 2);
     }
@@ -79,19 +101,19 @@ int dispatch(std::vector<std::string> args) {
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "setting") {
-        return settingCommand(root, args);
+        return settingCommand(locationsFor(root).settingsDirectory, args);
     }
     if (command == "text") {
         return textCommand(args);
     }
     if (command == "check") {
-        return checkCommand(root, args);
+        return checkCommand(locationsFor(root), args);
     }
     if (command == "evaluate") {
-        return evaluateCommand(root, args);
+        return evaluateCommand(locationsFor(root), args);
     }
     if (command == "learn") {
-        return learnCommand(root, args);
+        return learnCommand(locationsFor(root), args);
     }
     if (command == "dict") {
         return dictCommand(args);

@@ -62,11 +62,12 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
     return "";
 }
 
-std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std::u16string* text) {
-    auto engine = std::make_unique<rg_ChaCuoYinQing>(root);
-    bindEnabledListsFromSettings(*engine, &root);
+std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const Locations& locations,
+                                             const std::u16string* text) {
+    auto engine = std::make_unique<rg_ChaCuoYinQing>(locations);
+    bindEnabledListsFromSettings(*engine, &locations.settingsDirectory);
     bindTextSnapshot(*engine, text);
-    engine->setCacheFile(dictionaryCacheFile(root));
+    engine->setCacheFile(locations.dictionaryCacheFile());
     engine->loadDictionaries();
     engine->waitForLoading();
     for (const auto& problem : engine->loadReport().problems) {
@@ -76,25 +77,25 @@ std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std:
     }
     if (noWordsLoaded(*engine)) {
         std::fputs("kanjianfang-cli: ", stderr);
-        printText(stderr, noDictionaryText(root));
+        printText(stderr, noDictionaryText(locations.settingsDirectory));
         std::fputc('\n', stderr);
         return nullptr;
     }
     return engine;
 }
 
-std::unique_ptr<ContextPass> loadContextPass(const std::string& root,
+std::unique_ptr<ContextPass> loadContextPass(const Locations& locations,
                                              const rg_ChaCuoYinQing& engine,
                                              const ContextSettings& settings) {
     auto pass = std::make_unique<ContextPass>();
     std::u16string message;
-    if (!pass->loadModel(root, settings.modelPath, message)) {
+    if (!pass->loadModel(locations, settings.modelPath, message)) {
         std::fputs("kanjianfang-cli: warning: ", stderr);
         printText(stderr, message);
         std::fputc('\n', stderr);
         return nullptr;
     }
-    pass->readCuratedWords(root, engine);
+    pass->readCuratedWords(locations, engine);
     return pass;
 }
 

@@ -33,16 +33,17 @@ using ExtraOption =
 std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
                               RunArguments& out, const ExtraOption& extra = {});
 
-// An engine with the dictionaries that setup.ini of root enables loaded, answering its text
-// requests from *text, which must outlive it. Prints a warning to standard error for every
-// dictionary it could not use; when no word at all could be loaded, prints why and returns
-// nullptr (nothing could be checked).
-std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const std::string& root, const std::u16string* text);
+// An engine with the dictionaries that setup.ini of locations enables loaded, answering its text
+// requests from *text, which must outlive it (and so must locations). Prints a warning to standard
+// error for every dictionary it could not use; when no word at all could be loaded, prints why and
+// returns nullptr (nothing could be checked).
+std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const Locations& locations,
+                                             const std::u16string* text);
 
 // The context check for a run when args.context is enabled: the model of the settings and the
 // curated words of the engine's load. When the model cannot be loaded, prints why and returns
 // nullptr: the run goes on with the dictionaries alone.
-std::unique_ptr<ContextPass> loadContextPass(const std::string& root,
+std::unique_ptr<ContextPass> loadContextPass(const Locations& locations,
                                              const rg_ChaCuoYinQing& engine,
                                              const ContextSettings& settings);
 

@@ -20,8 +20,6 @@ namespace kjf {
 // Chinese; used when the owner has no path of its own.
 inline constexpr std::string_view kDefaultLanguageModelPath =
     "/usr/lib/x86_64-linux-gnu/libime/zh_CN.lm";
-// The confusion sets below the program directory.
-inline constexpr std::string_view kContextDataDirectory = "data/sys/context/";
 
 // How a written character may stand for another; the lower kinds need less evidence.
 enum class Confusion : std::uint8_t {

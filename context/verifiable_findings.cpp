@@ -11,13 +11,12 @@ bool isGeneratedErrorDictionary(std::u16string_view fileName) {
     return fileName == u"homophones.dict";
 }
 
-void CuratedErrorWords::load(const std::string& programDirectory,
+void CuratedErrorWords::load(const Locations& locations,
                              const std::vector<std::u16string>& systemError,
                              const std::vector<std::u16string>& userError) {
     m_words.clear();
     const auto read = [&](DictionaryKind kind, const std::u16string& name) {
-        const std::string path =
-            programDirectory + std::string(dictionaryDirectory(kind)) + utf16ToUtf8Lossy(name);
+        const std::string path = locations.dictionaryDirectory(kind) + utf16ToUtf8Lossy(name);
         const auto bytes = readWholeFile(path);
         if (!bytes) {
             return;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/finding.h"
+#include "settings/locations.h"
 
 namespace kjf {
 
@@ -19,11 +20,16 @@ bool isGeneratedErrorDictionary(std::u16string_view fileName);
 // The wrong words of the enabled error dictionaries that are not generated.
 class CuratedErrorWords {
   public:
-    // Reads data/sys/error/NAME for every enabled system name that is not generated and
-    // data/user/error/NAME for every enabled user name, below programDirectory (ending in '/').
-    // A file that cannot be read adds nothing, as the engine's loaders do.
-    void load(const std::string& programDirectory, const std::vector<std::u16string>& systemError,
+    // Reads NAME in the system error folder of locations for every enabled system name that is
+    // not generated and NAME in the user error folder for every enabled user name. A file that
+    // cannot be read adds nothing, as the engine's loaders do.
+    void load(const Locations& locations, const std::vector<std::u16string>& systemError,
               const std::vector<std::u16string>& userError);
+    // The same over a program directory's data/ tree (ending in '/').
+    void load(const std::string& programDirectory, const std::vector<std::u16string>& systemError,
+              const std::vector<std::u16string>& userError) {
+        load(Locations::portable(programDirectory), systemError, userError);
+    }
     bool contains(std::u16string_view word) const {
         return m_words.count(std::u16string(word)) != 0;
     }

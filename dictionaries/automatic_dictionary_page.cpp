@@ -25,11 +25,8 @@ const auto kUnreadable = u"自动词库文件无法完整读取，保存会覆�
 
 }  // namespace
 
-rg_ZiDongCiKuZuJian::rg_ZiDongCiKuZuJian(std::string programDirectory, StatusText& status,
-                                         QWidget* parent)
-    : QWidget(parent),
-      m_path(programDirectory + std::string(kAutomaticDictionaryPath)),
-      m_status(status) {
+rg_ZiDongCiKuZuJian::rg_ZiDongCiKuZuJian(std::string path, StatusText& status, QWidget* parent)
+    : QWidget(parent), m_path(std::move(path)), m_status(status) {
     m_text = new DictionaryTextBox(this);
     m_text->setObjectName(QStringLiteral("textBox"));
     m_text->setGeometry(13, 13, 250, 346);

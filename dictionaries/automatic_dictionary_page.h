@@ -21,10 +21,9 @@ class StatusText;
 class rg_ZiDongCiKuZuJian : public QWidget {
     Q_OBJECT
   public:
-    // programDirectory ends in '/'; status: where an optimise run reports its end, which
-    // outlives the page.
-    rg_ZiDongCiKuZuJian(std::string programDirectory, StatusText& status,
-                        QWidget* parent = nullptr);
+    // path: the automatic dictionary's file; status: where an optimise run reports its end,
+    // which outlives the page.
+    rg_ZiDongCiKuZuJian(std::string path, StatusText& status, QWidget* parent = nullptr);
     // Waits for an optimise run still going on.
     ~rg_ZiDongCiKuZuJian() override;
 

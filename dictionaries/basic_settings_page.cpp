@@ -44,8 +44,8 @@ std::u16string read(const std::string& directory, std::u16string_view key,
 
 }  // namespace
 
-rg_JiBenSheZhi::rg_JiBenSheZhi(std::string programDirectory, QWidget* parent)
-    : QWidget(parent), m_programDirectory(std::move(programDirectory)) {
+rg_JiBenSheZhi::rg_JiBenSheZhi(std::string settingsDirectory, QWidget* parent)
+    : QWidget(parent), m_settingsDirectory(std::move(settingsDirectory)) {
     m_group = new QGroupBox(text(kGroupTitle), this);
     m_group->setObjectName(QStringLiteral("engineGroup"));
     m_group->setGeometry(6, 13, 354, 123);
@@ -92,15 +92,15 @@ rg_JiBenSheZhi::rg_JiBenSheZhi(std::string programDirectory, QWidget* parent)
 
 void rg_JiBenSheZhi::load() {
     using namespace setting;
-    const bool automatic = read(m_programDirectory, kAutoQuantization, kOn) == kOn;
+    const bool automatic = read(m_settingsDirectory, kAutoQuantization, kOn) == kOn;
     m_autoQuantization->setChecked(automatic);
     m_value->setEnabled(!automatic);
-    m_value->setText(QString::fromStdU16String(read(m_programDirectory, kQuantization, u"10")));
-    if (read(m_programDirectory, kEngineType, u"1") == kReverseType) {
+    m_value->setText(QString::fromStdU16String(read(m_settingsDirectory, kQuantization, u"10")));
+    if (read(m_settingsDirectory, kEngineType, u"1") == kReverseType) {
         m_engineType->setCurrentIndex(1);
     }
-    m_accuracy->setChecked(read(m_programDirectory, kAccuracyBoost, kOn) == kOn);
-    m_contextStored = read(m_programDirectory, kContextCheck, u"") == kOn;
+    m_accuracy->setChecked(read(m_settingsDirectory, kAccuracyBoost, kOn) == kOn);
+    m_contextStored = read(m_settingsDirectory, kContextCheck, u"") == kOn;
     m_context->setChecked(m_contextStored);
 }
 
@@ -110,7 +110,7 @@ void rg_JiBenSheZhi::save() {
     bool saved = true;
     const auto write = [this, &saved](std::u16string_view key, const QString& value) {
         saved =
-            writeSetting(m_programDirectory, kEngineSection, key, value.toStdU16String()) && saved;
+            writeSetting(m_settingsDirectory, kEngineSection, key, value.toStdU16String()) && saved;
     };
     write(kEngineType, QString::number(m_engineType->currentData().toInt()));
     write(kAutoQuantization, text(m_autoQuantization->isChecked() ? kOn : kOff));

@@ -20,8 +20,8 @@ class NumberBox;
 class rg_JiBenSheZhi : public QWidget {
     Q_OBJECT
   public:
-    // programDirectory ends in '/'. Loads the options at once.
-    explicit rg_JiBenSheZhi(std::string programDirectory, QWidget* parent = nullptr);
+    // settingsDirectory holds setup.ini and ends in '/'. Loads the options at once.
+    explicit rg_JiBenSheZhi(std::string settingsDirectory, QWidget* parent = nullptr);
 
     // "设置": writes 引擎类型, 自动量化, 量化数值 and 准确度提升 in this order, then 语境校对 when
     // its box was changed, and says "保存成功！".
@@ -30,7 +30,7 @@ class rg_JiBenSheZhi : public QWidget {
   private:
     void load();
 
-    const std::string m_programDirectory;
+    const std::string m_settingsDirectory;
     QGroupBox* m_group = nullptr;
     QComboBox* m_engineType = nullptr;
     QCheckBox* m_accuracy = nullptr;

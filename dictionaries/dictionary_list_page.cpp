@@ -118,8 +118,8 @@ rg_CiKuSheZhi::~rg_CiKuSheZhi() {
     }
 }
 
-void rg_CiKuSheZhi::setProgramDirectory(std::string programDirectory) {
-    m_programDirectory = std::move(programDirectory);
+void rg_CiKuSheZhi::setLocations(Locations locations) {
+    m_locations = std::move(locations);
 }
 
 void rg_CiKuSheZhi::setTitle(const QString& title) {
@@ -133,9 +133,9 @@ std::string rg_CiKuSheZhi::pathOf(const QString& name) const {
 void rg_CiKuSheZhi::refreshList() {
     m_list->setRowCount(0);
     const DictionaryKind kind = m_pageKind;
-    m_dictionaryDirectory = m_programDirectory + std::string(kjf::dictionaryDirectory(kind));
-    const auto stored =
-        readSetting(m_programDirectory, setting::kDictionarySection, enabledListKey(kind), u"");
+    m_dictionaryDirectory = m_locations.dictionaryDirectory(kind);
+    const auto stored = readSetting(m_locations.settingsDirectory, setting::kDictionarySection,
+                                    enabledListKey(kind), u"");
     const auto names = splitText(stored, u",");
     const std::set<std::u16string> enabled(names.begin(), names.end());
     for (const auto& name : listDictionaryFiles(m_dictionaryDirectory)) {
@@ -167,8 +167,8 @@ void rg_CiKuSheZhi::enableChecked() {
         m_list->item(row, EnabledColumn)->setText(on ? text(kEnabledMark) : QString());
     }
     emit dictionariesChanged();
-    if (!writeSetting(m_programDirectory, setting::kDictionarySection, enabledListKey(m_pageKind),
-                      enabledListValue(names))) {
+    if (!writeSetting(m_locations.settingsDirectory, setting::kDictionarySection,
+                      enabledListKey(m_pageKind), enabledListValue(names))) {
         // The "是" marks would otherwise claim a choice that setup.ini does not hold.
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
     }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/dictionary_kind.h"
+#include "settings/locations.h"
 
 class QCheckBox;
 class QLabel;
@@ -36,8 +37,8 @@ class rg_CiKuSheZhi : public QWidget {
     // Waits for an optimise run still going on.
     ~rg_CiKuSheZhi() override;
 
-    // programDirectory ends in '/'.
-    void setProgramDirectory(std::string programDirectory);
+    // Where setup.ini and the kinds' folders are.
+    void setLocations(Locations locations);
     void setTitle(const QString& title);
     // One of the four listed kinds (not Automatic).
     void setPageKind(DictionaryKind kind) { m_pageKind = kind; }
@@ -81,7 +82,7 @@ class rg_CiKuSheZhi : public QWidget {
     void openEditor(int row);
 
     StatusText& m_status;
-    std::string m_programDirectory;
+    Locations m_locations;
     std::string m_dictionaryDirectory;
     DictionaryKind m_pageKind = DictionaryKind::SystemCorrect;
 

@@ -213,12 +213,11 @@ bool saveDictionaryText(const std::string& path, std::u16string_view text) {
     return writeFileAtomically(path, encodeDictionaryText(text));
 }
 
-AddedWord addToUserCorrectDictionary(const std::string& programDirectory,
-                                     std::u16string_view word) {
+AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_view word) {
     constexpr auto kind = DictionaryKind::UserCorrect;
     const std::u16string listKey(enabledListKey(kind));
     const std::u16string listValue =
-        readSetting(programDirectory, setting::kDictionarySection, listKey, u"");
+        readSetting(locations.settingsDirectory, setting::kDictionarySection, listKey, u"");
     std::u16string name;
     for (const auto& enabled : splitText(listValue, u",")) {
         if (isPlainFileName(enabled)) {
@@ -230,7 +229,7 @@ AddedWord addToUserCorrectDictionary(const std::string& programDirectory,
     if (enable) {
         name = u"user.dict";
     }
-    const std::string directory = programDirectory + std::string(dictionaryDirectory(kind));
+    const std::string directory = locations.dictionaryDirectory(kind);
     AddedWord added{false, directory + utf16ToUtf8Lossy(name)};
     const DictionaryFileText file = readDictionaryFile(added.path);
     if (file.exists && !file.complete) {
@@ -242,11 +241,12 @@ AddedWord addToUserCorrectDictionary(const std::string& programDirectory,
     }
     text += word;
     text += u"\r\n";
-    if (!makeDirectories(programDirectory, dictionaryDirectory(kind))) {
+    if (!makeDirectoryPath(directory)) {
         return added;
     }
     const auto enableIn = [&](std::u16string value) {
-        return writeSetting(programDirectory, setting::kDictionarySection, listKey, value);
+        return writeSetting(locations.settingsDirectory, setting::kDictionarySection, listKey,
+                            value);
     };
     if (enable) {
         std::u16string value = listValue;

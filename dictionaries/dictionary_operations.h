@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/locations.h"
+
 namespace kjf {
 
 // The ".dict" files of directory (a path ending in '/'): regular files only, sorted by name in
@@ -77,9 +79,9 @@ std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes);
 // file renamed into place; false, with the old file whole, when any step fails.
 bool saveDictionaryText(const std::string& path, std::u16string_view text);
 
-// Adds word as a line of the first enabled user correct dictionary of programDirectory (ending in
-// '/'). When no user correct dictionary is enabled, "user.dict" is made in its folder (unless it
-// exists) and enabled in setup.ini. The file is rewritten whole through a temporary file, with a
+// Adds word as a line of the first enabled user correct dictionary of locations. When no user
+// correct dictionary is enabled, "user.dict" is made in its folder (unless it exists) and enabled
+// in setup.ini. The file is rewritten whole through a temporary file, with a
 // line break added first when its text does not end in one. path is the file meant; ok is false,
 // with every file as it was, when the file cannot be read whole or setup.ini or the file cannot
 // be written. GUI thread (it may write setup.ini).
@@ -87,7 +89,7 @@ struct AddedWord {
     bool ok = false;
     std::string path;
 };
-AddedWord addToUserCorrectDictionary(const std::string& programDirectory, std::u16string_view word);
+AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_view word);
 
 // saveDictionaryText with the reason for a failure, for the automatic dictionary page.
 enum class SaveOutcome { Saved, CannotCreate, WriteFailed };

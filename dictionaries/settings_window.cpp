@@ -96,9 +96,9 @@ rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(StatusText& status, QWidget* parent)
 
 rg_SheZhiChuangKou1::~rg_SheZhiChuangKou1() = default;
 
-void rg_SheZhiChuangKou1::setProgramDirectory(std::string programDirectory) {
-    m_programDirectory = std::move(programDirectory);
-    m_listPage->setProgramDirectory(m_programDirectory);
+void rg_SheZhiChuangKou1::setLocations(Locations locations) {
+    m_locations = std::move(locations);
+    m_listPage->setLocations(m_locations);
 }
 
 void rg_SheZhiChuangKou1::showEvent(QShowEvent* event) {
@@ -155,10 +155,11 @@ void rg_SheZhiChuangKou1::removePage() {
 void rg_SheZhiChuangKou1::showPage(int index) {
     const TreeEntry& entry = kTree[index];
     if (index == BasicItem) {
-        m_current = new rg_JiBenSheZhi(m_programDirectory, m_host);
+        m_current = new rg_JiBenSheZhi(m_locations.settingsDirectory, m_host);
         m_current->setObjectName(QStringLiteral("basicSettingsPage"));
     } else if (index == AutomaticItem) {
-        m_current = new rg_ZiDongCiKuZuJian(m_programDirectory, m_status, m_host);
+        m_current =
+            new rg_ZiDongCiKuZuJian(m_locations.automaticDictionaryPath(), m_status, m_host);
         m_current->setObjectName(QStringLiteral("automaticDictionaryPage"));
     } else {
         // A freshly shown list page, as if built anew; a run still going on keeps its progress.

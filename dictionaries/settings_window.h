@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "settings/locations.h"
+
 class QTreeWidget;
 
 namespace kjf {
@@ -40,8 +42,8 @@ class rg_SheZhiChuangKou1 : public QDialog {
     explicit rg_SheZhiChuangKou1(StatusText& status, QWidget* parent = nullptr);
     ~rg_SheZhiChuangKou1() override;
 
-    // programDirectory ends in '/'. Set before showing the window.
-    void setProgramDirectory(std::string programDirectory);
+    // Where setup.ini and the dictionaries are. Set before showing the window.
+    void setLocations(Locations locations);
     // What closing calls when dictionaries changed (the engine's loadDictionaries). It must not
     // wait for anything that waits for this thread.
     void setReloadAction(std::function<void()> reload) { m_reload = std::move(reload); }
@@ -64,7 +66,7 @@ class rg_SheZhiChuangKou1 : public QDialog {
     void removePage();
 
     StatusText& m_status;
-    std::string m_programDirectory;
+    Locations m_locations;
     std::function<void()> m_reload;
     bool m_dictionariesChanged = false;
     QTreeWidget* m_tree = nullptr;

@@ -13,10 +13,13 @@
 
 namespace kjf {
 
-rg_ChaCuoYinQing::rg_ChaCuoYinQing(std::string programDirectory)
-    : m_programDirectory(std::move(programDirectory)),
+rg_ChaCuoYinQing::rg_ChaCuoYinQing(Locations locations)
+    : m_locations(std::move(locations)),
       m_image(emptyImage()),
       m_clock([] { return static_cast<std::int64_t>(std::time(nullptr)); }) {}
+
+rg_ChaCuoYinQing::rg_ChaCuoYinQing(const std::string& programDirectory)
+    : rg_ChaCuoYinQing(Locations::portable(programDirectory)) {}
 
 rg_ChaCuoYinQing::~rg_ChaCuoYinQing() {
     stopLoaders();
@@ -90,9 +93,9 @@ void rg_ChaCuoYinQing::loaderMain(DictionaryKind kind) {
     const auto k = static_cast<std::size_t>(kind);
     m_inputs[k].clear();
     if (kind == DictionaryKind::Automatic) {
-        readInput(kind, m_programDirectory + std::string(kAutomaticDictionaryPath), u"");
+        readInput(kind, m_locations.automaticDictionaryPath(), u"");
     } else {
-        const std::string directory = m_programDirectory + std::string(dictionaryDirectory(kind));
+        const std::string directory = m_locations.dictionaryDirectory(kind);
         for (const auto& name : m_lists[k]) {
             if (m_cancelLoad) {
                 break;
@@ -235,7 +238,10 @@ void rg_ChaCuoYinQing::finishLoad() {
         if (built && !m_cacheFile.empty()) {
             // The next start finds this load's work done; a load meanwhile waits for the write.
             try {
-                m_cacheWriter = std::thread([image, path = m_cacheFile] { image->write(path); });
+                m_cacheWriter = std::thread([image, path = m_cacheFile] {
+                    makeDirectoryPath(parentDirectory(path));
+                    image->write(path);
+                });
             } catch (const std::system_error&) {
             }
         }

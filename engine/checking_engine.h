@@ -20,6 +20,7 @@
 #include "engine/load_report.h"
 #include "engine/word_index.h"
 #include "engine/word_table.h"
+#include "settings/locations.h"
 
 namespace kjf {
 
@@ -33,8 +34,10 @@ class rg_ChaCuoYinQing {
   public:
     using Lists = std::vector<std::u16string>;
 
-    // programDirectory ends in '/'; the dictionaries are read from its data/ tree.
-    explicit rg_ChaCuoYinQing(std::string programDirectory);
+    // The dictionaries are read from the folders of locations.
+    explicit rg_ChaCuoYinQing(Locations locations);
+    // Portable: programDirectory ends in '/' and holds the data/ tree.
+    explicit rg_ChaCuoYinQing(const std::string& programDirectory);
     // Stops and joins any loader still running. No run may be in progress.
     ~rg_ChaCuoYinQing();
     rg_ChaCuoYinQing(const rg_ChaCuoYinQing&) = delete;
@@ -167,7 +170,7 @@ class rg_ChaCuoYinQing {
     void beginRead() const;
     void endRead() const;
 
-    const std::string m_programDirectory;
+    const Locations m_locations;
 
     std::array<Lists, 4> m_lists;
     // Each loader writes only its own kind's entries; the last one gathers them.

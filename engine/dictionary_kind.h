@@ -1,4 +1,4 @@
-// The five kinds of dictionary and where their files live below the program directory.
+// The five kinds of dictionary and where their files live below their data folder.
 #pragma once
 
 #include <array>
@@ -12,25 +12,28 @@ inline constexpr std::array<DictionaryKind, 5> kAllDictionaryKinds = {
     DictionaryKind::SystemCorrect, DictionaryKind::SystemError, DictionaryKind::UserCorrect,
     DictionaryKind::UserError, DictionaryKind::Automatic};
 
-// The kind's directory below the program directory, with a trailing '/'.
-constexpr std::string_view dictionaryDirectory(DictionaryKind kind) {
+constexpr bool isSystemKind(DictionaryKind kind) {
+    return kind == DictionaryKind::SystemCorrect || kind == DictionaryKind::SystemError;
+}
+
+// The kind's folder below its data folder (the system one for system kinds, the user's for the
+// others), with a trailing '/'.
+constexpr std::string_view dictionarySubdirectory(DictionaryKind kind) {
     switch (kind) {
         case DictionaryKind::SystemCorrect:
-            return "data/sys/right/";
-        case DictionaryKind::SystemError:
-            return "data/sys/error/";
         case DictionaryKind::UserCorrect:
-            return "data/user/right/";
+            return "right/";
+        case DictionaryKind::SystemError:
         case DictionaryKind::UserError:
-            return "data/user/error/";
+            return "error/";
         case DictionaryKind::Automatic:
-            return "data/user/auto/";
+            return "auto/";
     }
     return "";
 }
 
-// The automatic dictionary is always this one file.
-inline constexpr std::string_view kAutomaticDictionaryPath = "data/user/auto/auto.dict";
+// The automatic dictionary is always this one file of its folder.
+inline constexpr std::string_view kAutomaticDictionaryName = "auto.dict";
 
 // The key of section "词库设置" that lists the kind's enabled files; empty for Automatic.
 constexpr std::u16string_view enabledListKey(DictionaryKind kind) {

@@ -39,11 +39,10 @@ constexpr Qt::Alignment kColumnAlignments[] = {Qt::AlignLeft, Qt::AlignHCenter, 
 }  // namespace
 
 rg_ZiDongXueXiChuangKou1::rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQing* engine,
-                                                   std::string programDirectory,
-                                                   InputSource takeInput)
+                                                   Locations locations, InputSource takeInput)
     : QDialog(owner),
       m_engine(engine),
-      m_programDirectory(std::move(programDirectory)),
+      m_locations(std::move(locations)),
       m_takeInput(std::move(takeInput)) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -208,13 +207,10 @@ void rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary() {
             entries.push_back(group->text().toStdU16String());
         }
     }
-    if (appendToAutoDictionary(m_programDirectory, entries)) {
+    if (appendToAutoDictionary(m_locations, entries)) {
         showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kSaved));
     } else {
-        const QString path =
-            QString::fromStdString(m_programDirectory) +
-            QString::fromUtf8(kAutomaticDictionaryPath.data(),
-                              static_cast<qsizetype>(kAutomaticDictionaryPath.size()));
+        const QString path = QString::fromStdString(m_locations.automaticDictionaryPath());
         showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNotSaved).arg(path));
     }
 }

@@ -35,9 +35,9 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
     using InputSource = std::function<std::optional<WordGroupInput>()>;
 
     // engine: whose tables and text source the analysis uses (nullptr: nothing to analyse);
-    // programDirectory ends in '/'; takeInput gives the findings to analyse (without it, the
-    // engine's findings of its last run).
-    rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQing* engine, std::string programDirectory,
+    // locations: whose automatic dictionary the groups go to; takeInput gives the findings to
+    // analyse (without it, the engine's findings of its last run).
+    rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQing* engine, Locations locations,
                              InputSource takeInput);
     // Stops the analysis and waits for it.
     ~rg_ZiDongXueXiChuangKou1() override;
@@ -71,7 +71,7 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
     void receiveRow(const WordGroupRow& row);
 
     rg_ChaCuoYinQing* const m_engine;
-    const std::string m_programDirectory;
+    const Locations m_locations;
     const InputSource m_takeInput;
     QGroupBox* m_group = nullptr;
     QTableWidget* m_list = nullptr;

@@ -77,12 +77,12 @@ void analyzeWordGroups(rg_ChaCuoYinQing& engine, const WordGroupInput& input,
     }
 }
 
-bool appendToAutoDictionary(const std::string& programDirectory,
+bool appendToAutoDictionary(const Locations& locations,
                             const std::vector<std::u16string>& entries) {
-    if (!makeDirectories(programDirectory, dictionaryDirectory(DictionaryKind::Automatic))) {
+    if (!makeDirectoryPath(locations.dictionaryDirectory(DictionaryKind::Automatic))) {
         return false;
     }
-    const std::string path = programDirectory + std::string(kAutomaticDictionaryPath);
+    const std::string path = locations.automaticDictionaryPath();
     std::string bytes;
     for (const auto& entry : entries) {
         bytes += encodeDictionaryText(entry);

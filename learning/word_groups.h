@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/finding.h"
+#include "settings/locations.h"
 
 namespace kjf {
 
@@ -67,12 +68,10 @@ using WordGroupSink = std::function<void(const WordGroupRow& row)>;
 void analyzeWordGroups(rg_ChaCuoYinQing& engine, const WordGroupInput& input,
                        const WordGroupSink& sink, std::stop_token stop = {});
 
-// Appends each entry followed by CR LF to programDirectory + "data/user/auto/auto.dict" as
-// UTF-16LE without byte-order mark (UTF-16BE when the file starts with the mark FE FF), creating
-// the file and its directories when missing (so
-// appending no entries still leaves an auto.dict). Returns false when the directories or the file
-// cannot be made or not every byte was written. programDirectory ends in '/'. Any thread.
-bool appendToAutoDictionary(const std::string& programDirectory,
-                            const std::vector<std::u16string>& entries);
+// Appends each entry followed by CR LF to the automatic dictionary of locations as UTF-16LE
+// without byte-order mark (UTF-16BE when the file starts with the mark FE FF), creating the file
+// and its folders when missing (so appending no entries still leaves an auto.dict). Returns false
+// when the folders or the file cannot be made or not every byte was written. Any thread.
+bool appendToAutoDictionary(const Locations& locations, const std::vector<std::u16string>& entries);
 
 }  // namespace kjf

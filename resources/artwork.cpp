@@ -1,6 +1,7 @@
 #include "resources/artwork.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -145,9 +146,10 @@ void drawExit(QPainter& p) {
 
 }  // namespace
 
-QPixmap toolBarStrip() {
-    static const QPixmap strip = [] {
-        QPixmap image(kToolBarImageSize * kToolBarImageCount, kToolBarImageSize);
+QPixmap toolBarStrip(int scale) {
+    const auto draw = [](int factor) {
+        QPixmap image(kToolBarImageSize * kToolBarImageCount * factor, kToolBarImageSize * factor);
+        image.setDevicePixelRatio(factor);
         image.fill(Qt::transparent);
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
@@ -160,13 +162,21 @@ QPixmap toolBarStrip() {
             p.restore();
         }
         return image;
-    }();
-    return strip;
+    };
+    static const QPixmap single = draw(1);
+    static const QPixmap twice = draw(2);
+    return scale == 1 ? single : scale == 2 ? twice : draw(scale);
 }
 
 QIcon toolBarIcon(int index) {
-    return QIcon(
-        toolBarStrip().copy(index * kToolBarImageSize, 0, kToolBarImageSize, kToolBarImageSize));
+    QIcon icon;
+    for (const int scale : {1, 2}) {
+        const int side = kToolBarImageSize * scale;
+        QPixmap image = toolBarStrip(scale).copy(index * side, 0, side, side);
+        image.setDevicePixelRatio(scale);
+        icon.addPixmap(image);
+    }
+    return icon;
 }
 
 QPixmap welcomePicture() {
@@ -222,23 +232,126 @@ QPixmap welcomePicture() {
     return image;
 }
 
+namespace {
+
+const auto kIconCharacter = u"勘";
+
+QFont iconFont(int size) {
+    QFont font;
+    font.setPixelSize(size * 3 / 4);
+    font.setBold(true);
+    return font;
+}
+
+// The icon's two shapes at size x size: the rounded square and the character's outline, placed
+// where QPainter::drawText with Qt::AlignCenter puts it. Outlines come without the emboldening
+// that drawText gives a font that has no bold face, so the character is also stroked, as wide as
+// that emboldening (a 24th of the font's size).
+struct IconShapes {
+    QPainterPath seal;
+    QPainterPath character;
+    qreal stroke = 0;
+};
+
+IconShapes iconShapes(int size) {
+    IconShapes shapes;
+    shapes.seal.addRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 8.0, size / 8.0);
+    const QFont font = iconFont(size);
+    const QFontMetricsF metrics(font);
+    const QString character = QString::fromUtf16(kIconCharacter);
+    const qreal x = (size - metrics.horizontalAdvance(character)) / 2;
+    const qreal baseline = (size - metrics.height()) / 2 + metrics.ascent();
+    shapes.character.addText(x, baseline, font, character);
+    shapes.character.setFillRule(Qt::WindingFill);
+    shapes.stroke = font.pixelSize() / 24.0;
+    return shapes;
+}
+
+// SVG path data for path: absolute moves, lines and cubic curves.
+QByteArray svgPathData(const QPainterPath& path) {
+    const auto number = [](qreal value) {
+        QByteArray text = QByteArray::number(value, 'f', 2);
+        while (text.endsWith('0')) {
+            text.chop(1);
+        }
+        if (text.endsWith('.')) {
+            text.chop(1);
+        }
+        return text == "-0" ? QByteArray("0") : text;
+    };
+    const auto point = [&](const QPainterPath::Element& e) {
+        return number(e.x) + ' ' + number(e.y);
+    };
+    QByteArray data;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        switch (e.type) {
+            case QPainterPath::MoveToElement:
+                data += 'M' + point(e);
+                break;
+            case QPainterPath::LineToElement:
+                data += 'L' + point(e);
+                break;
+            case QPainterPath::CurveToElement:
+                // A curve is followed by its two further points.
+                data += 'C' + point(e) + ' ' + point(path.elementAt(i + 1)) + ' ' +
+                        point(path.elementAt(i + 2));
+                i += 2;
+                break;
+            case QPainterPath::CurveToDataElement:
+                break;
+        }
+    }
+    return data;
+}
+
+QByteArray svgColour(const QColor& colour) {
+    return colour.name(QColor::HexRgb).toLatin1();
+}
+
+}  // namespace
+
+QImage applicationIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const IconShapes shapes = iconShapes(size);
+    p.fillPath(shapes.seal, kSeal);
+    p.setPen(pen(kPaper, shapes.stroke));
+    p.setBrush(kPaper);
+    p.drawPath(shapes.character);
+    return image;
+}
+
+bool applicationIconHasGlyph() {
+    const QFontMetricsF metrics(iconFont(256));
+    return metrics.inFontUcs4(QString::fromUtf16(kIconCharacter).toUcs4().front()) &&
+           !iconShapes(256).character.isEmpty();
+}
+
+QByteArray applicationIconSvg() {
+    constexpr int kSize = 256;
+    const IconShapes shapes = iconShapes(kSize);
+    const QByteArray side = QByteArray::number(kSize);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+           side + "\" height=\"" + side + "\" viewBox=\"0 0 " + side + ' ' + side +
+           "\">\n"
+           "<path fill=\"" +
+           svgColour(kSeal) + "\" d=\"" + svgPathData(shapes.seal) +
+           "\"/>\n"
+           "<path fill=\"" +
+           svgColour(kPaper) + "\" fill-rule=\"nonzero\" stroke=\"" + svgColour(kPaper) +
+           "\" stroke-width=\"" + QByteArray::number(shapes.stroke) +
+           "\" stroke-linecap=\"round\" stroke-linejoin=\"round\" d=\"" +
+           svgPathData(shapes.character) + "\"/>\n</svg>\n";
+}
+
 QIcon applicationIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 48, 64}) {
-        QPixmap image(size, size);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kSeal);
-        p.drawRoundedRect(QRectF(0.5, 0.5, size - 1, size - 1), size / 8.0, size / 8.0);
-        QFont f = p.font();
-        f.setPixelSize(size * 3 / 4);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(kPaper);
-        p.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, QStringLiteral("勘"));
-        icon.addPixmap(image);
+    for (const int size : kApplicationIconSizes) {
+        icon.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
     }
     return icon;
 }

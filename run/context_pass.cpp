@@ -8,11 +8,11 @@
 
 namespace kjf {
 
-ContextSettings readContextSettings(const std::string& programDirectory) {
+ContextSettings readContextSettings(const std::string& settingsDirectory) {
     using namespace setting;
     ContextSettings settings;
     const auto read = [&](std::u16string_view key) {
-        return readSetting(programDirectory, kEngineSection, key, u"");
+        return readSetting(settingsDirectory, kEngineSection, key, u"");
     };
     settings.enabled = read(kContextCheck) == u"1";
     const std::string threshold = utf16ToUtf8Lossy(read(kContextThreshold));
@@ -30,10 +30,9 @@ ContextSettings readContextSettings(const std::string& programDirectory) {
     return settings;
 }
 
-bool ContextPass::loadModel(const std::string& programDirectory, const std::string& modelPath,
+bool ContextPass::loadModel(const Locations& locations, const std::string& modelPath,
                             std::u16string& message) {
-    auto load =
-        ContextModel::load(modelPath, programDirectory + std::string(kContextDataDirectory));
+    auto load = ContextModel::load(modelPath, locations.contextDataDirectory());
     m_modelPath = modelPath;
     if (!load.model) {
         message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" +
@@ -45,9 +44,8 @@ bool ContextPass::loadModel(const std::string& programDirectory, const std::stri
     return true;
 }
 
-void ContextPass::readCuratedWords(const std::string& programDirectory,
-                                   const rg_ChaCuoYinQing& engine) {
-    m_curated.load(programDirectory, engine.systemErrorList(), engine.userErrorList());
+void ContextPass::readCuratedWords(const Locations& locations, const rg_ChaCuoYinQing& engine) {
+    m_curated.load(locations, engine.systemErrorList(), engine.userErrorList());
 }
 
 std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,

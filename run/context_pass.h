@@ -9,6 +9,7 @@
 
 #include "context/context_check.h"
 #include "context/verifiable_findings.h"
+#include "settings/locations.h"
 
 namespace kjf {
 
@@ -22,15 +23,15 @@ struct ContextSettings {
     double threshold = kDefaultContextThreshold;
     std::string modelPath;
 };
-ContextSettings readContextSettings(const std::string& programDirectory);
+ContextSettings readContextSettings(const std::string& settingsDirectory);
 
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
 // Load on any thread; apply from any number of threads once loaded.
 class ContextPass {
   public:
-    // Loads the model at modelPath and the confusion sets of programDirectory. On failure the
-    // message names the file ("语言模型加载失败：" and the path and the reason).
-    bool loadModel(const std::string& programDirectory, const std::string& modelPath,
+    // Loads the model at modelPath and the confusion sets of locations' system data. On failure
+    // the message names the file ("语言模型加载失败：" and the path and the reason).
+    bool loadModel(const Locations& locations, const std::string& modelPath,
                    std::u16string& message);
     bool modelLoaded() const { return m_model != nullptr; }
     const std::string& modelPath() const { return m_modelPath; }
@@ -39,7 +40,7 @@ class ContextPass {
     // Call it after every dictionary load: from onDictionariesLoaded, or once waitForLoading has
     // returned; never while apply runs (apply holds the engine's read guard, which keeps loads
     // from finishing meanwhile).
-    void readCuratedWords(const std::string& programDirectory, const rg_ChaCuoYinQing& engine);
+    void readCuratedWords(const Locations& locations, const rg_ChaCuoYinQing& engine);
 
     // The findings of a run over text with the pass applied: dictionary findings the model
     // refutes dropped, contextual ones merged in by position, in the scan's order. Words of the

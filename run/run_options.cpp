@@ -9,11 +9,11 @@
 
 namespace kjf {
 
-RunOptions readRunOptions(const std::string& programDirectory) {
+RunOptions readRunOptions(const std::string& settingsDirectory) {
     using namespace setting;
     RunOptions options;
     const auto read = [&](std::u16string_view key, std::u16string_view fallback) {
-        return readSetting(programDirectory, kEngineSection, key, fallback);
+        return readSetting(settingsDirectory, kEngineSection, key, fallback);
     };
     if (read(kAutoQuantization, u"1") == u"1") {
         options.quantization = 0;
@@ -25,18 +25,14 @@ RunOptions readRunOptions(const std::string& programDirectory) {
     return options;
 }
 
-std::string dictionaryCacheFile(const std::string& programDirectory) {
-    return programDirectory + "data/dictionaries.cache";
-}
-
-void readEnabledLists(const std::string& programDirectory,
+void readEnabledLists(const std::string& settingsDirectory,
                       std::vector<std::u16string>& systemCorrect,
                       std::vector<std::u16string>& systemError,
                       std::vector<std::u16string>& userCorrect,
                       std::vector<std::u16string>& userError) {
     const auto read = [&](DictionaryKind kind) {
         return splitText(
-            readSetting(programDirectory, setting::kDictionarySection, enabledListKey(kind), u""),
+            readSetting(settingsDirectory, setting::kDictionarySection, enabledListKey(kind), u""),
             u",");
     };
     systemCorrect = read(DictionaryKind::SystemCorrect);
@@ -45,12 +41,12 @@ void readEnabledLists(const std::string& programDirectory,
     userError = read(DictionaryKind::UserError);
 }
 
-void bindEnabledListsFromSettings(rg_ChaCuoYinQing& engine, const std::string* programDirectory) {
+void bindEnabledListsFromSettings(rg_ChaCuoYinQing& engine, const std::string* settingsDirectory) {
     engine.onListsRequested.bind(
         [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& a, auto& b, auto& c, auto& d) {
             readEnabledLists(*static_cast<const std::string*>(owner), a, b, c, d);
         },
-        const_cast<std::string*>(programDirectory), 0);
+        const_cast<std::string*>(settingsDirectory), 0);
 }
 
 }  // namespace kjf

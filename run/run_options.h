@@ -1,4 +1,6 @@
 // What a proofreading run takes from setup.ini: the run's arguments and the enabled dictionaries.
+// Every function takes the folder that holds setup.ini, ending in '/'
+// (Locations::settingsDirectory).
 #pragma once
 
 #include <cstdint>
@@ -20,21 +22,18 @@ struct RunOptions {
 // otherwise "量化数值" (default "10") as a decimal integer clamped to 2..10 (no digits: 2);
 // "引擎类型" (default "1") as a decimal integer; "准确度提升" (default "0") exactly "1" turns the
 // context check on. Any thread.
-RunOptions readRunOptions(const std::string& programDirectory);
-
-// Where the engine keeps its compiled dictionaries between starts: beside the dictionaries.
-std::string dictionaryCacheFile(const std::string& programDirectory);
+RunOptions readRunOptions(const std::string& settingsDirectory);
 
 // Fills the four enabled lists (system correct, system error, user correct, user error) from
 // section "词库设置": each value cut at "," with pieces trimmed and empty pieces dropped.
-void readEnabledLists(const std::string& programDirectory,
+void readEnabledLists(const std::string& settingsDirectory,
                       std::vector<std::u16string>& systemCorrect,
                       std::vector<std::u16string>& systemError,
                       std::vector<std::u16string>& userCorrect,
                       std::vector<std::u16string>& userError);
 
-// Binds the engine's onListsRequested to readEnabledLists over *programDirectory, which must
+// Binds the engine's onListsRequested to readEnabledLists over *settingsDirectory, which must
 // outlive the engine's loads.
-void bindEnabledListsFromSettings(rg_ChaCuoYinQing& engine, const std::string* programDirectory);
+void bindEnabledListsFromSettings(rg_ChaCuoYinQing& engine, const std::string* settingsDirectory);
 
 }  // namespace kjf

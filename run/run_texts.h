@@ -20,9 +20,9 @@ std::u16string speedText(double speed);
 // One line that tells the user what a dictionary load could not use, naming the file.
 std::u16string loadProblemText(const LoadProblem& problem);
 
-// Why nothing can be checked: the load gave no word at all. Names setup.ini and says when it
-// is missing or cannot be read.
-std::u16string noDictionaryText(const std::string& programDirectory);
+// Why nothing can be checked: the load gave no word at all. Names setup.ini (in
+// settingsDirectory, ending in '/') and says when it is missing or cannot be read.
+std::u16string noDictionaryText(const std::string& settingsDirectory);
 
 // Whether the last load gave no word at all. Waits for a load in progress.
 bool noWordsLoaded(const rg_ChaCuoYinQing& engine);

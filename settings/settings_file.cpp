@@ -29,9 +29,9 @@ bool startsWith(std::u16string_view line, std::u16string_view prefix) {
 
 }  // namespace
 
-std::u16string readSetting(const std::string& programDirectory, std::u16string_view section,
+std::u16string readSetting(const std::string& settingsDirectory, std::u16string_view section,
                            std::u16string_view key, std::u16string_view defaultValue) {
-    const std::string path = programDirectory + std::string(kSettingsFileName);
+    const std::string path = settingsDirectory + std::string(kSettingsFileName);
     // A missing file gives the caller's default like a missing key does, so that a run without
     // setup.ini still checks with the usual options.
     const auto lines = splitText(readTextFile(path), u"\r\n");
@@ -48,9 +48,9 @@ std::u16string readSetting(const std::string& programDirectory, std::u16string_v
     return std::u16string(defaultValue);
 }
 
-bool writeSetting(const std::string& programDirectory, std::u16string_view section,
+bool writeSetting(const std::string& settingsDirectory, std::u16string_view section,
                   std::u16string_view key, std::u16string_view value) {
-    const std::string path = programDirectory + std::string(kSettingsFileName);
+    const std::string path = settingsDirectory + std::string(kSettingsFileName);
     std::u16string keyLine = keyPrefix(key);
     keyLine += value;
 

@@ -1,4 +1,4 @@
-// The settings file setup.ini in the program directory: sections of "key=value" lines.
+// The settings file setup.ini: sections of "key=value" lines.
 #pragma once
 
 #include <string>
@@ -24,11 +24,12 @@ inline constexpr std::u16string_view kContextModel = u"语境模型";
 inline constexpr std::u16string_view kDictionarySection = u"词库设置";
 }  // namespace setting
 
-// Reads the value of key in section from programDirectory + "setup.ini". The file is read and
+// Reads the value of key in section from settingsDirectory + "setup.ini" (the folder ends in
+// '/'; see Locations). The file is read and
 // parsed afresh on every call. Returns the first "key=" line after the section's first header
 // (a section runs to the end of the file), else defaultValue. A missing file also gives
 // defaultValue. Never fails; any thread.
-std::u16string readSetting(const std::string& programDirectory, std::u16string_view section,
+std::u16string readSetting(const std::string& settingsDirectory, std::u16string_view section,
                            std::u16string_view key, std::u16string_view defaultValue);
 
 // Sets key to value in section and rewrites the whole file as UTF-8 with CR LF after every line:
@@ -37,7 +38,7 @@ std::u16string readSetting(const std::string& programDirectory, std::u16string_v
 // blanks are dropped on the way. Returns false, leaving the file untouched, when the file exists
 // but cannot be read whole or decoded to its end, or when the new file cannot be written.
 // Window thread only (reads may run on other threads: the file is replaced atomically).
-bool writeSetting(const std::string& programDirectory, std::u16string_view section,
+bool writeSetting(const std::string& settingsDirectory, std::u16string_view section,
                   std::u16string_view key, std::u16string_view value);
 
 }  // namespace kjf

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "cli_runner.h"
 #include "engine_support.h"
 #include "run/corrections.h"
@@ -138,4 +140,47 @@ TEST(ApplyCorrections, OverlapsAndRangesBeyondTheTextAreLeftOut) {
     EXPECT_EQ(applyCorrections(u"甲\r乙", {{1, 1, u"\n"}}), u"甲\n乙");
     EXPECT_EQ(applyCorrections(u"", {{0, 0, u"x"}}), u"x");
     EXPECT_EQ(applyCorrections(u"甲", {}), u"甲");
+}
+
+// An installed tool (an unpacked prefix without setup.ini beside the executable) reads the system
+// dictionaries from prefix/share/kanjianfang/sys/ and keeps setup.ini and the user's dictionaries
+// in the user's folders, never in the installation.
+TEST(CliInstalled, SettingsAndUserDictionariesLiveInTheHomeFolder) {
+    namespace fs = std::filesystem;
+    TempDir prefix;
+    TempDir home;
+    fs::create_directories(prefix.file("bin"));
+    fs::copy_file(KJF_CLI_PATH, prefix.file("bin/kanjianfang-cli"));
+    const std::string share = prefix.file("share/kanjianfang/");
+    fs::create_directories(share + "sys/right");
+    fs::create_directories(share + "user/right");
+    test::writeBytes(share + "sys/right/c.dict", test::utf16le(u"甲乙\r\n"));
+    test::writeBytes(share + "user/right/user.dict", "");
+    test::writeBytes(share + "setup.ini",
+                     "[词库设置]\r\n系统正确词库列表=c.dict,\r\n用户正确词库列表=user.dict,\r\n");
+    test::writeBytes(home.file("in.txt"), "甲乙丙");
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-u", "XDG_CONFIG_HOME", "-u", "XDG_DATA_HOME",
+                                   "HOME=" + home.path(), prefix.file("bin/kanjianfang-cli")});
+        return test::runCli("env", args);
+    };
+
+    CliResult r = run({"check", "--format", "json", home.file("in.txt")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("\"word\":\"丙\""), std::string::npos) << r.out;
+    EXPECT_EQ(test::readBytes(home.file(".config/kanjianfang/setup.ini")),
+              test::readBytes(share + "setup.ini"));
+    const std::string userDictionary = home.file(".local/share/kanjianfang/right/user.dict");
+    ASSERT_TRUE(fs::exists(userDictionary));
+
+    // The user's own dictionary and settings are the ones used from now on.
+    test::writeBytes(userDictionary, test::utf16le(u"丙\r\n"));
+    r = run({"check", home.file("in.txt")});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(run({"setting", "set", "引擎设置", "量化数值", "7"}).status, 0);
+    EXPECT_EQ(run({"setting", "get", "引擎设置", "量化数值"}).out, "7\n");
+    EXPECT_NE(test::readBytes(home.file(".config/kanjianfang/setup.ini")).find("量化数值=7"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(prefix.file("bin/setup.ini")));
+    EXPECT_FALSE(fs::exists(prefix.file("bin/data")));
 }

@@ -4,13 +4,14 @@
 #include <filesystem>
 #include <mutex>
 
+#include "settings/locations.h"
 #include "text/utf.h"
 
 namespace kjf::test {
 
 void writeDictionaryBytes(const TempDir& dir, DictionaryKind kind, const std::string& name,
                           std::string_view bytes) {
-    const std::string folder = dir.path() + std::string(dictionaryDirectory(kind));
+    const std::string folder = Locations::portable(dir.path()).dictionaryDirectory(kind);
     std::filesystem::create_directories(folder);
     writeBytes(folder + name, bytes);
 }

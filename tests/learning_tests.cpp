@@ -197,17 +197,17 @@ TEST(AutoDictionary, AppendsUtf16leLinesWithoutMark) {
     TempDir dir;
     const std::string path = dir.file("data/user/auto/auto.dict");
     // The folder is missing: it is made rather than the entry lost.
-    ASSERT_TRUE(appendToAutoDictionary(dir.path(), {u"测试"}));
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"测试"}));
     EXPECT_EQ(readBytes(path), "\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00"s);
-    ASSERT_TRUE(appendToAutoDictionary(dir.path(), {u""}));
-    ASSERT_TRUE(appendToAutoDictionary(dir.path(), {u"甲乙", u"甲乙"}));
-    ASSERT_TRUE(appendToAutoDictionary(dir.path(), {u"甲乙"}));
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u""}));
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"甲乙", u"甲乙"}));
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"甲乙"}));
     EXPECT_EQ(readBytes(path), utf16le(u"测试\r\n\r\n甲乙\r\n甲乙\r\n甲乙\r\n"));
 }
 
 TEST(AutoDictionary, NoEntriesStillLeavesAnEmptyFile) {
     TempDir dir;
-    ASSERT_TRUE(appendToAutoDictionary(dir.path(), {}));
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {}));
     EXPECT_TRUE(isRegularFile(dir.file("data/user/auto/auto.dict")));
     EXPECT_EQ(readBytes(dir.file("data/user/auto/auto.dict")), "");
 }
@@ -217,11 +217,11 @@ TEST(AutoDictionary, FailureIsReported) {
     TempDir dir;
     std::filesystem::create_directories(dir.file("data/user"));
     writeBytes(dir.file("data/user/auto"), "a file where the folder belongs");
-    EXPECT_FALSE(appendToAutoDictionary(dir.path(), {u"甲乙"}));
+    EXPECT_FALSE(appendToAutoDictionary(Locations::portable(dir.path()), {u"甲乙"}));
 
     TempDir other;
     setWriteFaultInjectorForTesting([](std::string_view step) { return step == "write"; });
-    EXPECT_FALSE(appendToAutoDictionary(other.path(), {u"甲乙"}));
+    EXPECT_FALSE(appendToAutoDictionary(Locations::portable(other.path()), {u"甲乙"}));
     setWriteFaultInjectorForTesting({});
-    EXPECT_TRUE(appendToAutoDictionary(other.path(), {u"甲乙"}));
+    EXPECT_TRUE(appendToAutoDictionary(Locations::portable(other.path()), {u"甲乙"}));
 }

@@ -214,3 +214,38 @@ TEST_F(AtomicWriteTest, MissingDirectoryOrDirectoryTargetFails) {
     EXPECT_FALSE(kjf::writeFileAtomically(m_dir.file("d"), "x"));
     EXPECT_TRUE(std::filesystem::is_directory(m_dir.file("d")));
 }
+
+TEST_F(AtomicWriteTest, CreatingNeverReplacesAnythingAndLeavesNoTemporaryFile) {
+    const std::string path = m_dir.file("setup.ini");
+    EXPECT_EQ(kjf::createFileAtomically(path, "first"), kjf::CreateOutcome::Created);
+    EXPECT_EQ(kjf::test::readBytes(path), "first");
+    EXPECT_EQ(kjf::createFileAtomically(path, "second"), kjf::CreateOutcome::Exists);
+    EXPECT_EQ(kjf::test::readBytes(path), "first");
+    // A link, even one that leads nowhere, is something at the path: nothing is written through it.
+    const std::string link = m_dir.file("link.ini");
+    std::filesystem::create_symlink(m_dir.file("elsewhere"), link);
+    EXPECT_EQ(kjf::createFileAtomically(link, "x"), kjf::CreateOutcome::Exists);
+    EXPECT_FALSE(std::filesystem::exists(m_dir.file("elsewhere")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}), 2);
+}
+
+TEST_F(AtomicWriteTest, FailedCreationLeavesNothingAtThePath) {
+    const std::string path = m_dir.file("auto.dict");
+    for (const char* step : {"open", "write", "sync", "rename"}) {
+        kjf::setWriteFaultInjectorForTesting([step](std::string_view s) { return s == step; });
+        EXPECT_EQ(kjf::createFileAtomically(path, "bytes"), kjf::CreateOutcome::Failed) << step;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.path()), {}), 0) << step;
+    }
+    kjf::setWriteFaultInjectorForTesting({});
+    EXPECT_EQ(kjf::createFileAtomically(m_dir.file("no/such/folder"), "x"),
+              kjf::CreateOutcome::Failed);
+}
+
+TEST_F(AtomicWriteTest, DirectoryPathsAreMadeFromTheTopDown) {
+    EXPECT_TRUE(kjf::makeDirectoryPath(m_dir.file("a/b/c/")));
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir.file("a/b/c")));
+    EXPECT_TRUE(kjf::makeDirectoryPath(m_dir.file("a/b/c")));
+    writeBytes(m_dir.file("a/file"), "x");
+    EXPECT_FALSE(kjf::makeDirectoryPath(m_dir.file("a/file/d/")));
+    EXPECT_EQ(kjf::test::readBytes(m_dir.file("a/file")), "x");
+}

@@ -154,26 +154,15 @@ std::string finalTarget(const std::string& path) {
 
 }  // namespace
 
-ReplaceOutcome replaceFile(const std::string& link, const ContentWriter& write) {
-    // Replacing a link itself would turn it into a plain file and leave its target as it was.
-    const std::string path = finalTarget(link);
-    mode_t mode = 0666;
-    struct stat old {};
-    const bool hadFile = ::stat(path.c_str(), &old) == 0;
-    if (hadFile && !S_ISREG(old.st_mode)) {
-        return ReplaceOutcome::NotAFile;
-    }
-    if (hadFile) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
+namespace {
 
+// Writes a temporary file beside path with the given mode and contents, flushed to disk; its name
+// goes to temp. CannotCreate or WriteFailed (with nothing left behind) when that fails.
+ReplaceOutcome writeTemporaryBeside(const std::string& path, mode_t mode,
+                                    const ContentWriter& write, std::string& temp) {
     const auto slash = path.find_last_of('/');
-    std::string temp = parentDirectory(path) + "/." +
-                       path.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    temp = parentDirectory(path) + "/." + path.substr(slash == std::string::npos ? 0 : slash + 1) +
+           ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     if (injectedFault("open")) {
@@ -192,11 +181,72 @@ ReplaceOutcome replaceFile(const std::string& link, const ContentWriter& write) 
         ::unlink(temp.c_str());
         return ReplaceOutcome::WriteFailed;
     }
+    return ReplaceOutcome::Replaced;
+}
+
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+ReplaceOutcome replaceFile(const std::string& link, const ContentWriter& write) {
+    // Replacing a link itself would turn it into a plain file and leave its target as it was.
+    const std::string path = finalTarget(link);
+    mode_t mode = newFileMode();
+    struct stat old {};
+    const bool hadFile = ::stat(path.c_str(), &old) == 0;
+    if (hadFile && !S_ISREG(old.st_mode)) {
+        return ReplaceOutcome::NotAFile;
+    }
+    if (hadFile) {
+        mode = old.st_mode & 07777;
+    }
+    std::string temp;
+    if (const auto written = writeTemporaryBeside(path, mode, write, temp);
+        written != ReplaceOutcome::Replaced) {
+        return written;
+    }
     if (injectedFault("rename") || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return ReplaceOutcome::CannotReplace;
     }
     return ReplaceOutcome::Replaced;
+}
+
+CreateOutcome createFileAtomically(const std::string& path, std::string_view bytes) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        return CreateOutcome::Exists;
+    }
+    std::string temp;
+    const auto writer = [bytes](int fd, const std::string&) { return writeAll(fd, bytes); };
+    if (writeTemporaryBeside(path, newFileMode(), writer, temp) != ReplaceOutcome::Replaced) {
+        return CreateOutcome::Failed;
+    }
+    // link, unlike rename, refuses to replace what another process put there meanwhile.
+    CreateOutcome outcome = CreateOutcome::Created;
+    if (injectedFault("rename")) {
+        outcome = CreateOutcome::Failed;
+    } else if (::link(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        if (error == EEXIST || ::lstat(path.c_str(), &st) == 0) {
+            outcome = CreateOutcome::Exists;
+        } else if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS) {
+            // File systems without hard links: the small window between the look and the
+            // rename is the best they allow.
+            if (::rename(temp.c_str(), path.c_str()) == 0) {
+                return CreateOutcome::Created;
+            }
+            outcome = CreateOutcome::Failed;
+        } else {
+            outcome = CreateOutcome::Failed;
+        }
+    }
+    ::unlink(temp.c_str());
+    return outcome;
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
@@ -227,6 +277,21 @@ bool makeDirectories(const std::string& base, std::string_view relative) {
         ++slash;
     }
     return isDirectory(base + std::string(relative));
+}
+
+bool makeDirectoryPath(const std::string& path) {
+    std::size_t slash = 0;
+    while ((slash = path.find('/', slash + 1)) != std::string::npos) {
+        const std::string dir = path.substr(0, slash);
+        if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    if (!path.empty() && path.back() != '/' && ::mkdir(path.c_str(), 0777) != 0 &&
+        errno != EEXIST) {
+        return false;
+    }
+    return isDirectory(path);
 }
 
 bool appendToFile(const std::string& path, std::string_view bytes) {

@@ -71,6 +71,22 @@ bool isDirectory(const std::string& path);
 // whole path exists as a directory afterwards. base must exist.
 bool makeDirectories(const std::string& base, std::string_view relative);
 
+// Creates every missing folder of path, from the root (or the working folder, for a relative
+// path) down; true when path is a directory afterwards.
+bool makeDirectoryPath(const std::string& path);
+
+// What createFileAtomically did.
+enum class CreateOutcome {
+    Created,
+    Exists,  // something was at path already; it is left as it was
+    Failed,  // no file could be written beside path
+};
+
+// Puts a new file with bytes at path without ever replacing anything there: the bytes go to a
+// temporary file beside it, flushed to disk, which is then linked to path, so that path either
+// does not exist or holds every byte, even when two processes create it at once. Any thread.
+CreateOutcome createFileAtomically(const std::string& path, std::string_view bytes);
+
 // Appends bytes at the end of the file at path, creating it when missing. Returns false when the
 // file cannot be opened or not every byte was written.
 bool appendToFile(const std::string& path, std::string_view bytes);

@@ -4,12 +4,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -18,8 +23,11 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
+#include <QTranslator>
+#include <QXmlStreamReader>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "app/document_text.h"
@@ -31,8 +39,10 @@
 #include "app/welcome_window.h"
 #include "engine_support.h"
 #include "gui_test_support.h"
+#include "resources/artwork.h"
 #include "settings/settings_file.h"
 #include "ui/message_box.h"
+#include "ui/qt_translation.h"
 #include "ui/splitter_bar.h"
 
 namespace kjf::test {
@@ -595,6 +605,121 @@ TEST_F(AppTest, StatusTextFromAnotherThreadBeforeAndAfterTheMainWindowExists) {
     EXPECT_EQ(status(), q(u"欢迎使用！"));
     std::thread([&sink] { sink.set(QStringLiteral("late")); }).join();
     EXPECT_TRUE(waitUntil([&] { return status() == "late"; }));
+}
+
+// Qt's own texts (standard buttons, the file dialogs, the editors' context menus) are Chinese like
+// the program's; the translation comes from the qt6-translations-l10n package.
+TEST(QtTranslation, StandardButtonsAndFileDialogsSpeakChinese) {
+    QTranslator* translator = installQtTranslation(*QCoreApplication::instance());
+    ASSERT_NE(translator, nullptr) << "qtbase_zh_CN.qm is missing: install qt6-translations-l10n";
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), q(u"确定"));
+    EXPECT_EQ(box.button(QDialogButtonBox::Cancel)->text(), q(u"取消"));
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_EQ(dialog.labelText(QFileDialog::FileName), q(u"文件名称(&N)："));
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
+    // Back to English for the other tests of this process.
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    QLocale::setDefault(QLocale::system());
+}
+
+// On a screen of twice the density the tool bar shows images drawn at that density, not the
+// ordinary ones enlarged.
+TEST(Artwork, ToolBarImagesAreDrawnForTwiceTheDensity) {
+    for (int index = 0; index < kToolBarImageCount; ++index) {
+        const QPixmap dense = toolBarIcon(index).pixmap(QSize(24, 24), 2.0);
+        ASSERT_EQ(dense.size(), QSize(48, 48)) << index;
+        EXPECT_EQ(dense.devicePixelRatio(), 2.0) << index;
+        EXPECT_EQ(dense.toImage().convertToFormat(QImage::Format_ARGB32),
+                  toolBarStrip(2)
+                      .copy(index * 48, 0, 48, 48)
+                      .toImage()
+                      .convertToFormat(QImage::Format_ARGB32))
+            << index;
+        EXPECT_EQ(toolBarIcon(index).pixmap(QSize(24, 24), 1.0).size(), QSize(24, 24)) << index;
+    }
+}
+
+// The SVG icon is the picture of the PNG icons: its paths, drawn again, cover the same pixels.
+TEST(Artwork, TheScalableIconDrawsLikeThePixelIcons) {
+    ASSERT_TRUE(applicationIconHasGlyph()) << "no font with 勘: install fonts-wqy-microhei";
+    const QImage expected = applicationIconImage(256);
+    ASSERT_EQ(expected.size(), QSize(256, 256));
+
+    QImage drawn(256, 256, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QXmlStreamReader svg(applicationIconSvg());
+    int paths = 0;
+    while (svg.readNextStartElement()) {
+        if (svg.name() != QLatin1String("path")) {
+            continue;
+        }
+        const auto a = svg.attributes();
+        // Only what the writer uses: absolute M, L and C with their numbers.
+        QPainterPath path;
+        path.setFillRule(Qt::WindingFill);
+        const QStringList tokens = a.value(QLatin1String("d"))
+                                       .toString()
+                                       .replace(QRegularExpression("([MLC])"), " \\1 ")
+                                       .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QChar command;
+        QList<qreal> numbers;
+        const auto flush = [&] {
+            if (command == u'M' && numbers.size() == 2) {
+                path.moveTo(numbers[0], numbers[1]);
+            } else if (command == u'L' && numbers.size() == 2) {
+                path.lineTo(numbers[0], numbers[1]);
+            } else if (command == u'C' && numbers.size() == 6) {
+                path.cubicTo(numbers[0], numbers[1], numbers[2], numbers[3], numbers[4],
+                             numbers[5]);
+            } else if (!command.isNull()) {
+                ADD_FAILURE() << "bad path data at " << command.toLatin1();
+            }
+            numbers.clear();
+        };
+        for (const QString& token : tokens) {
+            if (token.size() == 1 && token.front().isLetter()) {
+                flush();
+                command = token.front();
+            } else {
+                numbers.append(token.toDouble());
+            }
+        }
+        flush();
+        const QColor fill(a.value(QLatin1String("fill")).toString());
+        if (a.hasAttribute(QLatin1String("stroke"))) {
+            painter.setPen(QPen(QColor(a.value(QLatin1String("stroke")).toString()),
+                                a.value(QLatin1String("stroke-width")).toDouble(), Qt::SolidLine,
+                                Qt::RoundCap, Qt::RoundJoin));
+        } else {
+            painter.setPen(Qt::NoPen);
+        }
+        painter.setBrush(fill);
+        painter.drawPath(path);
+        ++paths;
+        svg.skipCurrentElement();
+    }
+    painter.end();
+    EXPECT_FALSE(svg.hasError()) << svg.errorString().toStdString();
+    EXPECT_EQ(paths, 2);
+    int different = 0;
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const QColor a = expected.pixelColor(x, y);
+            const QColor b = drawn.pixelColor(x, y);
+            if (std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                    std::abs(a.blue() - b.blue()) + std::abs(a.alpha() - b.alpha()) >
+                48) {
+                ++different;
+            }
+        }
+    }
+    // Rounding to two decimals moves an edge by far less than a pixel.
+    EXPECT_LT(different, 256 * 256 / 500);
 }
 
 }  // namespace

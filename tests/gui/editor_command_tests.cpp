@@ -295,6 +295,36 @@ TEST_F(EditorCommandTest, ImportReadsDocxParagraphsAsLinesAndKeepsFindings) {
     EXPECT_EQ(main()->errorList()->rowCount(), rows);
 }
 
+TEST(DocumentArgumentTest, TakesTheFirstNonOptionOrTheOneAfterTheDoubleDash) {
+    const auto arg = [](std::initializer_list<const char*> words) {
+        QStringList list;
+        for (const char* word : words) {
+            list.append(QString::fromUtf8(word));
+        }
+        return documentArgument(list);
+    };
+    EXPECT_EQ(arg({"kanjianfang"}), QString());
+    EXPECT_EQ(arg({"kanjianfang", "稿件.docx", "b.txt"}), QStringLiteral("稿件.docx"));
+    EXPECT_EQ(arg({"kanjianfang", "--unknown", "", "a.txt"}), QStringLiteral("a.txt"));
+    EXPECT_EQ(arg({"kanjianfang", "--", "-dash.txt"}), QStringLiteral("-dash.txt"));
+    EXPECT_EQ(arg({"kanjianfang", "--"}), QString());
+}
+
+TEST_F(EditorCommandTest, ADocumentNamedAtStartIsImportedOnceTheMainWindowShows) {
+    const std::string file = m_files.file("start.txt");
+    writeBytes(file, "\xEF\xBB\xBF开机就打开的稿件");
+    m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] { m_startup->welcomeWindow()->finish(0); });
+    watchdog.start(10000);
+    m_startup->startApplication(QString::fromStdString(file));
+    ASSERT_NE(main(), nullptr);
+    EXPECT_TRUE(main()->isVisible());
+    EXPECT_EQ(editorText(), u"开机就打开的稿件");
+    EXPECT_TRUE(shown(u"导入成功！"));
+}
+
 TEST_F(EditorCommandTest, ImportRefusesBinaryAndMissingFilesAndKeepsTheEditorAsItWas) {
     start();
     editor()->setPlainText(QStringLiteral("keep me"));

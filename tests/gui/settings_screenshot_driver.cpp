@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
 
     kjf::StatusText statusText;
     kjf::rg_SheZhiChuangKou1 settings(statusText);
-    settings.setProgramDirectory(directory);
+    settings.setLocations(kjf::Locations::portable(directory));
     settings.show();
     settings.selectItem(kjf::rg_SheZhiChuangKou1::SystemCorrectItem);
     if (auto* list = settings.findChild<QTableWidget*>(QStringLiteral("dictionaryList"))) {

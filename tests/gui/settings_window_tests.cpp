@@ -49,7 +49,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 std::string kindDirectory(const TempDir& dir, DictionaryKind kind) {
-    return dir.path() + std::string(dictionaryDirectory(kind));
+    return Locations::portable(dir.path()).dictionaryDirectory(kind);
 }
 
 // Answers the message boxes and input boxes instead of a person, and remembers them.
@@ -124,7 +124,7 @@ class SettingsWindowTest : public ::testing::Test {
         fs::create_directories(m_dir.path() + "data/user/auto");
         writeSetting(m_dir.path(), setting::kDictionarySection,
                      enabledListKey(DictionaryKind::SystemCorrect), u"a.dict,x.dict,");
-        m_window.setProgramDirectory(m_dir.path());
+        m_window.setLocations(Locations::portable(m_dir.path()));
         m_window.setReloadAction([this] { ++m_reloads; });
     }
 
@@ -591,6 +591,53 @@ TEST_F(SettingsWindowTest, EditButtonAndDoubleClickOpenTheSelectedFileAndSavingM
     EXPECT_EQ(shownText, q(u"写完\n之后"));
     m_window.reject();
     EXPECT_EQ(m_reloads, 1);
+}
+
+// Installed, setup.ini, the shared system data and the user's dictionaries are three folders;
+// each page works on its own, and a system folder that cannot be written refuses new files.
+TEST_F(SettingsWindowTest, InstalledPagesUseEachKindsOwnFolder) {
+    TempDir settings;
+    TempDir shared;
+    TempDir user;
+    const Locations split{settings.path(), shared.path() + "sys/", user.path(), user.path()};
+    fs::create_directories(split.dictionaryDirectory(DictionaryKind::SystemCorrect));
+    writeBytes(split.dictionaryDirectory(DictionaryKind::SystemCorrect) + "words.dict",
+               utf16le(u"文章\r\n"));
+    fs::create_directories(split.dictionaryDirectory(DictionaryKind::UserCorrect));
+    writeBytes(split.dictionaryDirectory(DictionaryKind::UserCorrect) + "mine.dict", "");
+    fs::create_directories(split.dictionaryDirectory(DictionaryKind::Automatic));
+    writeBytes(split.automaticDictionaryPath(), utf16le(u"自学\r\n"));
+    writeSetting(settings.path(), setting::kDictionarySection,
+                 enabledListKey(DictionaryKind::UserCorrect), u"mine.dict,");
+    m_window.setLocations(split);
+    open();
+
+    rg_CiKuSheZhi& system = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    EXPECT_EQ(rowNames(system), QStringList{"words.dict"});
+    listOf(system)->item(0, rg_CiKuSheZhi::NumberColumn)->setCheckState(Qt::Checked);
+    QTest::mouseClick(button(&system, "enableButton"), Qt::LeftButton);
+    EXPECT_EQ(readSetting(settings.path(), setting::kDictionarySection,
+                          enabledListKey(DictionaryKind::SystemCorrect), u""),
+              u"words.dict,");
+    rg_CiKuSheZhi& own = listPage(rg_SheZhiChuangKou1::UserCorrectItem);
+    EXPECT_EQ(rowNames(own), QStringList{"mine.dict"});
+    EXPECT_EQ(listOf(own)->item(0, rg_CiKuSheZhi::NumberColumn)->checkState(), Qt::Checked);
+    m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
+    ASSERT_NE(automaticPage(), nullptr);
+    EXPECT_EQ(child<DictionaryTextBox>(automaticPage(), "textBox")->toPlainText(), q(u"自学\n"));
+    // Nothing was written into the program directory of the fixture.
+    EXPECT_EQ(setupBytes().find("words.dict"), std::string::npos);
+
+    // A system folder the program may not write (here: below a file) lists nothing and gives
+    // the usual failure for a new dictionary.
+    writeBytes(shared.file("blocked"), "");
+    m_window.setLocations(
+        {settings.path(), shared.path() + "blocked/sys/", user.path(), user.path()});
+    rg_CiKuSheZhi& blocked = listPage(rg_SheZhiChuangKou1::SystemErrorItem);
+    EXPECT_EQ(listOf(blocked)->rowCount(), 0);
+    m_answers.typed = {q(u"新词库")};
+    QTest::mouseClick(button(&blocked, "createButton"), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Critical, u"创建失败！");
 }
 
 TEST_F(SettingsWindowTest, AutomaticPageOptimisesTheBoxAndSavesOnlyOnRequest) {
