@@ -172,8 +172,8 @@ ChosenLocations chooseLocations(const std::string& executableDirectory,
     chosen.portable = false;
     chosen.shippedDirectory = shippedDirectoryOf(executableDirectory);
     chosen.locations.settingsDirectory = folder(configHome, kProgramFolderName);
-    chosen.locations.systemDataDirectory = chosen.shippedDirectory + "sys/";
-    chosen.locations.userDataDirectory = folder(dataHome, kProgramFolderName);
+    chosen.locations.systemDataDirectory = chosen.shippedDirectory + "data/sys/";
+    chosen.locations.userDataDirectory = folder(dataHome, kProgramFolderName) + "data/user/";
     const std::string cacheHome =
         env.cacheHome.empty() ? folder(env.home, ".cache") : env.cacheHome;
     chosen.locations.cacheDirectory = folder(cacheHome, kProgramFolderName);
@@ -197,7 +197,7 @@ std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen) {
     if (!problems.empty()) {
         return problems;
     }
-    copyTreeIfMissing(chosen.shippedDirectory + "user/", l.userDataDirectory, problems);
+    copyTreeIfMissing(chosen.shippedDirectory + "data/user/", l.userDataDirectory, problems);
     if (!problems.empty()) {
         return problems;  // the next start tries again
     }

@@ -43,8 +43,9 @@ struct HomeEnvironment {
 struct ChosenLocations {
     Locations locations;
     bool portable = true;
-    // Installed only: the installation's share/kanjianfang/, holding setup.ini (the default
-    // settings), sys/ (the system data) and user/ (the user files a first start begins with).
+    // Installed only: the installation's share/kanjianfang/, laid out as a program directory:
+    // setup.ini (the default settings), data/sys/ (the system data) and data/user/ (the user files
+    // a first start begins with).
     std::string shippedDirectory;
 };
 
@@ -52,20 +53,20 @@ struct ChosenLocations {
 // executableDirectory) when executableDirectory holds a setup.ini that this process may write
 // (the file and the folder), as in the build tree or a program directory a user keeps. Otherwise
 // installed: setup.ini in configHome (else home/.config) + "/kanjianfang/", the user's dictionaries
-// in dataHome (else home/.local/share) + "/kanjianfang/", the compiled dictionaries in cacheHome
-// (else home/.cache) + "/kanjianfang/", the system data in the sys/ folder of the
+// in dataHome (else home/.local/share) + "/kanjianfang/data/user/", the compiled dictionaries in
+// cacheHome (else home/.cache) + "/kanjianfang/", the system data in the data/sys/ folder of the
 // shipped directory executableDirectory/../share/kanjianfang/, which works wherever the
 // installation was unpacked. executableDirectory ends in '/'. Reads the file system only; any
 // thread.
 ChosenLocations chooseLocations(const std::string& executableDirectory, const HomeEnvironment& env);
 
 // Makes an installed layout ready. On its first start (no setup.ini in the settings folder) the
-// files of the shipped user/ folder are copied into the user's data folder and then the shipped
-// setup.ini into the settings folder, so that a start cut short is finished by the next one.
-// Every copy goes to a temporary file linked into place and never replaces an existing file; the
-// shipped directory is only read. Does nothing for a portable layout. Returns a message for every
-// folder or file that could not be made (empty: all in place); the program goes on either way, as
-// with a missing setup.ini. Call once, before anything reads the settings.
+// files of the shipped data/user/ folder are copied into the user's data folder and then the
+// shipped setup.ini into the settings folder, so that a start cut short is finished by the next
+// one. Every copy goes to a temporary file linked into place and never replaces an existing file;
+// the shipped directory is only read. Does nothing for a portable layout. Returns a message for
+// every folder or file that could not be made (empty: all in place); the program goes on either
+// way, as with a missing setup.ini. Call once, before anything reads the settings.
 std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen);
 
 }  // namespace kjf

@@ -143,8 +143,8 @@ TEST(ApplyCorrections, OverlapsAndRangesBeyondTheTextAreLeftOut) {
 }
 
 // An installed tool (an unpacked prefix without setup.ini beside the executable) reads the system
-// dictionaries from prefix/share/kanjianfang/sys/ and keeps setup.ini and the user's dictionaries
-// in the user's folders, never in the installation.
+// dictionaries from prefix/share/kanjianfang/data/sys/ and keeps setup.ini and the user's
+// dictionaries in the user's folders, never in the installation.
 TEST(CliInstalled, SettingsAndUserDictionariesLiveInTheHomeFolder) {
     namespace fs = std::filesystem;
     TempDir prefix;
@@ -152,10 +152,10 @@ TEST(CliInstalled, SettingsAndUserDictionariesLiveInTheHomeFolder) {
     fs::create_directories(prefix.file("bin"));
     fs::copy_file(KJF_CLI_PATH, prefix.file("bin/kanjianfang-cli"));
     const std::string share = prefix.file("share/kanjianfang/");
-    fs::create_directories(share + "sys/right");
-    fs::create_directories(share + "user/right");
-    test::writeBytes(share + "sys/right/c.dict", test::utf16le(u"甲乙\r\n"));
-    test::writeBytes(share + "user/right/user.dict", "");
+    fs::create_directories(share + "data/sys/right");
+    fs::create_directories(share + "data/user/right");
+    test::writeBytes(share + "data/sys/right/c.dict", test::utf16le(u"甲乙\r\n"));
+    test::writeBytes(share + "data/user/right/user.dict", "");
     test::writeBytes(share + "setup.ini",
                      "[词库设置]\r\n系统正确词库列表=c.dict,\r\n用户正确词库列表=user.dict,\r\n");
     test::writeBytes(home.file("in.txt"), "甲乙丙");
@@ -170,7 +170,8 @@ TEST(CliInstalled, SettingsAndUserDictionariesLiveInTheHomeFolder) {
     EXPECT_NE(r.out.find("\"word\":\"丙\""), std::string::npos) << r.out;
     EXPECT_EQ(test::readBytes(home.file(".config/kanjianfang/setup.ini")),
               test::readBytes(share + "setup.ini"));
-    const std::string userDictionary = home.file(".local/share/kanjianfang/right/user.dict");
+    const std::string userDictionary =
+        home.file(".local/share/kanjianfang/data/user/right/user.dict");
     ASSERT_TRUE(fs::exists(userDictionary));
 
     // The user's own dictionary and settings are the ones used from now on.

@@ -37,15 +37,15 @@ class InstalledTest : public ::testing::Test {
     void SetUp() override {
         fs::create_directories(m_prefix.file("bin"));
         const std::string share = m_prefix.file("share/kanjianfang/");
-        fs::create_directories(share + "sys/right");
-        fs::create_directories(share + "user/right");
-        fs::create_directories(share + "user/error");
-        fs::create_directories(share + "user/auto");
+        fs::create_directories(share + "data/sys/right");
+        fs::create_directories(share + "data/user/right");
+        fs::create_directories(share + "data/user/error");
+        fs::create_directories(share + "data/user/auto");
         writeBytes(share + "setup.ini", "[词库设置]\r\n系统正确词库列表=words.dict,\r\n");
-        writeBytes(share + "sys/right/words.dict", test::utf16le(u"甲乙\r\n"));
-        writeBytes(share + "user/right/user.dict", "");
-        writeBytes(share + "user/error/user.dict", "");
-        writeBytes(share + "user/auto/auto.dict", "");
+        writeBytes(share + "data/sys/right/words.dict", test::utf16le(u"甲乙\r\n"));
+        writeBytes(share + "data/user/right/user.dict", "");
+        writeBytes(share + "data/user/error/user.dict", "");
+        writeBytes(share + "data/user/auto/auto.dict", "");
         m_env.home = m_home.path();
     }
     ChosenLocations choose() const { return chooseLocations(m_prefix.file("bin/"), m_env); }
@@ -86,15 +86,15 @@ TEST_F(InstalledTest, WithoutOneTheUsersFoldersAndTheSharedDataAreUsed) {
     const std::string home = m_home.path();
     EXPECT_EQ(chosen.locations.settingsFile(), home + ".config/kanjianfang/setup.ini");
     EXPECT_EQ(chosen.locations.dictionaryDirectory(DictionaryKind::UserCorrect),
-              home + ".local/share/kanjianfang/right/");
+              home + ".local/share/kanjianfang/data/user/right/");
     EXPECT_EQ(chosen.locations.automaticDictionaryPath(),
-              home + ".local/share/kanjianfang/auto/auto.dict");
+              home + ".local/share/kanjianfang/data/user/auto/auto.dict");
     // Relative to the executable, wherever the installation was unpacked.
     EXPECT_EQ(chosen.shippedDirectory, m_prefix.file("share/kanjianfang/"));
     EXPECT_EQ(chosen.locations.dictionaryDirectory(DictionaryKind::SystemError),
-              m_prefix.file("share/kanjianfang/sys/error/"));
+              m_prefix.file("share/kanjianfang/data/sys/error/"));
     EXPECT_EQ(chosen.locations.contextDataDirectory(),
-              m_prefix.file("share/kanjianfang/sys/context/"));
+              m_prefix.file("share/kanjianfang/data/sys/context/"));
     EXPECT_EQ(chosen.locations.dictionaryCacheFile(),
               home + ".cache/kanjianfang/dictionaries.cache");
 
@@ -103,7 +103,7 @@ TEST_F(InstalledTest, WithoutOneTheUsersFoldersAndTheSharedDataAreUsed) {
     m_env.cacheHome = "/xdg/cache";
     const Locations xdg = choose().locations;
     EXPECT_EQ(xdg.settingsDirectory, "/xdg/config/kanjianfang/");
-    EXPECT_EQ(xdg.userDataDirectory, "/xdg/data/kanjianfang/");
+    EXPECT_EQ(xdg.userDataDirectory, "/xdg/data/kanjianfang/data/user/");
     EXPECT_EQ(xdg.cacheDirectory, "/xdg/cache/kanjianfang/");
 
     // Something named setup.ini that is no file to write does not make the program portable.
@@ -186,7 +186,7 @@ TEST_F(InstalledTest, FoldersThatCannotBeMadeAreReportedAndTheNextStartTriesAgai
     const auto problems = prepareLocations(chosen);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0], u"无法创建文件夹：" + utf8ToUtf16(m_home.file(".config/kanjianfang/")));
-    EXPECT_FALSE(fs::exists(m_home.file(".local/share/kanjianfang/right/user.dict")));
+    EXPECT_FALSE(fs::exists(m_home.file(".local/share/kanjianfang/data/user/right/user.dict")));
 
     fs::remove(m_home.file(".config"));
     EXPECT_TRUE(prepareLocations(chosen).empty());
@@ -199,6 +199,6 @@ TEST_F(InstalledTest, MissingSharedDataIsReportedAndNoSettingsAreMadeUp) {
     const auto problems = prepareLocations(chosen);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0],
-              u"找不到程序数据：" + utf8ToUtf16(m_prefix.file("share/kanjianfang/user/")));
+              u"找不到程序数据：" + utf8ToUtf16(m_prefix.file("share/kanjianfang/data/user/")));
     EXPECT_FALSE(fs::exists(chosen.locations.settingsFile()));
 }
