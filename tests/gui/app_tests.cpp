@@ -117,27 +117,9 @@ class AppTest : public ::testing::Test {
     // Presses "校对" and returns when its progress window has closed. during, when given, runs
     // once inside the progress window's loop as soon as the window shows.
     void check(std::function<void()> during = {}) {
-        bool watchdogFired = false;
-        QTimer poll;
-        bool done = false;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!done && m_startup->progressWindow()->isVisible()) {
-                done = true;
-                if (during) {
-                    during();
-                }
-            }
-        });
-        poll.start(1);
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [&] {
-            watchdogFired = true;
-            m_startup->progressWindow()->done(0);
-        });
-        watchdog.start(10000);
-        main()->commandAction(Command::Check)->trigger();
-        EXPECT_FALSE(watchdogFired) << "the progress window did not close";
+        EXPECT_FALSE(triggerThroughProgress(main()->commandAction(Command::Check),
+                                            m_startup->progressWindow(), during, 10000))
+            << "the progress window did not close";
     }
 
     QColor colourAt(int position) const {

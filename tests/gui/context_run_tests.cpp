@@ -85,23 +85,8 @@ class ContextRunTest : public ::testing::Test {
 
     // Presses "校对"; during runs once inside the progress window's loop.
     void check(std::function<void()> during = {}) {
-        QTimer poll;
-        bool done = false;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!done && m_startup->progressWindow()->isVisible()) {
-                done = true;
-                if (during) {
-                    during();
-                }
-            }
-        });
-        poll.start(1);
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout,
-                         [&] { m_startup->progressWindow()->done(0); });
-        watchdog.start(20000);
-        main()->commandAction(Command::Check)->trigger();
+        triggerThroughProgress(main()->commandAction(Command::Check), m_startup->progressWindow(),
+                               during, 20000);
     }
     bool finished(int count) {
         return waitUntil([&] {

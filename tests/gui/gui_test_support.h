@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 #include <thread>
 
@@ -46,6 +50,35 @@ T* child(const QObject* parent, const char* name) {
         std::abort();
     }
     return found.front();
+}
+
+// Triggers command (the tool-bar's "校对") and returns when it does, that is once its modal
+// progress window has closed. during, when given, runs once inside the progress window's loop as
+// soon as the window shows. A progress window still open after watchdogMs is closed; returns
+// whether that was needed.
+inline bool triggerThroughProgress(QAction* command, QDialog* progress,
+                                   const std::function<void()>& during, int watchdogMs) {
+    bool watchdogFired = false;
+    QTimer poll;
+    bool done = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!done && progress->isVisible()) {
+            done = true;
+            if (during) {
+                during();
+            }
+        }
+    });
+    poll.start(1);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        watchdogFired = true;
+        progress->done(0);
+    });
+    watchdog.start(watchdogMs);
+    command->trigger();
+    return watchdogFired;
 }
 
 }  // namespace kjf::test
