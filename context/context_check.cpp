@@ -750,20 +750,15 @@ ContextResult runContextCheck(const ContextModel& model, const ContextInput& inp
 
 std::vector<rg_BiaoJiCiYuLei> mergeContextFindings(std::span<const rg_BiaoJiCiYuLei> dictionary,
                                                    const std::vector<bool>& keep,
-                                                   std::span<const rg_BiaoJiCiYuLei> contextual) {
+                                                   std::span<const rg_BiaoJiCiYuLei> contextual,
+                                                   ScanOrder order) {
     std::vector<const rg_BiaoJiCiYuLei*> kept;
     for (std::size_t i = 0; i < dictionary.size(); ++i) {
         if (i >= keep.size() || keep[i]) {
             kept.push_back(&dictionary[i]);
         }
     }
-    bool backwards = false;
-    for (std::size_t i = 1; i < kept.size(); ++i) {
-        if (kept[i]->position != kept[i - 1]->position) {
-            backwards = kept[i]->position < kept[i - 1]->position;
-            break;
-        }
-    }
+    const bool backwards = order == ScanOrder::Reverse;
     std::vector<const rg_BiaoJiCiYuLei*> extra;
     for (const auto& f : contextual) {
         extra.push_back(&f);
