@@ -11,7 +11,7 @@ namespace kjf {
 
 // What an import read. On failure text is empty and message says why, in words the user can be
 // shown; the caller keeps the editor's text as it was.
-struct DocumentReadResult {
+struct [[nodiscard]] DocumentReadResult {
     bool ok = false;
     std::u16string text;
     std::u16string message;

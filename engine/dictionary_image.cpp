@@ -412,7 +412,7 @@ std::uint64_t DictionaryImage::fingerprint() const {
     return reinterpret_cast<const Header*>(m_data)->fingerprint;
 }
 
-bool DictionaryImage::write(const std::string& path) const {
+WriteResult DictionaryImage::write(const std::string& path) const {
     return writeFileAtomically(path,
                                std::string_view(reinterpret_cast<const char*>(m_data), m_size));
 }

@@ -13,6 +13,7 @@
 #include "engine/load_report.h"
 #include "engine/word_index.h"
 #include "engine/word_table.h"
+#include "text/files.h"
 
 namespace kjf {
 
@@ -37,9 +38,9 @@ class DictionaryImage {
     DictionaryImage(const DictionaryImage&) = delete;
     DictionaryImage& operator=(const DictionaryImage&) = delete;
 
-    // Writes the image to path through a temporary file renamed into place; false when it could
-    // not be written (the old file then stays). Any thread.
-    bool write(const std::string& path) const;
+    // Writes the image to path through a temporary file renamed into place; on failure the old
+    // file stays. Any thread.
+    WriteResult write(const std::string& path) const;
 
     const WordTable& correctWords() const { return m_correctWords; }
     const WordTable& errorWords() const { return m_errorWords; }

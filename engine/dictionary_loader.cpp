@@ -300,8 +300,10 @@ std::shared_ptr<const DictionaryImage> DictionaryLoader::imageFor(Job& job, bool
         // The next start finds this load's work done; the next load waits for the write.
         try {
             m_cacheWriter = std::thread([image, path = m_cacheFile] {
-                makeDirectoryPath(parentDirectory(path));
-                image->write(path);
+                // A cache that cannot be written costs the next start a build, nothing more.
+                if (makeDirectoryPath(parentDirectory(path))) {
+                    (void)image->write(path);
+                }
             });
         } catch (const std::system_error&) {
         }

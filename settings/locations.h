@@ -69,6 +69,6 @@ ChosenLocations chooseLocations(const std::string& executableDirectory, const Ho
 // the shipped directory is only read. Does nothing for a portable layout. Returns a message for
 // every folder or file that could not be made (empty: all in place); the program goes on either
 // way, as with a missing setup.ini. Call once, before anything reads the settings.
-std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen);
+[[nodiscard]] std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen);
 
 }  // namespace kjf

@@ -21,8 +21,8 @@ class CliCheck : public ::testing::Test {
         test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"甲乙", u"丙"});
         test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict",
                               {u"再接再励$=$再接再厉", u"a\\b$=$t\tx"});
-        writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,");
-        writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,");
+        EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,"));
+        EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,"));
     }
     CliResult check(std::vector<std::string> args, const std::string& text) {
         test::writeBytes(dir.file("in.txt"), text);
@@ -86,10 +86,10 @@ TEST_F(CliCheck, EachLineChecksEveryLineOnItsOwn) {
 
 TEST_F(CliCheck, OptionsDefaultToTheEngineSettings) {
     // Reverse check with a fixed window of 2 and the context check on, from setup.ini.
-    writeSetting(dir.path(), u"引擎设置", u"引擎类型", u"2");
-    writeSetting(dir.path(), u"引擎设置", u"自动量化", u"0");
-    writeSetting(dir.path(), u"引擎设置", u"量化数值", u"1");  // clamped to 2
-    writeSetting(dir.path(), u"引擎设置", u"准确度提升", u"1");
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"引擎类型", u"2"));
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"自动量化", u"0"));
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"量化数值", u"1"));  // clamped to 2
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"准确度提升", u"1"));
     const CliResult r = check({"--format", "json"}, "丙丁");
     EXPECT_NE(r.out.find("\"quantization\":2,\"engineType\":2,\"accuracyBoost\":1"),
               std::string::npos)
