@@ -3,16 +3,34 @@
 #include <zip.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace kjf {
 
 namespace {
 
-// Opens an archive over bytes that libzip never frees; flags as for zip_open_from_source.
+// Opens an archive over bytes; flags as for zip_open_from_source. An archive opened for writing
+// gets a copy that libzip owns: once it has written the new archive, libzip frees the buffer it
+// read from, whether it owned it or not.
 zip_t* openArchive(std::string_view bytes, int flags, zip_source_t** sourceOut) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    const void* data = bytes.data();
+    const bool copy = (flags & ZIP_RDONLY) == 0;
+    if (copy) {
+        void* owned = std::malloc(bytes.empty() ? 1 : bytes.size());
+        if (owned == nullptr) {
+            zip_error_fini(&error);
+            return nullptr;
+        }
+        std::memcpy(owned, bytes.data(), bytes.size());
+        data = owned;
+    }
+    zip_source_t* source = zip_source_buffer_create(data, bytes.size(), copy ? 1 : 0, &error);
+    if (source == nullptr && copy) {
+        std::free(const_cast<void*>(data));
+    }
     zip_t* archive = source != nullptr ? zip_open_from_source(source, flags, &error) : nullptr;
     zip_error_fini(&error);
     if (archive == nullptr) {

@@ -239,7 +239,13 @@ class DocxWalker {
         if (named(name, m_compatibilityPrefix, "AlternateContent")) {
             ++m_alternateContent;
         }
-        if (word(name, "t")) {
+        if (word(name, "del") || word(name, "moveFrom")) {
+            ++m_deleted;
+        }
+        if (m_deleted > 0 && (word(name, "tab") || word(name, "br") || word(name, "cr") ||
+                              word(name, "noBreakHyphen"))) {
+            // Tabs and breaks of deleted text are deleted too, like its w:delText.
+        } else if (word(name, "t")) {
             if (m_inText++ == 0) {
                 m_textRun = child >= 0 ? m_runs.back().index : -1;
                 m_textChild = child;
@@ -293,6 +299,9 @@ class DocxWalker {
         }
         if (named(name, m_compatibilityPrefix, "AlternateContent")) {
             --m_alternateContent;
+        }
+        if (word(name, "del") || word(name, "moveFrom")) {
+            --m_deleted;
         }
         if (word(name, "t")) {
             m_inText = std::max(0, m_inText - 1);
@@ -548,6 +557,7 @@ class DocxWalker {
     int m_inText = 0;
     int m_tabStops = 0;
     int m_alternateContent = 0;
+    int m_deleted = 0;  // depth of tracked deletions (w:del, w:moveFrom)
     std::vector<Table> m_tables;
     std::vector<std::int32_t> m_paragraphs;
     std::vector<OpenRun> m_runs;

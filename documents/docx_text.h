@@ -63,9 +63,9 @@ struct DocxTextMap {
 
 // The text of word/document.xml: each paragraph becomes a line (lines are separated by LF), the
 // cells of a table row are separated by tabs and the row ends its line, tabs stay tabs and
-// breaks become LF; the fallback copy of alternate content, deleted text and field codes are
-// not text. Markup that is not well-formed is read up to its first fault. The result holds no
-// U+0000. Any thread.
+// breaks become LF; the fallback copy of alternate content, deleted text (with its tabs and
+// breaks) and field codes are not text. Markup that is not well-formed is read up to its first
+// fault. The result holds no U+0000. Any thread.
 std::u16string docxXmlText(std::string_view xml);
 
 // The same text with its map, for writing changes back. nullopt when xml is not well-formed
