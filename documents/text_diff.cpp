@@ -2,6 +2,7 @@
 
 #include <dtl/dtl.hpp>
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -9,10 +10,10 @@ namespace kjf {
 
 namespace {
 
-// Appends the changes of one differing block, character by character; offsets place it in the
-// whole texts.
-void diffCharacters(std::u16string_view a, std::u16string_view b, std::size_t oldOffset,
-                    std::size_t newOffset, std::vector<TextChange>& out) {
+// Appends the changes of one stretch, character by character; offsets place it in the whole
+// texts.
+void diffStretch(std::u16string_view a, std::u16string_view b, std::size_t oldOffset,
+                 std::size_t newOffset, std::vector<TextChange>& out) {
     if (a.empty() || b.empty()) {
         out.push_back({oldOffset, oldOffset + a.size(), newOffset, newOffset + b.size()});
         return;
@@ -49,6 +50,30 @@ void diffCharacters(std::u16string_view a, std::u16string_view b, std::size_t ol
         change.oldEnd = oldOffset + i;
         change.newEnd = newOffset + j;
         out.push_back(change);
+    }
+}
+
+// Appends the changes of one differing block. When both sides hold as many line breaks, line i
+// is compared with line i: a line break never moves, though another alignment of the same cost
+// might move one (and a moved paragraph break is a much larger change to a document).
+void diffCharacters(std::u16string_view a, std::u16string_view b, std::size_t oldOffset,
+                    std::size_t newOffset, std::vector<TextChange>& out) {
+    if (std::count(a.begin(), a.end(), u'\n') != std::count(b.begin(), b.end(), u'\n')) {
+        diffStretch(a, b, oldOffset, newOffset, out);
+        return;
+    }
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i <= a.size() && j <= b.size()) {
+        const std::size_t aEnd = std::min(a.find(u'\n', i), a.size());
+        const std::size_t bEnd = std::min(b.find(u'\n', j), b.size());
+        const auto lineA = a.substr(i, aEnd - i);
+        const auto lineB = b.substr(j, bEnd - j);
+        if (lineA != lineB) {
+            diffStretch(lineA, lineB, oldOffset + i, newOffset + j, out);
+        }
+        i = aEnd + 1;
+        j = bEnd + 1;
     }
 }
 

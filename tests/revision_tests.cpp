@@ -321,6 +321,10 @@ TEST(TextDiff, ChangesTurnTheOldTextIntoTheNew) {
     }
     EXPECT_EQ(diffTexts(u"再接再励\n其余", u"再接再厉\n其余"),
               (std::vector<TextChange>{{3, 4, 3, 4}}));
+    // As many line breaks on both sides: none of them moves, though an alignment of the same
+    // cost could move one.
+    EXPECT_EQ(diffTexts(u"\n&己\n\t丁", u"\n&\t\t\n己己\t丁"),
+              (std::vector<TextChange>{{2, 3, 2, 4}, {4, 4, 5, 7}}));
 }
 
 namespace {
