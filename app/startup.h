@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/checking_engine.h"
+#include "settings/locations.h"
 #include "ui/status_text.h"
 
 namespace kjf {

@@ -215,8 +215,9 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
         return 2;
     }
     rg_ChaCuoYinQing& engine = *loaded;
-    const auto context =
-        parsed.context.enabled ? loadContextPass(locations, engine, parsed.context) : nullptr;
+    ContextPassLoader contextLoader(locations);
+    const ContextPass* context =
+        parsed.context.enabled ? loadContextPass(contextLoader, engine, parsed.context) : nullptr;
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
         engine.onProgress.bind(
@@ -279,7 +280,8 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
             for (const auto& [begin, end] : pieces) {
                 check(part.substr(begin, end - begin));
                 for (auto f :
-                     context->apply(engine, engine.findings(), piece, parsed.context.threshold)) {
+                     context->apply(engine, engine.findings(), piece, parsed.context.threshold,
+                                    scanOrderOf(parsed.options.engineType))) {
                     f.position += static_cast<std::int32_t>(begin);
                     emit(f);
                     ++total;

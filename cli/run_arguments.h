@@ -41,12 +41,11 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
 std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const Locations& locations,
                                              const std::u16string* text);
 
-// The context check for a run when args.context is enabled: the model of the settings and the
-// curated words of the engine's load. When the model cannot be loaded, prints why and returns
-// nullptr: the run goes on with the dictionaries alone.
-std::unique_ptr<ContextPass> loadContextPass(const Locations& locations,
-                                             const rg_ChaCuoYinQing& engine,
-                                             const ContextSettings& settings);
+// The context check for a run when args.context is enabled: loader's pass with the model of the
+// settings and the curated words of the engine's load. When the model cannot be loaded, prints
+// why and returns nullptr: the run goes on with the dictionaries alone.
+const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYinQing& engine,
+                                   const ContextSettings& settings);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds
 // it (and, when original is given, the text with its own line breaks; when source is given, what

@@ -91,11 +91,18 @@ std::vector<SentenceRange> splitSentences(std::u16string_view text);
 ContextResult runContextCheck(const ContextModel& model, const ContextInput& input,
                               const ContextOptions& options, const ContextControl& control = {});
 
+// The order in which a scan reports its findings: by rising positions (engine type 1) or by
+// falling ones (engine type 2, the reverse scan).
+enum class ScanOrder { Forward, Reverse };
+constexpr ScanOrder scanOrderOf(std::int32_t engineType) {
+    return engineType == 2 ? ScanOrder::Reverse : ScanOrder::Forward;
+}
+
 // One list in the scan's order: the kept dictionary findings as they were, each contextual
-// finding placed before the first kept finding that comes after it in the scan's direction
-// (the scan runs backwards when the kept findings' positions fall).
+// finding placed before the first kept finding that comes after it in the scan's order.
 std::vector<rg_BiaoJiCiYuLei> mergeContextFindings(std::span<const rg_BiaoJiCiYuLei> dictionary,
                                                    const std::vector<bool>& keep,
-                                                   std::span<const rg_BiaoJiCiYuLei> contextual);
+                                                   std::span<const rg_BiaoJiCiYuLei> contextual,
+                                                   ScanOrder order);
 
 }  // namespace kjf

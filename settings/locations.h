@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dictionary_kind.h"
+#include "engine/dictionary_folders.h"
 
 namespace kjf {
 
@@ -20,6 +20,8 @@ struct Locations {
     static Locations portable(const std::string& programDirectory);
 
     std::string settingsFile() const;
+    // The folders a dictionary load reads.
+    DictionaryFolders dictionaryFolders() const { return {systemDataDirectory, userDataDirectory}; }
     // The folder of kind's .dict files, ending in '/'.
     std::string dictionaryDirectory(DictionaryKind kind) const;
     std::string automaticDictionaryPath() const;

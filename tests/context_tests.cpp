@@ -307,13 +307,27 @@ TEST(ContextMerge, ContextualFindingsTakeTheirPlaceInTheScansOrder) {
     };
     const std::vector<rg_BiaoJiCiYuLei> forward = {at(0, u"a"), at(5, u"b"), at(9, u"c")};
     const std::vector<rg_BiaoJiCiYuLei> contextual = {at(3, u"x"), at(12, u"y")};
-    EXPECT_EQ(mergeContextFindings(forward, {true, false, true}, contextual),
+    EXPECT_EQ(mergeContextFindings(forward, {true, false, true}, contextual, ScanOrder::Forward),
               (std::vector<rg_BiaoJiCiYuLei>{at(0, u"a"), at(3, u"x"), at(9, u"c"), at(12, u"y")}));
     const std::vector<rg_BiaoJiCiYuLei> backward = {at(9, u"c"), at(5, u"b"), at(0, u"a")};
-    EXPECT_EQ(mergeContextFindings(backward, {true, true, true}, contextual),
+    EXPECT_EQ(mergeContextFindings(backward, {true, true, true}, contextual, ScanOrder::Reverse),
               (std::vector<rg_BiaoJiCiYuLei>{at(12, u"y"), at(9, u"c"), at(5, u"b"), at(3, u"x"),
                                              at(0, u"a")}));
-    EXPECT_EQ(mergeContextFindings({}, {}, contextual), contextual);
+    EXPECT_EQ(mergeContextFindings({}, {}, contextual, ScanOrder::Forward), contextual);
+}
+
+// With fewer than two kept findings the order cannot be read off the findings: a reverse scan's
+// contextual findings once came out forward.
+TEST(ContextMerge, AReverseScanKeepsItsOrderWithOneKeptFinding) {
+    const auto at = [](std::int32_t position, std::u16string word) {
+        return finding(kError, position, std::move(word), u"x");
+    };
+    const std::vector<rg_BiaoJiCiYuLei> one = {at(5, u"b")};
+    const std::vector<rg_BiaoJiCiYuLei> contextual = {at(3, u"x"), at(12, u"y")};
+    EXPECT_EQ(mergeContextFindings(one, {true}, contextual, ScanOrder::Reverse),
+              (std::vector<rg_BiaoJiCiYuLei>{at(12, u"y"), at(5, u"b"), at(3, u"x")}));
+    EXPECT_EQ(mergeContextFindings({}, {}, contextual, ScanOrder::Reverse),
+              (std::vector<rg_BiaoJiCiYuLei>{at(12, u"y"), at(3, u"x")}));
 }
 
 }  // namespace

@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <future>
+#include <mutex>
 
+#include "engine/dictionary_file.h"
 #include "engine_support.h"
 
 using namespace kjf;
@@ -161,4 +165,91 @@ TEST_F(CacheTest, ADamagedCacheFileIsRebuiltNeverTrusted) {
     Loaded loaded(*this, true);
     EXPECT_FALSE(loaded.engine.loadReport().fromCache);
     EXPECT_EQ(loaded.check(kText), expected);
+}
+
+// Closing the settings window starts a reload on the window thread: it must return while the
+// load before it is still reading (or writing its cache), and only the newest load is reported.
+TEST_F(CacheTest, ALoadNeverWaitsForTheLoadBeforeIt) {
+    rg_ChaCuoYinQing engine(dir.path());
+    engine.setCacheFile(cacheFile());
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reading = false;
+    bool release = false;
+    int loadedCount = 0;
+    std::vector<std::u16string> enabled = {u"c.dict"};
+    engine.onListsRequested.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& systemCorrect, auto&, auto&, auto&) {
+            systemCorrect = *static_cast<std::vector<std::u16string>*>(owner);
+        },
+        &enabled, 3);
+    struct Hold {
+        std::mutex* mutex;
+        std::condition_variable* changed;
+        bool* reading;
+        bool* release;
+        int* loadedCount;
+    } hold{&mutex, &changed, &reading, &release, &loadedCount};
+    engine.onDictionaryFileLoading.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, std::u16string_view) {
+            auto& h = *static_cast<Hold*>(owner);
+            std::unique_lock lock(*h.mutex);
+            *h.reading = true;
+            h.changed->notify_all();
+            h.changed->wait(lock, [&] { return *h.release; });
+        },
+        &hold, 4);
+    engine.onDictionariesLoaded.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t) {
+            auto& h = *static_cast<Hold*>(owner);
+            std::lock_guard lock(*h.mutex);
+            ++*h.loadedCount;
+        },
+        &hold, 5);
+
+    engine.loadDictionaries();
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return reading; }));
+    }
+    // The first load is stuck in a file; a second one must still come back at once.
+    writeDictionary(dir, DictionaryKind::SystemCorrect, "c2.dict", {u"检查"});
+    enabled = {u"c2.dict"};
+    auto second = std::async(std::launch::async, [&] { engine.loadDictionaries(); });
+    const bool returned = second.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    ASSERT_TRUE(returned) << "loadDictionaries waited for the load before it";
+    engine.waitForLoading();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(loadedCount, 1);
+    }
+    EXPECT_EQ(engine.systemCorrectList(), std::vector<std::u16string>{u"c2.dict"});
+    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    EXPECT_TRUE(engine.correctWords().contains(u"检查"));
+    EXPECT_FALSE(engine.correctWords().contains(u"文章"));
+}
+
+// A cache made under other rules for reading dictionary files is rebuilt, not read back.
+TEST_F(CacheTest, ACacheOfOtherReadingRulesIsRebuilt) {
+    const auto loadWith = [&](std::uint32_t revision) {
+        RecordingOwner owner;
+        rg_ChaCuoYinQing engine(dir.path());
+        owner.attach(engine);
+        for (int k = 0; k < 4; ++k) {
+            owner.lists[k] = lists[k];
+        }
+        engine.setCacheFile(cacheFile());
+        engine.setReadingRevisionForTesting(revision);
+        owner.load();
+        return engine.loadReport().fromCache;
+    };
+    EXPECT_FALSE(loadWith(kDictionaryReadingRevision));
+    EXPECT_TRUE(loadWith(kDictionaryReadingRevision));
+    EXPECT_FALSE(loadWith(kDictionaryReadingRevision + 1));
+    EXPECT_TRUE(loadWith(kDictionaryReadingRevision + 1));
 }
