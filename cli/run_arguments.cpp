@@ -98,8 +98,9 @@ const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYin
     return pass;
 }
 
-bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original) {
-    const DocumentReadResult content = readDocument(file);
+bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original,
+                  DocumentSource* source) {
+    DocumentReadResult content = readDocument(file);
     if (!content.ok) {
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", file.c_str());
         printText(stderr, content.message);
@@ -109,6 +110,9 @@ bool readRunInput(const std::string& file, std::u16string& text, std::u16string*
     text = normalizeLineBreaks(content.text);
     if (original != nullptr) {
         *original = content.text;
+    }
+    if (source != nullptr) {
+        *source = std::move(content.source);
     }
     return true;
 }

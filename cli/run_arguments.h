@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "documents/document_source.h"
 #include "run/context_pass.h"
 #include "run/run_options.h"
 
@@ -47,9 +48,10 @@ const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYin
                                    const ContextSettings& settings);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds
-// it (and, when original is given, the text with its own line breaks). Prints a message to
-// standard error and returns false when it cannot be read.
-bool readRunInput(const std::string& file, std::u16string& text,
-                  std::u16string* original = nullptr);
+// it (and, when original is given, the text with its own line breaks; when source is given, what
+// the import remembers of the file). Prints a message to standard error and returns false when
+// it cannot be read.
+bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original = nullptr,
+                  DocumentSource* source = nullptr);
 
 }  // namespace kjf::cli
