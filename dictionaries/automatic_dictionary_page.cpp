@@ -93,6 +93,7 @@ void rg_ZiDongCiKuZuJian::save() {
     }
     switch (saveDictionaryTextReporting(m_path, m_text->dictionaryText())) {
         case SaveOutcome::Saved:
+            emit saved();
             showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
             break;
         case SaveOutcome::CannotCreate:
