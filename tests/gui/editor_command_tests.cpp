@@ -391,16 +391,37 @@ TEST_F(EditorCommandTest, ContextMenuAddsTheSelectionToTheAutomaticDictionaryByt
     EXPECT_EQ(readBytes(autoDictionary()), std::string("\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00", 8));
     EXPECT_EQ(status(), q(u"加入成功！"));
 
-    // Nothing selected: an empty line. Over a paragraph break: the break becomes CR LF.
-    editor()->setTextCursor(QTextCursor(editor()->document()));
-    chooseFromEditorMenu(q(u"加入自动词库"));
+    // Over a paragraph break: the break becomes CR LF.
     cursor.setPosition(3);
     cursor.setPosition(6, QTextCursor::KeepAnchor);
     editor()->setTextCursor(cursor);
     chooseFromEditorMenu(q(u"加入自动词库"));
-    EXPECT_EQ(readBytes(autoDictionary()), std::string("\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00", 8) +
-                                               utf16le(u"\r\n") + utf16le(u"试\r\n甲\r\n"));
+    EXPECT_EQ(readBytes(autoDictionary()),
+              std::string("\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00", 8) + utf16le(u"试\r\n甲\r\n"));
     EXPECT_TRUE(m_messages.empty());
+}
+
+// Regression: with nothing selected "加入自动词库" appended an empty line and said "加入成功！".
+TEST_F(EditorCommandTest, AddingNothingToTheAutomaticDictionaryIsRefused) {
+    start();
+    editor()->setPlainText(q(u"这是\n\u3000测试"));
+    const std::string before = utf16le(u"测试\r\n");
+    std::filesystem::create_directories(m_dir.file("data/user/auto"));
+    writeBytes(autoDictionary(), before);
+    QTextCursor cursor(editor()->document());
+    editor()->setTextCursor(cursor);  // nothing selected
+    chooseFromEditorMenu(q(u"加入自动词库"));
+    cursor.setPosition(2);
+    cursor.setPosition(4, QTextCursor::KeepAnchor);  // a paragraph break and a blank
+    editor()->setTextCursor(cursor);
+    chooseFromEditorMenu(q(u"加入自动词库"));
+    EXPECT_EQ(readBytes(autoDictionary()), before);
+    ASSERT_EQ(m_messages.size(), 2u);
+    for (const auto& message : m_messages) {
+        EXPECT_EQ(message.text, q(u"请先选中要加入自动词库的文字！"));
+        EXPECT_EQ(message.icon, QMessageBox::Warning);
+    }
+    EXPECT_NE(status(), q(u"加入成功！"));
 }
 
 TEST_F(EditorCommandTest, AddingToAnAutomaticDictionaryThatCannotBeWrittenSaysSo) {
@@ -594,13 +615,20 @@ TEST_F(EditorCommandTest, AutoLearningListsGroupsSelectsThemAndAddsTheTickedOnes
     EXPECT_EQ(m_messages[2].caption, q(u"提示"));
     EXPECT_EQ(m_messages[2].icon, QMessageBox::Information);
 
-    // Closed and opened again: a fresh analysis of the same run gives the same rows.
+    // Closed and opened again: a fresh analysis of the same run, with the dictionaries loaded
+    // again after the additions, so that 遍 now joins the added 检查一.
     window.close();
     main()->openAutoLearningWindow();
     ASSERT_TRUE(waitUntil([&] { return !window.analysisRunning(); }));
     QCoreApplication::processEvents();
-    EXPECT_EQ(list->rowCount(), 2);
+    ASSERT_EQ(list->rowCount(), 3);
     EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(list->item(2, rg_ZiDongXueXiChuangKou1::Group)->text(), q(u"检查一遍"));
+
+    // The next check knows the added groups: only 遍 is left.
+    window.close();
+    check();
+    EXPECT_EQ(status(), q(u"校对完毕，共检测出1个问题！"));
 }
 
 TEST_F(EditorCommandTest, AutoLearningThatCannotSaveSaysSoAndAnEmptyRunListsNothing) {
