@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QKeySequence>
+#include <iterator>
 
 namespace kjf::main_window_texts {
 
@@ -88,6 +89,7 @@ inline constexpr QKeyCombination kCommandKeys[] = {
     Qt::Key_unknown,
     Qt::Key_unknown,
 };
+static_assert(std::size(kCommandKeys) == std::size(kCommandCaptions));
 
 // Acting on the findings of "错误列表" (the list's context menu and keys) and moving between
 // them (anywhere in the window).
