@@ -70,14 +70,16 @@ void ErrorListModel::appendRows(std::vector<ErrorListRow> rows) {
     m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
                   std::make_move_iterator(rows.end()));
     endInsertRows();
+    if (m_rows.size() >= 2) {
+        m_backwards = m_rows.front().position > m_rows.back().position;
+    }
 }
 
 void ErrorListModel::insertRowsInOrder(std::vector<ErrorListRow> rows) {
     if (rows.empty()) {
         return;
     }
-    const bool backwards = m_rows.size() >= 2 && m_rows.front().position > m_rows.back().position;
-    const auto before = [backwards](const ErrorListRow& a, const ErrorListRow& b) {
+    const auto before = [backwards = m_backwards](const ErrorListRow& a, const ErrorListRow& b) {
         return backwards ? a.position > b.position : a.position < b.position;
     };
     std::stable_sort(rows.begin(), rows.end(), before);
@@ -107,6 +109,7 @@ void ErrorListModel::insertRowsInOrder(std::vector<ErrorListRow> rows) {
 }
 
 void ErrorListModel::clear() {
+    m_backwards = false;
     if (m_rows.empty()) {
         return;
     }

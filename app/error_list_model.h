@@ -60,8 +60,8 @@ class ErrorListModel : public QAbstractTableModel {
 
     // Appends the rows in one insertion.
     void appendRows(std::vector<ErrorListRow> rows);
-    // Inserts rows where their positions belong in the list's order (ascending, or descending
-    // when the list runs backwards, as after a reverse scan).
+    // Inserts rows where their positions belong in the order in which rows were appended:
+    // ascending, or descending after a reverse scan.
     void insertRowsInOrder(std::vector<ErrorListRow> rows);
     // Deletes every row.
     void clear();
@@ -79,6 +79,8 @@ class ErrorListModel : public QAbstractTableModel {
 
   private:
     std::vector<ErrorListRow> m_rows;
+    // The rows were appended in descending positions (a reverse scan's order).
+    bool m_backwards = false;
 };
 
 }  // namespace kjf

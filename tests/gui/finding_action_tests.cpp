@@ -239,6 +239,37 @@ TEST_F(FindingActionTest, SeveralRowsAreAcceptedLaterPositionsFirst) {
     EXPECT_EQ(text(), q(u"再接再励丁按步就班丁再接再励"));
 }
 
+// Many accepted rows come back in one pass, and a reverse scan's list keeps its backward order.
+TEST_F(FindingActionTest, UndoKeepsTheListsOrderForManyRowsAndAfterAReverseScan) {
+    QString many;
+    for (int i = 0; i < 70; ++i) {
+        many += q(u"再接再励丁");
+    }
+    checkText(many.toStdU16String());
+    ASSERT_EQ(list()->rowCount(), 140);
+    const QStringList all = rowWords();
+    focus(view());
+    view()->clearSelection();
+    for (int row = 0; row < 140; row += 2) {
+        view()->selectionModel()->select(list()->index(row, ErrorListModel::Word),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QTest::keyClick(view(), Qt::Key_Return);
+    ASSERT_EQ(list()->rowCount(), 70);
+    editor()->undo();
+    EXPECT_EQ(rowWords(), all);
+
+    writeSetting(m_dir.path(), setting::kEngineSection, setting::kEngineType, u"2");
+    checkText(u"再接再励丁按步就班");
+    const QStringList backwards = {q(u"按步就班@5"), q(u"丁@4"), q(u"再接再励@0")};
+    ASSERT_EQ(rowWords(), backwards);
+    selectRows({0, 2});
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(rowWords(), QStringList{q(u"丁@4")});
+    editor()->undo();
+    EXPECT_EQ(rowWords(), backwards);
+}
+
 TEST_F(FindingActionTest, RowsFollowTheUsersEditsAndGoWhenTheirCharactersChange) {
     checkText(kText);
     QTextCursor cursor(editor()->document());
