@@ -200,6 +200,10 @@ void FindingMarks::endSnapshot() {
 
 void FindingMarks::followEdit(int position, int removed, int added) {
     if (!m_following) {
+        // What a run still to report found in the replaced text is no longer there.
+        if (m_keepingSnapshot) {
+            m_editsSinceSnapshot.push_back({position, removed, added});
+        }
         return;
     }
     const QString now = m_editor.document()->toRawText();
@@ -264,7 +268,7 @@ int FindingMarks::applySuggestions(const std::vector<int>& rows) {
         }
         const ErrorListRow& r = m_list.rows()[static_cast<std::size_t>(row)];
         if (r.type == FindingType::Error && !r.suggestion.isEmpty() && r.suggestion != r.word &&
-            r.length > 0) {
+            r.position >= 0 && r.length > 0) {
             candidates.push_back(r);
         }
     }

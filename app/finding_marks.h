@@ -76,7 +76,8 @@ class FindingMarks : public QObject {
     void endSnapshot();
 
     // Runs replace (which replaces the document's characters) without following its edit: marks
-    // and rows stay at their positions over the new text.
+    // and rows stay at their positions over the new text. Findings still to come for a snapshot
+    // taken before are dropped when they lie in the replaced characters.
     void replaceKeepingMarks(const std::function<void()>& replace);
 
     // The marks, ordered by position.

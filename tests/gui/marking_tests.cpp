@@ -16,6 +16,7 @@
 #include "app/document_text.h"
 #include "app/proofreading_run.h"
 #include "app_fixture.h"
+#include "ui/message_box.h"
 
 namespace kjf::test {
 namespace {
@@ -403,6 +404,40 @@ TEST_F(AppTest, FindingsOfABackgroundRunMoveWithTheEditsMadeMeanwhile) {
     // The run in the background leaves the caret where the user put it.
     EXPECT_EQ(editor()->textCursor().position(), 3);
     EXPECT_FALSE(editor()->textCursor().hasSelection());
+}
+
+// An import keeps the rows and marks it found, but what a background run finds in the text it
+// replaced is not marked on the imported one.
+TEST_F(AppTest, ABackgroundRunMarksNothingOfTheTextAnImportReplaced) {
+    start();
+    editor()->setPlainText(q(kText));
+    std::atomic<bool> reached{false};
+    std::atomic<bool> release{false};
+    m_startup->proofreadingRun().setStepObserverForTesting(
+        [&](ProofreadingRun::Step, std::int64_t position) {
+            if (position == 12 && !reached.exchange(true)) {
+                while (!release) {
+                    std::this_thread::sleep_for(1ms);
+                }
+            }
+        });
+    check([&] {
+        ASSERT_TRUE(waitUntil([&] { return reached.load(); }));
+        progress()->reject();
+    });
+    ASSERT_TRUE(waitUntil([&] { return list()->rowCount() == 1; }));
+    const std::string file = m_dir.file("imported.txt");
+    writeBytes(file, q(u"文章写完之后文章写完之后文章").toStdString());
+    setMessageAnswererForTesting([](const ShownMessage&) { return QMessageBox::Ok; });
+    main()->importDocument(QString::fromStdString(file));
+    setMessageAnswererForTesting({});
+    ASSERT_EQ(editor()->toPlainText(), q(u"文章写完之后文章写完之后文章"));
+    release = true;
+    ASSERT_TRUE(waitUntil([&] { return status() == kSummary3; })) << status().toStdString();
+    ASSERT_EQ(list()->rowCount(), 1);
+    EXPECT_EQ(list()->cellText(0, ErrorListModel::Word), q(u"再接再励"));
+    EXPECT_FALSE(hasColour(12));
+    EXPECT_FALSE(hasColour(13));
 }
 
 }  // namespace
