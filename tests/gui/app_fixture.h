@@ -42,10 +42,10 @@ inline void writeSetup(const TempDir& dir, std::u16string_view correctList,
     EXPECT_TRUE(writeSetting(dir.path(), kEngineSection, kEngineType, u"1"));
     EXPECT_TRUE(writeSetting(dir.path(), kEngineSection, kAutoQuantization, u"1"));
     EXPECT_TRUE(writeSetting(dir.path(), kEngineSection, kAccuracyBoost, u"0"));
-    EXPECT_TRUE(writeSetting(dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemCorrect),
-                 correctList));
-    EXPECT_TRUE(writeSetting(dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
-                 errorList));
+    EXPECT_TRUE(writeSetting(dir.path(), kDictionarySection,
+                             enabledListKey(DictionaryKind::SystemCorrect), correctList));
+    EXPECT_TRUE(writeSetting(dir.path(), kDictionarySection,
+                             enabledListKey(DictionaryKind::SystemError), errorList));
 }
 
 class AppTest : public ::testing::Test {

@@ -239,9 +239,10 @@ class ProgramTest : public ::testing::Test {
     void SetUp() override {
         writeDictionary(m_dir, DictionaryKind::SystemCorrect, "c.dict", {u"文章", u"写完"});
         writeDictionary(m_dir, DictionaryKind::SystemCorrect, "d.dict", {u"之后"});
-        EXPECT_TRUE(writeSetting(m_dir.path(), setting::kEngineSection, setting::kAutoQuantization, u"1"));
+        EXPECT_TRUE(
+            writeSetting(m_dir.path(), setting::kEngineSection, setting::kAutoQuantization, u"1"));
         EXPECT_TRUE(writeSetting(m_dir.path(), setting::kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,"));
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,"));
         m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
         QTimer watchdog;
         watchdog.setSingleShot(true);

@@ -98,9 +98,9 @@ class EditorCommandTest : public ::testing::Test {
         EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kAutoQuantization, u"1"));
         EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0"));
         EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict"));
-        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
-                     u"e.dict"));
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"c.dict"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemError), u"e.dict"));
         setMessageAnswererForTesting([this](const ShownMessage& message) {
             m_messages.push_back(message);
             return m_answer;

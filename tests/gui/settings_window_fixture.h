@@ -132,7 +132,7 @@ class SettingsWindowTest : public ::testing::Test {
         fs::create_directories(kindDirectory(m_dir, DictionaryKind::UserCorrect));
         fs::create_directories(m_dir.path() + "data/user/auto");
         EXPECT_TRUE(writeSetting(m_dir.path(), setting::kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"a.dict,x.dict,"));
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"a.dict,x.dict,"));
         m_window.setLocations(Locations::portable(m_dir.path()));
         m_window.setReloadAction([this] { ++m_reloads; });
     }

@@ -306,7 +306,7 @@ TEST_F(SettingsWindowTest, InstalledPagesUseEachKindsOwnFolder) {
     fs::create_directories(split.dictionaryDirectory(DictionaryKind::Automatic));
     writeBytes(split.automaticDictionaryPath(), utf16le(u"自学\r\n"));
     EXPECT_TRUE(writeSetting(settings.path(), setting::kDictionarySection,
-                 enabledListKey(DictionaryKind::UserCorrect), u"mine.dict,"));
+                             enabledListKey(DictionaryKind::UserCorrect), u"mine.dict,"));
     m_window.setLocations(split);
     open();
 
