@@ -94,12 +94,14 @@ kjf::Locations locationsFor(const std::optional<std::string>& root) {
     }
     const auto chosen =
         kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
-    for (const auto& problem : kjf::prepareLocations(chosen)) {
+    auto problems = kjf::prepareLocations(chosen);
+    const kjf::Locations locations = kjf::usableLocations(chosen, problems);
+    for (const auto& problem : problems) {
         std::fputs("kanjianfang-cli: warning: ", stderr);
         kjf::cli::printText(stderr, problem);
         std::fputc('\n', stderr);
     }
-    return chosen.locations;
+    return locations;
 }
 
 int dispatch(std::vector<std::string> args) {
