@@ -58,6 +58,7 @@ inline constexpr char16_t kRevisedUntitled[] = u"校对稿.txt";
 inline constexpr char16_t kNothingToSave[] = u"没有可导出的文字，请先导入或输入文字！";
 inline constexpr char16_t kRevisedSaved[] = u"修订稿已保存：\n%1";
 inline constexpr char16_t kRevisedUncommented[] = u"以下问题未能加为批注：";
+inline constexpr char16_t kRevisedMoreUncommented[] = u"……另有%1处";
 // The comment over a finding of the context check that carries no suggestion.
 inline constexpr char16_t kContextNote[] = u"语境校对：此处用词可能有误";
 

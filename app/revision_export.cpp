@@ -72,22 +72,22 @@ QString chooseRevisedFile(QWidget* owner, const DocumentSource& source) {
 }  // namespace
 
 void rg_WoDeZhuChuangKou::exportRevisedCommand() {
-    // Positions as the editor counts them, a paragraph break one position read as LF: the rows'
-    // positions are in the same units.
-    const std::u16string current = documentText(*m_editor->document());
-    DocumentSource source;
-    if (m_source) {
-        source = *m_source;
-    } else if (current.empty()) {
+    if (!m_source && m_editor->document()->isEmpty()) {
         showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNothingToSave));
         return;
-    } else {
-        // Text that was never imported: saved as it is, UTF-8 with the editor's line feeds.
-        source.importedText = current;
     }
+    DocumentSource source = m_source.value_or(DocumentSource{});
     const QString path = chooseRevisedFile(this, source);
     if (path.isEmpty()) {
         return;
+    }
+    // Taken once the dialog has closed, with the rows below: a run going on in the background may
+    // have listed more meanwhile. Positions as the editor counts them, a paragraph break one
+    // position read as LF, as the rows count them.
+    const std::u16string current = documentText(*m_editor->document());
+    if (!m_source) {
+        // Text that was never imported: saved as it is, UTF-8 with the editor's line feeds.
+        source.importedText = current;
     }
     const ExportResult result = exportRevised(source, current, openFindings(*m_list),
                                               QFile::encodeName(path).toStdString());
@@ -100,9 +100,16 @@ void rg_WoDeZhuChuangKou::exportRevisedCommand() {
     m_status.set(text(kExported));
     QString message = text(kRevisedSaved).arg(QDir::toNativeSeparators(path));
     if (!result.warnings.empty()) {
+        // A few lines, not one per row of a long list.
+        constexpr std::size_t kShown = 10;
         message += QStringLiteral("\n\n") + text(kRevisedUncommented);
-        for (const std::u16string& warning : result.warnings) {
-            message += QLatin1Char('\n') + QString::fromStdU16String(warning);
+        for (std::size_t i = 0; i < result.warnings.size() && i < kShown; ++i) {
+            message += QLatin1Char('\n') + QString::fromStdU16String(result.warnings[i]);
+        }
+        if (result.warnings.size() > kShown) {
+            message += QLatin1Char('\n') +
+                       text(kRevisedMoreUncommented)
+                           .arg(static_cast<qulonglong>(result.warnings.size() - kShown));
         }
     }
     showMessage(this, QMessageBox::Information, text(kSavedCaption), message);

@@ -307,6 +307,30 @@ TEST_F(RevisionExportTest, ADocxChangeThatCannotBeTrackedWritesNothingAndSaysWhy
     EXPECT_FALSE(std::filesystem::exists(m_files.file("out.docx")));
 }
 
+TEST_F(RevisionExportTest, RowsThatCannotBeCommentsAreNamedWithTheSuccess) {
+    // 丌 and 亓 are in fields, whose characters can hold no comment.
+    const std::string field =
+        "<w:fldSimple w:instr=\"PAGE\"><w:r><w:t>丌</w:t></w:r></w:fldSimple>";
+    const std::string source = m_files.file("f.docx");
+    writeBytes(source, buildDocx("<w:p><w:r><w:t>作者</w:t></w:r>" + field + "</w:p><w:p>" +
+                                 std::string(field).replace(field.find("丌"), 3, "亓") + "</w:p>"));
+    start();
+    main()->importDocument(QString::fromStdString(source));
+    ASSERT_EQ(editorText(), u"作者丌\n亓");
+    check();
+    ASSERT_EQ(main()->errorList()->rowCount(), 2);
+    m_messages.clear();
+    exportTo(m_files.file("f-校对.docx"));
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].icon, QMessageBox::Information);
+    const QStringList lines = m_messages[0].text.split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 5) << lastMessage().toStdString();
+    EXPECT_EQ(lines[lines.size() - 3], q(u"以下问题未能加为批注："));
+    EXPECT_TRUE(lines[lines.size() - 2].contains(q(u"丌")));
+    EXPECT_TRUE(lines[lines.size() - 1].contains(q(u"亓")));
+    EXPECT_TRUE(std::filesystem::exists(m_files.file("f-校对.docx")));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Text sources and pasted text
 
