@@ -142,16 +142,24 @@ void ErrorListModel::removeRowIndices(std::vector<int> indices) {
 }
 
 void ErrorListModel::followEdit(const TextChange& change) {
+    followEdits(std::span<const TextChange>(&change, 1));
+}
+
+void ErrorListModel::followEdits(std::span<const TextChange> changes) {
     std::vector<int> touched;
     bool moved = false;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         ErrorListRow& r = m_rows[i];
-        const auto after = positionAfter(r.position, r.length, change);
-        if (!after) {
-            touched.push_back(static_cast<int>(i));
-        } else if (*after != r.position) {
-            r.position = *after;
-            moved = true;
+        for (const TextChange& change : changes) {
+            const auto after = positionAfter(r.position, r.length, change);
+            if (!after) {
+                touched.push_back(static_cast<int>(i));
+                break;
+            }
+            if (*after != r.position) {
+                r.position = *after;
+                moved = true;
+            }
         }
     }
     if (moved) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "engine/finding.h"
@@ -70,6 +71,9 @@ class ErrorListModel : public QAbstractTableModel {
     // Follows an edit of the text (see positionAfter): later rows move, rows whose characters
     // the edit touched go.
     void followEdit(const TextChange& change);
+    // Follows edits made one after the other, as followEdit would each, with one removal and one
+    // change notice for all of them.
+    void followEdits(std::span<const TextChange> changes);
     // How many rows are errors (from the dictionaries or the context check) and how many are
     // suspected errors.
     std::pair<int, int> countByType() const;

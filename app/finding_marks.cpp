@@ -222,9 +222,7 @@ void FindingMarks::followEdit(int position, int removed, int added) {
         // is reported.
         if (growth == std::int64_t{added} - removed) {
             m_shownText = now;
-            for (const TextChange& step : expected->steps) {
-                follow(step);
-            }
+            follow(expected->steps);
             restoreRows(std::move(expected->restore));
             redrawChanged();
             return;
@@ -236,24 +234,28 @@ void FindingMarks::followEdit(int position, int removed, int added) {
         return;
     }
     m_shownText = now;
-    follow({position, removed, added});
+    const TextChange change{position, removed, added};
+    follow(std::span<const TextChange>(&change, 1));
     redrawChanged();
 }
 
-void FindingMarks::follow(const TextChange& change) {
-    m_list.followEdit(change);
+void FindingMarks::follow(std::span<const TextChange> changes) {
+    // All at once: the list removes its rows and says so once, not once per change.
+    m_list.followEdits(changes);
     // Positions only move by the same amount or not at all, so the marks stay in order.
     std::erase_if(m_marks, [&](Mark& mark) {
-        const auto after = positionAfter(mark.position, mark.length, change);
-        if (!after) {
-            m_redrawAfterFollowing.emplace_back(mark.position, change.position + change.added);
-            return true;
+        for (const TextChange& change : changes) {
+            const auto after = positionAfter(mark.position, mark.length, change);
+            if (!after) {
+                m_redrawAfterFollowing.emplace_back(mark.position, change.position + change.added);
+                return true;
+            }
+            mark.position = *after;
         }
-        mark.position = *after;
         return false;
     });
     if (m_keepingSnapshot) {
-        m_editsSinceSnapshot.push_back(change);
+        m_editsSinceSnapshot.insert(m_editsSinceSnapshot.end(), changes.begin(), changes.end());
     }
 }
 

@@ -95,8 +95,9 @@ class FindingMarks : public QObject {
     };
 
     void followEdit(int position, int removed, int added);
-    // One step of an edit: the rows and marks after it move, those it touched go.
-    void follow(const TextChange& change);
+    // Steps of an edit, one after the other: the rows and marks after each move, those it
+    // touched go.
+    void follow(std::span<const TextChange> changes);
     void expectUndo(const Accepted& accepted);
     void expectRedo(const Accepted& accepted);
     void restoreRows(std::vector<ErrorListRow> rows);
