@@ -23,6 +23,8 @@ int usageError(const std::string& message) {
         "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
         "                                     [--context 0|1] [--format tsv|json] FILE\n"
         "  kanjianfang-cli [--root DIR] evaluate [--context 0|1] SET.tsv...\n"
+        "  kanjianfang-cli [--root DIR] serve [--port N] [--host ADDRESS] [--engine 1|2]\n"
+        "                                     [--quantization N] [--boost 0|1] [--context 0|1]\n"
         "  kanjianfang-cli dict optimise FILE\n"
         "  kanjianfang-cli dict verify FILE\n",
         stderr);

@@ -29,5 +29,6 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
 int learnCommand(const Locations& locations, const std::vector<std::string>& args);
 int evaluateCommand(const Locations& locations, const std::vector<std::string>& args);
 int dictCommand(const std::vector<std::string>& args);
+int serveCommand(const Locations& locations, const std::vector<std::string>& args);
 
 }  // namespace kjf::cli
