@@ -32,25 +32,34 @@ def _uno():
 
 
 class Office:
-    """A headless LibreOffice process; use as a context manager."""
+    """A LibreOffice process, headless unless asked otherwise; use as a context manager.
+    soffice and env name another LibreOffice (one that can draw windows, for screenshots)."""
 
-    def __init__(self, timeout=60):
+    def __init__(self, timeout=60, headless=True, soffice=None, env=None):
         self.timeout = timeout
+        self.headless = headless
+        self.soffice = soffice
+        self.env = env
         self.process = None
         self.profile = None
 
     def __enter__(self):
         uno, self._PropertyValue, self._Locale = _uno()
-        soffice = shutil.which("soffice")
+        soffice = self.soffice or shutil.which("soffice")
         if soffice is None:
             raise OfficeMissing("soffice is missing (apt-get install libreoffice-writer-nogui)")
         self.profile = tempfile.mkdtemp(prefix="kjf-office-")
         pipe = "kjf-office-%d" % os.getpid()
+        mode = ["--headless", "--invisible"] if self.headless else []
+        # Importing uno points URE_BOOTSTRAP at the installed LibreOffice; a LibreOffice of its
+        # own finds its bootstrap files by itself.
+        env = dict(self.env if self.env is not None else os.environ)
+        env.pop("URE_BOOTSTRAP", None)
         self.process = subprocess.Popen(
-            [soffice, "--headless", "--invisible", "--norestore", "--nologo", "--nodefault",
-             "-env:UserInstallation=file://" + self.profile,
-             "--accept=pipe,name=%s;urp;" % pipe],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            [soffice] + mode + ["--norestore", "--nologo", "--nodefault",
+                                "-env:UserInstallation=file://" + self.profile,
+                                "--accept=pipe,name=%s;urp;" % pipe],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
         local = uno.getComponentContext()
         resolver = local.ServiceManager.createInstanceWithContext(
             "com.sun.star.bridge.UnoUrlResolver", local)
@@ -99,6 +108,12 @@ class Office:
         access.setPropertyValue("BaseURL", base_url)
         access.setPropertyValue("IsEnabled", True)
         access.commitChanges()
+
+    def property(self, name, value):
+        p = self._PropertyValue()
+        p.Name = name
+        p.Value = value
+        return p
 
     def checker(self):
         return self.manager.createInstanceWithContext(CHECKER_SERVICE, self.context)
