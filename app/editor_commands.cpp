@@ -176,12 +176,14 @@ void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
             lines += unit;
         }
     }
-    if (appendToAutoDictionary(m_locations, {lines})) {
+    const WriteResult appended = appendToAutoDictionary(m_locations, {lines});
+    if (appended) {
         m_status.set(text(kAdded));
         return;
     }
     const QString path = QString::fromStdString(m_locations.automaticDictionaryPath());
-    showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNotAdded).arg(path));
+    showMessage(this, QMessageBox::Warning, text(kMessageCaption),
+                withReason(text(kNotAdded).arg(path), appended.reason()));
 }
 
 void rg_WoDeZhuChuangKou::openAutoLearningWindow() {

@@ -320,9 +320,10 @@ void rg_WoDeZhuChuangKou::addToUserCorrectDictionary() {
         return;
     }
     const AddedWord added = kjf::addToUserCorrectDictionary(m_locations, word.toStdU16String());
-    if (!added.ok) {
+    if (!added.result) {
         showMessage(this, QMessageBox::Warning, text(kMessageCaption),
-                    text(kNotAddedToCorrect).arg(QString::fromStdString(added.path)));
+                    withReason(text(kNotAddedToCorrect).arg(QString::fromStdString(added.path)),
+                               added.result.reason()));
         return;
     }
     ignoreAll(word);

@@ -11,7 +11,7 @@ namespace kjf {
 // The error list's columns 序号, 错误, 建议 and 类型 of one row, as shown.
 using ErrorListCells = WorkbookRow;
 
-struct ListExportResult {
+struct [[nodiscard]] ListExportResult {
     bool ok = false;
     QString message;  // why nothing was written; empty on success
 };

@@ -29,7 +29,8 @@ ProofreadingRun::ProofreadingRun(rg_ChaCuoYinQing& engine, rg_JinDuChuangKou& pr
     : m_engine(engine),
       m_progressWindow(progressWindow),
       m_status(status),
-      m_locations(std::move(locations)) {
+      m_locations(std::move(locations)),
+      m_context(m_locations) {
     m_flushTimer.setInterval(kFlushIntervalMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &ProofreadingRun::flush);
 }
@@ -50,31 +51,18 @@ void ProofreadingRun::prepareContextCheck(std::function<void(const QString&)> wa
 }
 
 ContextPass* ProofreadingRun::contextFor(const ContextSettings& settings) {
-    std::unique_lock lock(m_modelMutex);
-    m_modelChanged.wait(lock, [this] { return !m_modelLoading; });
-    if (m_modelPath == settings.modelPath) {
-        return m_modelFailed ? nullptr : &m_context;
-    }
-    m_modelLoading = true;
-    m_modelPath = settings.modelPath;
-    lock.unlock();
-    std::u16string message;
-    const bool loaded = m_context.loadModel(m_locations, settings.modelPath, message);
-    lock.lock();
-    m_modelLoading = false;
-    m_modelFailed = !loaded;
-    lock.unlock();
-    m_modelChanged.notify_all();
-    if (!loaded && m_warn) {
+    std::u16string failure;
+    ContextPass* pass = m_context.passFor(settings.modelPath, &failure);
+    if (!failure.empty() && m_warn) {
         QMetaObject::invokeMethod(
-            this, [this, text = QString::fromStdU16String(message)] { m_warn(text); },
+            this, [this, text = QString::fromStdU16String(failure)] { m_warn(text); },
             Qt::QueuedConnection);
     }
-    return loaded ? &m_context : nullptr;
+    return pass;
 }
 
 void ProofreadingRun::dictionariesLoaded() {
-    m_context.readCuratedWords(m_locations, m_engine);
+    m_context.dictionariesLoaded(m_engine);
 }
 
 std::optional<WordGroupInput> ProofreadingRun::analysisInput() const {
@@ -172,7 +160,8 @@ void ProofreadingRun::judgeInContext(Run& run, ContextPass& context, double thre
             run.maximum = 100;
             run.progressChanged = true;
         };
-        findings = context.apply(m_engine, m_engine.findings(), run.text, threshold, control);
+        findings = context.apply(m_engine, m_engine.findings(), run.text, threshold,
+                                 scanOrderOf(engineType), control);
     }
     const std::size_t count = findings.size();
     {

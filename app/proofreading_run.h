@@ -126,14 +126,9 @@ class ProofreadingRun : public QObject {
     StepObserver m_stepObserver;
 
     // The context check: the model (loaded at most once per path) and the load's curated words.
-    ContextPass m_context;
+    ContextPassLoader m_context;
     std::function<void(const QString&)> m_warn;  // set once, before any model load
-    std::mutex m_modelMutex;                     // guards the three below
-    std::condition_variable m_modelChanged;
-    bool m_modelLoading = false;
-    std::string m_modelPath;  // of the model loaded, being loaded or failed
-    bool m_modelFailed = false;
-    std::thread m_modelLoader;  // joined in the destructor
+    std::thread m_modelLoader;                   // joined in the destructor
 };
 
 }  // namespace kjf

@@ -35,7 +35,7 @@ rg_QiDongLei* self(void* owner) {
 rg_QiDongLei::rg_QiDongLei(Locations locations)
     : m_locations(std::move(locations)),
       m_progressWindow(std::make_unique<rg_JinDuChuangKou>()),
-      m_engine(std::make_unique<rg_ChaCuoYinQing>(m_locations)),
+      m_engine(std::make_unique<rg_ChaCuoYinQing>(m_locations.dictionaryFolders())),
       m_welcomeWindow(std::make_unique<rg_HuanYingChuangKou>()),
       m_proofreading(
           std::make_unique<ProofreadingRun>(*m_engine, *m_progressWindow, m_status, m_locations)) {

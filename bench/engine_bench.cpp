@@ -66,9 +66,12 @@ class GeneratedDictionary {
         for (char16_t u = 0x20; u < 0x7F; ++u) {
             words += std::u16string(1, u) + u"\r\n";
         }
-        writeFileAtomically(m_dir + "data/sys/right/words.dict", utf16le(words));
-        writeFileAtomically(m_dir + "data/sys/error/errors.dict",
-                            utf16le(u"再接再励$=$再接再厉\r\n"));
+        if (!writeFileAtomically(m_dir + "data/sys/right/words.dict", utf16le(words)) ||
+            !writeFileAtomically(m_dir + "data/sys/error/errors.dict",
+                                 utf16le(u"再接再励$=$再接再厉\r\n"))) {
+            std::fputs("cannot write the benchmark's dictionaries\n", stderr);
+            std::exit(1);
+        }
         m_words = n;
     }
     const std::string& directory() const { return m_dir; }

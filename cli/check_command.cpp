@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/check_outputs.h"
 #include "cli/cli_common.h"
 #include "cli/json_output.h"
 #include "cli/run_arguments.h"
@@ -27,6 +28,7 @@ struct CheckArguments : RunArguments {
     bool eachLine = false;
     std::string xlsx;
     std::string corrected;
+    std::string revisions;
 };
 
 // Parses the options over the defaults from setup.ini; returns an error message or "".
@@ -36,11 +38,13 @@ std::string parseCheckArguments(const std::vector<std::string>& args, CheckArgum
         [&out](const std::vector<std::string>& all, std::size_t& i, std::string& error) {
             if (all[i] == "--each-line") {
                 out.eachLine = true;
-            } else if (all[i] == "--xlsx" || all[i] == "--corrected") {
+            } else if (all[i] == "--xlsx" || all[i] == "--corrected" || all[i] == "--revisions") {
                 if (i + 1 >= all.size() || all[i + 1].empty()) {
                     error = all[i] + " needs a file";
                 } else {
-                    (all[i] == "--xlsx" ? out.xlsx : out.corrected) = all[i + 1];
+                    (all[i] == "--xlsx"        ? out.xlsx
+                     : all[i] == "--corrected" ? out.corrected
+                                               : out.revisions) = all[i + 1];
                     ++i;
                 }
             } else {
@@ -184,9 +188,30 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
     if (const auto error = parseCheckArguments(args, parsed); !error.empty()) {
         return usageError(error);
     }
+    if (const auto problem = sameFileProblem(parsed.file, {{"--corrected", parsed.corrected},
+                                                           {"--revisions", parsed.revisions},
+                                                           {"--xlsx", parsed.xlsx}});
+        !problem.empty()) {
+        std::fprintf(stderr, "kanjianfang-cli: %s\n", problem.c_str());
+        return 2;
+    }
     std::u16string text;
     std::u16string original;
-    if (!readRunInput(parsed.file, text, parsed.corrected.empty() ? nullptr : &original)) {
+    DocumentSource source;
+    if (!readRunInput(parsed.file, text, parsed.corrected.empty() ? nullptr : &original, &source)) {
+        return 2;
+    }
+    if (!parsed.corrected.empty() || !parsed.revisions.empty()) {
+        if (const auto problem = partialInputProblem(parsed.file, source); !problem.empty()) {
+            std::fprintf(stderr, "kanjianfang-cli: %s\n", problem.c_str());
+            return 2;
+        }
+    }
+    if (!parsed.revisions.empty() && source.kind != SourceKind::Docx) {
+        std::fprintf(stderr,
+                     "kanjianfang-cli: --revisions needs a .docx document; %s is text (use "
+                     "--corrected)\n",
+                     parsed.file.c_str());
         return 2;
     }
 
@@ -196,8 +221,9 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
         return 2;
     }
     rg_ChaCuoYinQing& engine = *loaded;
-    const auto context =
-        parsed.context.enabled ? loadContextPass(locations, engine, parsed.context) : nullptr;
+    ContextPassLoader contextLoader(locations);
+    const ContextPass* context =
+        parsed.context.enabled ? loadContextPass(contextLoader, engine, parsed.context) : nullptr;
     TerminalProgress progress;
     if (::isatty(STDERR_FILENO) != 0) {
         engine.onProgress.bind(
@@ -211,11 +237,16 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
     std::size_t total = 0;
     WorkbookCollector workbook;
     std::vector<Correction> corrections;
+    std::vector<rg_BiaoJiCiYuLei> revisionFindings;
     std::size_t base = 0;  // where the run's text starts in the whole text
     const auto emit = [&](const rg_BiaoJiCiYuLei& f) {
         printer.finding(f);
         if (!parsed.xlsx.empty()) {
             workbook.add(f);
+        }
+        if (!parsed.revisions.empty()) {
+            revisionFindings.push_back(f);
+            revisionFindings.back().position += static_cast<std::int32_t>(base);
         }
         if (!parsed.corrected.empty() && f.type == FindingType::Error && !f.suggestion.empty()) {
             corrections.push_back(
@@ -255,7 +286,8 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
             for (const auto& [begin, end] : pieces) {
                 check(part.substr(begin, end - begin));
                 for (auto f :
-                     context->apply(engine, engine.findings(), piece, parsed.context.threshold)) {
+                     context->apply(engine, engine.findings(), piece, parsed.context.threshold,
+                                    scanOrderOf(parsed.options.engineType))) {
                     f.position += static_cast<std::int32_t>(begin);
                     emit(f);
                     ++total;
@@ -303,6 +335,10 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
             std::fprintf(stderr, "kanjianfang-cli: cannot write %s\n", parsed.corrected.c_str());
             return 2;
         }
+    }
+    if (!parsed.revisions.empty() &&
+        !writeRevisions(parsed.revisions, source, text, std::move(revisionFindings))) {
+        return 2;
     }
     return total == 0 ? 0 : 1;
 }

@@ -12,11 +12,13 @@ namespace kjf::cli {
 namespace {
 
 int optimise(const std::string& path) {
-    if (!optimiseDictionaryFile(path)) {
+    if (const WriteResult written = optimiseDictionaryFile(path); !written) {
         std::fprintf(stderr,
                      "kanjianfang-cli: %s was left as it was: it cannot be read whole or the "
-                     "result cannot be written\n",
+                     "result cannot be written: ",
                      path.c_str());
+        printText(stderr, written.reason());
+        std::fputc('\n', stderr);
         return 1;
     }
     return 0;

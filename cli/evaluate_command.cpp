@@ -106,8 +106,9 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
         source = s.text;
         engine.runCheck(static_cast<std::int32_t>(source.size()), 0, 1, 1);
         const std::vector<rg_BiaoJiCiYuLei> findings =
-            context != nullptr ? context->apply(engine, engine.findings(), source, threshold)
-                               : engine.findings();
+            context != nullptr
+                ? context->apply(engine, engine.findings(), source, threshold, ScanOrder::Forward)
+                : engine.findings();
         const auto index = codePointIndex(source);
         std::set<std::int64_t> covered;
         bool everyFindingHits = true;
@@ -193,9 +194,10 @@ int evaluateCommand(const Locations& locations, const std::vector<std::string>& 
                     engine.errorWords().size());
     }
     const ContextSettings settings = readContextSettings(locations.settingsDirectory);
-    std::unique_ptr<ContextPass> context;
+    ContextPassLoader contextLoader(locations);
+    const ContextPass* context = nullptr;
     if (std::find(modes.begin(), modes.end(), 1) != modes.end()) {
-        context = loadContextPass(locations, engine, settings);
+        context = loadContextPass(contextLoader, engine, settings);
         if (!context) {
             if (modes.size() == 1) {
                 return 2;
@@ -210,8 +212,8 @@ int evaluateCommand(const Locations& locations, const std::vector<std::string>& 
         std::string name = files[i].substr(files[i].find_last_of('/') + 1);
         name = name.substr(0, name.rfind(".tsv"));
         for (const int mode : modes) {
-            const Metrics m = measure(engine, source, sets[i], mode == 1 ? context.get() : nullptr,
-                                      settings.threshold);
+            const Metrics m =
+                measure(engine, source, sets[i], mode == 1 ? context : nullptr, settings.threshold);
             std::printf("| %s | %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f |\n", name.c_str(),
                         mode == 1 ? "on" : "off", m.sentenceF1, m.sentencePrecision,
                         m.sentenceRecall, m.charPrecision, m.charRecall, m.falseFlags);

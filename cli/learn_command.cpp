@@ -37,9 +37,11 @@ int learnCommand(const Locations& locations, const std::vector<std::string>& arg
     // The analysis works on the findings a user would see listed: dictionary findings that the
     // context check did not refute (its own findings are not the dictionaries' to learn from).
     if (parsed.context.enabled) {
-        if (const auto context = loadContextPass(locations, engine, parsed.context)) {
+        ContextPassLoader contextLoader(locations);
+        if (const auto* context = loadContextPass(contextLoader, engine, parsed.context)) {
             std::vector<bool> kept;
-            context->apply(engine, input.findings, text, parsed.context.threshold, {}, &kept);
+            context->apply(engine, input.findings, text, parsed.context.threshold,
+                           scanOrderOf(parsed.options.engineType), {}, &kept);
             std::vector<rg_BiaoJiCiYuLei> listed;
             for (std::size_t i = 0; i < input.findings.size(); ++i) {
                 if (kept[i]) {

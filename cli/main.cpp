@@ -24,10 +24,13 @@ int settingCommand(const std::string& settingsDirectory, const std::vector<std::
         return 0;
     }
     if (!args.empty() && args[0] == "set" && args.size() == 4) {
-        if (!writeSetting(settingsDirectory, utf8ToUtf16(args[1]), utf8ToUtf16(args[2]),
-                          utf8ToUtf16(args[3]))) {
-            std::fprintf(stderr, "kanjianfang-cli: could not write %ssetup.ini\n",
+        if (const WriteResult written = writeSetting(settingsDirectory, utf8ToUtf16(args[1]),
+                                                     utf8ToUtf16(args[2]), utf8ToUtf16(args[3]));
+            !written) {
+            std::fprintf(stderr, "kanjianfang-cli: could not write %ssetup.ini: ",
                          settingsDirectory.c_str());
+            printText(stderr, written.reason());
+            std::fputc('\n', stderr);
             return 1;
         }
         return 0;

@@ -83,7 +83,7 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
 
 std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const Locations& locations,
                                              const std::u16string* text) {
-    auto engine = std::make_unique<rg_ChaCuoYinQing>(locations);
+    auto engine = std::make_unique<rg_ChaCuoYinQing>(locations.dictionaryFolders());
     bindEnabledListsFromSettings(*engine, &locations.settingsDirectory);
     bindTextSnapshot(*engine, text);
     engine->setCacheFile(locations.dictionaryCacheFile());
@@ -103,23 +103,23 @@ std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const Locations& locations,
     return engine;
 }
 
-std::unique_ptr<ContextPass> loadContextPass(const Locations& locations,
-                                             const rg_ChaCuoYinQing& engine,
-                                             const ContextSettings& settings) {
-    auto pass = std::make_unique<ContextPass>();
-    std::u16string message;
-    if (!pass->loadModel(locations, settings.modelPath, message)) {
+const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYinQing& engine,
+                                   const ContextSettings& settings) {
+    std::u16string failure;
+    const ContextPass* pass = loader.passFor(settings.modelPath, &failure);
+    if (pass == nullptr) {
         std::fputs("kanjianfang-cli: warning: ", stderr);
-        printText(stderr, message);
+        printText(stderr, failure);
         std::fputc('\n', stderr);
         return nullptr;
     }
-    pass->readCuratedWords(locations, engine);
+    loader.dictionariesLoaded(engine);
     return pass;
 }
 
-bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original) {
-    const DocumentReadResult content = readDocument(file);
+bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original,
+                  DocumentSource* source) {
+    DocumentReadResult content = readDocument(file);
     if (!content.ok) {
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", file.c_str());
         printText(stderr, content.message);
@@ -129,6 +129,9 @@ bool readRunInput(const std::string& file, std::u16string& text, std::u16string*
     text = normalizeLineBreaks(content.text);
     if (original != nullptr) {
         *original = content.text;
+    }
+    if (source != nullptr) {
+        *source = std::move(content.source);
     }
     return true;
 }

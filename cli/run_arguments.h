@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "documents/document_source.h"
 #include "run/context_pass.h"
 #include "run/run_options.h"
 
@@ -46,17 +47,17 @@ std::string parseRunArguments(const std::vector<std::string>& args, const std::s
 std::unique_ptr<rg_ChaCuoYinQing> loadEngine(const Locations& locations,
                                              const std::u16string* text);
 
-// The context check for a run when args.context is enabled: the model of the settings and the
-// curated words of the engine's load. When the model cannot be loaded, prints why and returns
-// nullptr: the run goes on with the dictionaries alone.
-std::unique_ptr<ContextPass> loadContextPass(const Locations& locations,
-                                             const rg_ChaCuoYinQing& engine,
-                                             const ContextSettings& settings);
+// The context check for a run when args.context is enabled: loader's pass with the model of the
+// settings and the curated words of the engine's load. When the model cannot be loaded, prints
+// why and returns nullptr: the run goes on with the dictionaries alone.
+const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYinQing& engine,
+                                   const ContextSettings& settings);
 
 // Reads file as a document import does, with every line break as one LF the way the editor holds
-// it (and, when original is given, the text with its own line breaks). Prints a message to
-// standard error and returns false when it cannot be read.
-bool readRunInput(const std::string& file, std::u16string& text,
-                  std::u16string* original = nullptr);
+// it (and, when original is given, the text with its own line breaks; when source is given, what
+// the import remembers of the file). Prints a message to standard error and returns false when
+// it cannot be read.
+bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original = nullptr,
+                  DocumentSource* source = nullptr);
 
 }  // namespace kjf::cli

@@ -1,32 +1,14 @@
 #include "context/context_check.h"
 
 #include <algorithm>
-#include <array>
-#include <limits>
 #include <mutex>
 #include <thread>
+
+#include "context/sentence_checker.h"
 
 namespace kjf {
 
 namespace {
-
-using WordIndex = LanguageModel::WordIndex;
-
-// Hypotheses kept at each boundary of a clause: enough for the trigram model's histories to
-// compete, few enough that a changed character costs tens of model calls, not hundreds.
-constexpr int kBeam = 2;
-// Boundaries after a replacement that may still differ from the text as written.
-constexpr int kRightContext = 4;
-// How much rarer (log10 of unigram probability) a same-sound word may be than the word written
-// and still be tried in its place.
-constexpr float kSwapRarityLimit = 1.0F;
-// Longest shield word looked for around a flagged replacement.
-constexpr int kMaxShieldLength = 12;
-constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
-
-bool isHan(char16_t u) {
-    return (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3400 && u <= 0x4DBF);
-}
 
 bool endsSentence(char16_t u) {
     switch (u) {
@@ -42,598 +24,6 @@ bool endsSentence(char16_t u) {
             return true;
         default:
             return false;
-    }
-}
-
-// The evidence each kind of confusion needs, from the one threshold the user sets.
-double thresholdFor(Confusion kind, const ContextOptions& options) {
-    switch (kind) {
-        case Confusion::Variant:
-            return options.threshold + options.variantOffset;
-        case Confusion::SameSound:
-            return options.threshold;
-        case Confusion::NearSound:
-            return options.threshold + options.nearSoundOffset;
-        case Confusion::Shape:
-            return options.threshold + options.shapeOffset;
-        case Confusion::None:
-            break;
-    }
-    return std::numeric_limits<double>::infinity();
-}
-
-struct Hypothesis {
-    LanguageModelState state;
-    float score;
-    WordIndex last;
-    WordIndex beforeLast;
-};
-
-// The best hypotheses that end at one boundary, one per history of two words.
-struct Beam {
-    std::array<Hypothesis, kBeam> items;
-    int count = 0;
-
-    void add(const LanguageModelState& state, float score, WordIndex last, WordIndex beforeLast) {
-        int worst = 0;
-        for (int i = 0; i < count; ++i) {
-            if (items[i].last == last && items[i].beforeLast == beforeLast) {
-                if (score > items[i].score) {
-                    items[i].state = state;
-                    items[i].score = score;
-                }
-                return;
-            }
-            if (items[i].score < items[worst].score) {
-                worst = i;
-            }
-        }
-        if (count < kBeam) {
-            items[count++] = {state, score, last, beforeLast};
-        } else if (score > items[worst].score) {
-            items[worst] = {state, score, last, beforeLast};
-        }
-    }
-
-    // Whether a hypothesis of this history scoring at most bound could still enter. Log
-    // probabilities are never positive, so a hypothesis's score before its next word bounds it
-    // after, and the model need not be asked when the beam would turn it away.
-    bool admits(float bound, WordIndex last, WordIndex beforeLast) const {
-        if (count < kBeam) {
-            for (int i = 0; i < count; ++i) {
-                if (items[i].last == last && items[i].beforeLast == beforeLast) {
-                    return bound > items[i].score;
-                }
-            }
-            return true;
-        }
-        bool aboveWorst = false;
-        for (int i = 0; i < count; ++i) {
-            if (items[i].last == last && items[i].beforeLast == beforeLast) {
-                return bound > items[i].score;
-            }
-            aboveWorst = aboveWorst || bound > items[i].score;
-        }
-        return aboveWorst;
-    }
-
-    const Hypothesis& best() const {
-        int b = 0;
-        for (int i = 1; i < count; ++i) {
-            if (items[i].score > items[b].score) {
-                b = i;
-            }
-        }
-        return items[b];
-    }
-};
-
-struct Token {
-    std::int32_t length;
-    WordIndex word;
-};
-
-// A replacement that raised the clause's probability past its threshold.
-struct Detection {
-    std::int32_t spanBegin, spanEnd;  // the word reported
-    std::int32_t changeBegin, changeEnd;
-    std::u16string suggestion;  // the span as it would read
-    double gain;
-};
-
-// Checks sentences one at a time; one per worker thread.
-class SentenceChecker {
-  public:
-    SentenceChecker(const ContextModel& model, const ContextInput& input,
-                    const ContextOptions& options)
-        : m_model(model), m_lm(model.languageModel()), m_input(input), m_options(options) {}
-
-    // Checks input.text[sentence) whose dictionary findings are `findings` (indices into the
-    // input's findings); sets their verdicts in keep and appends contextual findings to out.
-    void check(SentenceRange sentence, std::span<const std::size_t> findings,
-               std::vector<std::uint8_t>& keep, std::vector<rg_BiaoJiCiYuLei>& out);
-
-  private:
-    void prepareClause(std::int32_t begin, std::int32_t end);
-    // Prepares every clause (a run of Han characters) of sentence in turn and calls
-    // each(begin, end) on it.
-    template <typename Each>
-    void forEachClause(SentenceRange sentence, Each each) {
-        const std::u16string_view text = m_input.text;
-        for (std::int32_t begin = sentence.begin; begin < sentence.end;) {
-            if (!isHan(text[static_cast<std::size_t>(begin)])) {
-                ++begin;
-                continue;
-            }
-            std::int32_t end = begin;
-            while (end < sentence.end && isHan(text[static_cast<std::size_t>(end)])) {
-                ++end;
-            }
-            prepareClause(begin, end);
-            each(begin, end);
-            begin = end;
-        }
-    }
-    double gain(std::int32_t changeBegin, std::int32_t changeEnd, std::u16string_view replacement);
-    double wordGain(std::int32_t changeBegin, std::int32_t changeEnd,
-                    std::u16string_view replacement);
-    float bestUnigramPath(std::u16string_view text);
-    void detect(std::vector<Detection>& detections);
-    bool shielded(std::int32_t changeBegin, std::int32_t changeEnd) const;
-    bool accepted(double gain, double threshold, std::int32_t changeBegin, std::int32_t changeEnd,
-                  std::u16string_view replacement);
-
-    const ContextModel& m_model;
-    const LanguageModel& m_lm;
-    const ContextInput& m_input;
-    const ContextOptions& m_options;
-
-    SentenceRange m_sentence;
-    std::int32_t m_begin = 0, m_end = 0;  // the clause being checked
-    std::vector<std::uint8_t> m_covered;  // per sentence unit: under a kept dictionary finding
-    std::vector<Token> m_tokens;
-    std::vector<std::int32_t> m_tokenStart;  // per clause unit, plus one
-    // Per clause unit x and depth k < kMaxWordLength: the trie node of the text [x, x + k], or
-    // kNoNode. A replacement's words then start from the node just before the change.
-    std::vector<std::uint32_t> m_prefixNodes;
-    // Per character: the kind of confusion with the character being checked (low 3 bits) and
-    // 1 + its index among the candidates (the rest); all zero between positions.
-    std::vector<std::uint32_t> m_candidateSlot = std::vector<std::uint32_t>(0x10000, 0);
-    std::vector<std::u16string_view> m_sameSound;
-    std::vector<Beam> m_beams;  // per clause boundary
-    std::vector<Beam> m_changed;
-    std::u16string m_changedText;
-    std::u16string m_window;
-    std::vector<float> m_unigramBest;
-};
-
-void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
-    m_begin = begin;
-    m_end = end;
-    const std::u16string_view text = m_input.text;
-    const auto n = static_cast<std::size_t>(end - begin);
-    m_tokens.clear();
-    m_tokenStart.assign(n + 1, 0);
-    m_prefixNodes.assign(n * ContextModel::kMaxWordLength, ContextModel::kNoNode);
-    for (std::int32_t x = begin; x < end; ++x) {
-        m_tokenStart[static_cast<std::size_t>(x - begin)] =
-            static_cast<std::int32_t>(m_tokens.size());
-        std::uint32_t* nodes = m_prefixNodes.data() +
-                               static_cast<std::size_t>(x - begin) * ContextModel::kMaxWordLength;
-        std::uint32_t node = ContextModel::kRoot;
-        bool single = false;
-        for (std::int32_t y = x; y < end && y - x < ContextModel::kMaxWordLength; ++y) {
-            node = m_model.child(node, text[static_cast<std::size_t>(y)]);
-            if (node == ContextModel::kNoNode) {
-                break;
-            }
-            nodes[y - x] = node;
-            const WordIndex w = m_model.wordAt(node);
-            if (w != m_lm.unknown()) {
-                m_tokens.push_back({y + 1 - x, w});
-                single = single || y == x;
-            }
-        }
-        if (!single) {
-            m_tokens.push_back({1, m_lm.unknown()});
-        }
-    }
-    m_tokenStart[n] = static_cast<std::int32_t>(m_tokens.size());
-
-    m_beams.assign(n + 1, Beam{});
-    m_beams[0].add(m_lm.beginState(), 0.0F, kNoHistory, kNoHistory);
-    LanguageModelState out;
-    for (std::size_t x = 0; x < n; ++x) {
-        const Beam& from = m_beams[x];
-        for (auto t = m_tokenStart[x]; t < m_tokenStart[x + 1]; ++t) {
-            const Token token = m_tokens[static_cast<std::size_t>(t)];
-            Beam& to = m_beams[x + static_cast<std::size_t>(token.length)];
-            for (int h = 0; h < from.count; ++h) {
-                const Hypothesis& hyp = from.items[h];
-                if (!to.admits(hyp.score, token.word, hyp.last)) {
-                    continue;
-                }
-                const float s = hyp.score + m_lm.score(hyp.state, token.word, out);
-                to.add(out, s, token.word, hyp.last);
-            }
-        }
-    }
-}
-
-double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
-                             std::u16string_view replacement) {
-    const std::int32_t from = std::max(m_begin, changeBegin - ContextModel::kMaxWordLength + 1);
-    const std::int32_t limit = std::min(m_end, changeEnd + kRightContext);
-    const std::int32_t textEnd = std::min(m_end, limit + ContextModel::kMaxWordLength);
-    const std::u16string_view text = m_input.text;
-    m_changedText.assign(
-        text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(textEnd - from)));
-    std::copy(replacement.begin(), replacement.end(), m_changedText.begin() + (changeBegin - from));
-    const auto at = [&](std::int32_t x) {
-        return m_changedText[static_cast<std::size_t>(x - from)];
-    };
-
-    m_changed.assign(static_cast<std::size_t>(limit - changeBegin + 1), Beam{});
-    const auto changedBeam = [&](std::int32_t x) -> Beam& {
-        return m_changed[static_cast<std::size_t>(x - changeBegin)];
-    };
-    const auto beamAt = [&](std::int32_t x) -> const Beam& {
-        return x <= changeBegin ? m_beams[static_cast<std::size_t>(x - m_begin)] : changedBeam(x);
-    };
-    LanguageModelState out;
-    const auto extend = [&](const Beam& source, std::int32_t y, WordIndex word) {
-        Beam& to = changedBeam(y);
-        for (int h = 0; h < source.count; ++h) {
-            const Hypothesis& hyp = source.items[h];
-            if (!to.admits(hyp.score, word, hyp.last)) {
-                continue;
-            }
-            const float s = hyp.score + m_lm.score(hyp.state, word, out);
-            to.add(out, s, word, hyp.last);
-        }
-    };
-
-    for (std::int32_t x = from; x < limit; ++x) {
-        const Beam& source = beamAt(x);
-        if (x > changeBegin && x >= changeEnd) {
-            const Hypothesis& a = source.best();
-            const Hypothesis& b = m_beams[static_cast<std::size_t>(x - m_begin)].best();
-            if (a.last == b.last && a.beforeLast == b.beforeLast) {
-                return static_cast<double>(a.score) - b.score;  // the rest reads alike
-            }
-        }
-        if (x >= changeEnd) {
-            const auto first = m_tokenStart[static_cast<std::size_t>(x - m_begin)];
-            const auto last = m_tokenStart[static_cast<std::size_t>(x - m_begin) + 1];
-            for (auto t = first; t < last; ++t) {
-                const Token token = m_tokens[static_cast<std::size_t>(t)];
-                if (x + token.length <= limit) {
-                    extend(source, x + token.length, token.word);
-                }
-            }
-            continue;
-        }
-        if (source.count == 0) {
-            continue;
-        }
-        // Words that start at x and reach into the change: the unchanged text before the change
-        // was walked once for the clause.
-        std::uint32_t node = ContextModel::kRoot;
-        std::int32_t y = x;
-        if (x < changeBegin) {
-            node =
-                m_prefixNodes[static_cast<std::size_t>(x - m_begin) * ContextModel::kMaxWordLength +
-                              static_cast<std::size_t>(changeBegin - 1 - x)];
-            if (node == ContextModel::kNoNode) {
-                continue;
-            }
-            y = changeBegin;
-        }
-        bool single = false;
-        for (; y < textEnd && y - x < ContextModel::kMaxWordLength; ++y) {
-            node = m_model.child(node, at(y));
-            if (node == ContextModel::kNoNode) {
-                break;
-            }
-            const WordIndex w = m_model.wordAt(node);
-            if (w == m_lm.unknown()) {
-                continue;
-            }
-            single = single || y == x;
-            if (y + 1 <= limit) {
-                extend(source, y + 1, w);
-            }
-        }
-        if (!single && x >= changeBegin) {
-            extend(source, x + 1, m_lm.unknown());
-        }
-    }
-    return static_cast<double>(changedBeam(limit).best().score) -
-           m_beams[static_cast<std::size_t>(limit - m_begin)].best().score;
-}
-
-float SentenceChecker::bestUnigramPath(std::u16string_view window) {
-    const auto n = window.size();
-    m_unigramBest.assign(n + 1, -std::numeric_limits<float>::infinity());
-    m_unigramBest[0] = 0;
-    for (std::size_t x = 0; x < n; ++x) {
-        std::uint32_t node = ContextModel::kRoot;
-        bool single = false;
-        for (std::size_t y = x; y < n && y - x < ContextModel::kMaxWordLength; ++y) {
-            node = m_model.child(node, window[y]);
-            if (node == ContextModel::kNoNode) {
-                break;
-            }
-            const WordIndex w = m_model.wordAt(node);
-            if (w != m_lm.unknown()) {
-                single = single || y == x;
-                m_unigramBest[y + 1] =
-                    std::max(m_unigramBest[y + 1], m_unigramBest[x] + m_model.unigram(w));
-            }
-        }
-        if (!single) {
-            m_unigramBest[x + 1] =
-                std::max(m_unigramBest[x + 1], m_unigramBest[x] + m_model.unigram(m_lm.unknown()));
-        }
-    }
-    return m_unigramBest[n];
-}
-
-double SentenceChecker::wordGain(std::int32_t changeBegin, std::int32_t changeEnd,
-                                 std::u16string_view replacement) {
-    const std::int32_t from = std::max(m_begin, changeBegin - ContextModel::kMaxWordLength + 1);
-    const std::int32_t to = std::min(m_end, changeEnd + ContextModel::kMaxWordLength - 1);
-    const auto window =
-        m_input.text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
-    const float written = bestUnigramPath(window);
-    m_window.assign(window);
-    std::copy(replacement.begin(), replacement.end(), m_window.begin() + (changeBegin - from));
-    return static_cast<double>(bestUnigramPath(m_window)) - written;
-}
-
-bool SentenceChecker::accepted(double g, double threshold, std::int32_t changeBegin,
-                               std::int32_t changeEnd, std::u16string_view replacement) {
-    if (g < threshold) {
-        return false;
-    }
-    if (g >= threshold + m_options.frequencyOnlyExtra) {
-        return true;
-    }
-    return g - wordGain(changeBegin, changeEnd, replacement) >= m_options.contextMargin;
-}
-
-bool SentenceChecker::shielded(std::int32_t changeBegin, std::int32_t changeEnd) const {
-    if (!m_input.isShieldWord) {
-        return false;
-    }
-    for (std::int32_t b = std::max(m_sentence.begin, changeEnd - kMaxShieldLength);
-         b <= changeBegin; ++b) {
-        for (std::int32_t e = std::max(changeEnd, b + 1);
-             e <= std::min(m_sentence.end, b + kMaxShieldLength); ++e) {
-            const auto word =
-                m_input.text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b));
-            if (m_input.isShieldWord(word)) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-void SentenceChecker::detect(std::vector<Detection>& detections) {
-    const std::u16string_view text = m_input.text;
-    const auto covered = [&](std::int32_t x) {
-        return m_covered[static_cast<std::size_t>(x - m_sentence.begin)] != 0;
-    };
-    struct Candidate {
-        char16_t character;
-        Confusion kind;
-        std::int32_t spanBegin, spanEnd;
-    };
-    std::vector<Candidate> candidates;
-    for (std::int32_t i = m_begin; i < m_end; ++i) {
-        const char16_t written = text[static_cast<std::size_t>(i)];
-        if (!isHan(written) || covered(i)) {
-            continue;
-        }
-        const auto confusables = m_model.confusables(written);
-        if (confusables.empty()) {
-            continue;
-        }
-        candidates.clear();
-        for (const auto& c : confusables) {
-            m_candidateSlot[c.character] = static_cast<std::uint32_t>(c.kind);
-        }
-        const auto consider = [&](char16_t character, std::int32_t s, std::int32_t length) {
-            const std::uint32_t slot = m_candidateSlot[character];
-            if ((slot & 7U) == 0) {
-                return;
-            }
-            if (slot >> 3 == 0) {
-                candidates.push_back({character, static_cast<Confusion>(slot & 7U), s, s + length});
-                m_candidateSlot[character] =
-                    slot | static_cast<std::uint32_t>(candidates.size() << 3);
-            } else if (Candidate& same = candidates[(slot >> 3) - 1U];
-                       length > same.spanEnd - same.spanBegin) {
-                same.spanBegin = s;
-                same.spanEnd = s + length;
-            }
-        };
-        for (std::int32_t length = 2; length <= 4; ++length) {
-            for (std::int32_t s = std::max(m_begin, i - length + 1); s <= i && s + length <= m_end;
-                 ++s) {
-                const auto key = ContextModel::maskedKey(
-                    text.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(length)),
-                    static_cast<std::size_t>(i - s));
-                const auto fills = m_model.fills(key);
-                // Both lists ascend by character. A short fill list is checked against the
-                // confusables' slots; a long one is searched for each confusable.
-                if (fills.size() <= 8 * confusables.size()) {
-                    for (const char16_t fill : fills) {
-                        consider(fill, s, length);
-                    }
-                } else {
-                    for (const auto& c : confusables) {
-                        if (std::binary_search(fills.begin(), fills.end(), c.character)) {
-                            consider(c.character, s, length);
-                        }
-                    }
-                }
-            }
-        }
-        for (const auto& c : confusables) {
-            m_candidateSlot[c.character] = 0;
-        }
-        for (const auto& c : candidates) {
-            const std::u16string_view replacement(&c.character, 1);
-            const double g = gain(i, i + 1, replacement);
-            if (accepted(g, thresholdFor(c.kind, m_options), i, i + 1, replacement)) {
-                std::u16string suggestion(
-                    text.substr(static_cast<std::size_t>(c.spanBegin),
-                                static_cast<std::size_t>(c.spanEnd - c.spanBegin)));
-                suggestion[static_cast<std::size_t>(i - c.spanBegin)] = c.character;
-                detections.push_back({c.spanBegin, c.spanEnd, i, i + 1, std::move(suggestion), g});
-            }
-        }
-    }
-
-    // Whole words swapped for a word of the same sound: 神迹 written for 审计.
-    for (std::int32_t x = m_begin; x < m_end; ++x) {
-        const auto first = m_tokenStart[static_cast<std::size_t>(x - m_begin)];
-        const auto last = m_tokenStart[static_cast<std::size_t>(x - m_begin) + 1];
-        for (auto t = first; t < last; ++t) {
-            const Token token = m_tokens[static_cast<std::size_t>(t)];
-            if (token.length < 2 || token.length > 4 || token.word == m_lm.unknown()) {
-                continue;
-            }
-            const auto word =
-                text.substr(static_cast<std::size_t>(x), static_cast<std::size_t>(token.length));
-            bool blocked = false;
-            for (std::int32_t k = x; k < x + token.length; ++k) {
-                blocked = blocked || covered(k);
-            }
-            if (blocked) {
-                continue;
-            }
-            // A word much rarer than the one written almost never wins on context alone, and
-            // trying every one of them cost half of the pass.
-            m_model.sameSoundWords(word, m_sameSound,
-                                   m_model.unigram(token.word) - kSwapRarityLimit);
-            for (const auto other : m_sameSound) {
-                std::int32_t b = 0;
-                while (other[static_cast<std::size_t>(b)] == word[static_cast<std::size_t>(b)]) {
-                    ++b;
-                }
-                std::int32_t e = token.length;
-                while (other[static_cast<std::size_t>(e - 1)] ==
-                       word[static_cast<std::size_t>(e - 1)]) {
-                    --e;
-                }
-                const double g = gain(
-                    x + b, x + e,
-                    other.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
-                const auto replacement =
-                    other.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b));
-                if (accepted(g, m_options.threshold + m_options.wordSwapOffset, x + b, x + e,
-                             replacement)) {
-                    detections.push_back(
-                        {x, x + token.length, x + b, x + e, std::u16string(other), g});
-                }
-            }
-        }
-    }
-}
-
-void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t> findings,
-                            std::vector<std::uint8_t>& keep, std::vector<rg_BiaoJiCiYuLei>& out) {
-    m_sentence = sentence;
-    const std::u16string_view text = m_input.text;
-    m_covered.assign(static_cast<std::size_t>(sentence.end - sentence.begin), 0);
-
-    std::vector<std::size_t> toVerify;
-    for (const auto i : findings) {
-        const auto& f = m_input.findings[i];
-        const bool verifiable = i < m_input.verifiable.size() && m_input.verifiable[i] &&
-                                f.type == FindingType::Error &&
-                                f.suggestion.size() == f.word.size() && f.length > 0 &&
-                                f.suggestion != f.word;
-        if (verifiable) {
-            toVerify.push_back(i);
-        }
-    }
-
-    std::vector<Detection> detections;
-    forEachClause(sentence, [&](std::int32_t begin, std::int32_t end) {
-        for (const auto i : toVerify) {
-            const auto& f = m_input.findings[i];
-            if (f.position < begin || f.position + f.length > end ||
-                std::u16string_view(f.word) != text.substr(static_cast<std::size_t>(f.position),
-                                                           static_cast<std::size_t>(f.length))) {
-                continue;
-            }
-            std::int32_t b = 0;
-            while (f.word[static_cast<std::size_t>(b)] ==
-                   f.suggestion[static_cast<std::size_t>(b)]) {
-                ++b;
-            }
-            std::int32_t e = f.length;
-            while (f.word[static_cast<std::size_t>(e - 1)] ==
-                   f.suggestion[static_cast<std::size_t>(e - 1)]) {
-                --e;
-            }
-            const double g =
-                gain(f.position + b, f.position + e,
-                     std::u16string_view(f.suggestion)
-                         .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
-            keep[i] = g >= m_options.keepMargin ? 1 : 0;
-        }
-    });
-    for (const auto i : findings) {
-        const auto& f = m_input.findings[i];
-        if (keep[i] == 0) {
-            continue;
-        }
-        const auto b = std::max(f.position, sentence.begin);
-        const auto e = std::min(f.position + f.length, sentence.end);
-        for (auto x = b; x < e; ++x) {
-            m_covered[static_cast<std::size_t>(x - sentence.begin)] = 1;
-        }
-    }
-    forEachClause(sentence, [&](std::int32_t, std::int32_t) { detect(detections); });
-
-    // The strongest replacements win where they overlap.
-    std::stable_sort(detections.begin(), detections.end(),
-                     [](const Detection& a, const Detection& b) {
-                         if (a.gain != b.gain) {
-                             return a.gain > b.gain;
-                         }
-                         return a.spanBegin < b.spanBegin;
-                     });
-    std::vector<const Detection*> chosen;
-    for (const auto& d : detections) {
-        const bool overlaps = std::any_of(chosen.begin(), chosen.end(), [&](const Detection* c) {
-            return d.spanBegin < c->spanEnd && c->spanBegin < d.spanEnd;
-        });
-        bool onKept = false;
-        for (auto x = d.spanBegin; x < d.spanEnd; ++x) {
-            onKept = onKept || m_covered[static_cast<std::size_t>(x - sentence.begin)] != 0;
-        }
-        if (!overlaps && !onKept && !shielded(d.changeBegin, d.changeEnd)) {
-            chosen.push_back(&d);
-        }
-    }
-    std::sort(chosen.begin(), chosen.end(),
-              [](const Detection* a, const Detection* b) { return a->spanBegin < b->spanBegin; });
-    for (const Detection* d : chosen) {
-        rg_BiaoJiCiYuLei f;
-        f.type = FindingType::Error;
-        f.position = d->spanBegin;
-        f.length = d->spanEnd - d->spanBegin;
-        f.word = std::u16string(text.substr(static_cast<std::size_t>(d->spanBegin),
-                                            static_cast<std::size_t>(f.length)));
-        f.suggestion = d->suggestion;
-        f.source = FindingSource::Context;
-        out.push_back(std::move(f));
     }
 }
 
@@ -662,12 +52,43 @@ std::vector<SentenceRange> splitSentences(std::u16string_view text) {
     return out;
 }
 
+std::vector<SentenceRange> splitIntoPieces(std::u16string_view text, std::int32_t maxUnits) {
+    maxUnits = std::max(maxUnits, 2);
+    std::vector<SentenceRange> out;
+    for (const SentenceRange sentence : splitSentences(text)) {
+        std::int32_t begin = sentence.begin;
+        while (sentence.end - begin > maxUnits) {
+            // The last clause boundary in reach; a run of Han characters longer than a piece is
+            // cut where it reaches the limit, never inside a surrogate pair.
+            const auto inClause = [&](std::int32_t at) {
+                const char16_t u = text[static_cast<std::size_t>(at - 1)];
+                return sentence_checking::isHan(u) || (u & 0xFC00) == 0xD800;
+            };
+            std::int32_t cut = begin + maxUnits;
+            while (cut > begin && inClause(cut)) {
+                --cut;
+            }
+            if (cut == begin) {
+                cut = begin + maxUnits;
+                if ((text[static_cast<std::size_t>(cut - 1)] & 0xFC00) == 0xD800) {
+                    --cut;
+                }
+            }
+            out.push_back({begin, cut});
+            begin = cut;
+        }
+        out.push_back({begin, sentence.end});
+    }
+    return out;
+}
+
 ContextResult runContextCheck(const ContextModel& model, const ContextInput& input,
                               const ContextOptions& options, const ContextControl& control) {
     ContextResult result;
     const std::size_t findingCount = input.findings.size();
     std::vector<std::uint8_t> keep(findingCount, 1);
-    const auto sentences = splitSentences(input.text);
+    // Work is done piece by piece: whatever the text, a worker holds one piece of bounded length.
+    const auto sentences = splitIntoPieces(input.text, kMaxPieceUnits);
 
     // Findings by the sentence that holds their first unit.
     std::vector<std::vector<std::size_t>> bySentence(sentences.size());
@@ -750,20 +171,15 @@ ContextResult runContextCheck(const ContextModel& model, const ContextInput& inp
 
 std::vector<rg_BiaoJiCiYuLei> mergeContextFindings(std::span<const rg_BiaoJiCiYuLei> dictionary,
                                                    const std::vector<bool>& keep,
-                                                   std::span<const rg_BiaoJiCiYuLei> contextual) {
+                                                   std::span<const rg_BiaoJiCiYuLei> contextual,
+                                                   ScanOrder order) {
     std::vector<const rg_BiaoJiCiYuLei*> kept;
     for (std::size_t i = 0; i < dictionary.size(); ++i) {
         if (i >= keep.size() || keep[i]) {
             kept.push_back(&dictionary[i]);
         }
     }
-    bool backwards = false;
-    for (std::size_t i = 1; i < kept.size(); ++i) {
-        if (kept[i]->position != kept[i - 1]->position) {
-            backwards = kept[i]->position < kept[i - 1]->position;
-            break;
-        }
-    }
+    const bool backwards = order == ScanOrder::Reverse;
     std::vector<const rg_BiaoJiCiYuLei*> extra;
     for (const auto& f : contextual) {
         extra.push_back(&f);

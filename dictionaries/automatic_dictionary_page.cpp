@@ -91,15 +91,18 @@ void rg_ZiDongCiKuZuJian::save() {
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kUnreadable));
         return;
     }
-    switch (saveDictionaryTextReporting(m_path, m_text->dictionaryText())) {
-        case SaveOutcome::Saved:
+    const SaveOutcome saved = saveDictionaryTextReporting(m_path, m_text->dictionaryText());
+    switch (saved.kind) {
+        case SaveOutcome::Kind::Saved:
             showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
             break;
-        case SaveOutcome::CannotCreate:
-            showMessage(this, QMessageBox::Critical, text(kCaption), text(kCannotCreate));
+        case SaveOutcome::Kind::CannotCreate:
+            showMessage(this, QMessageBox::Critical, text(kCaption),
+                        withReason(text(kCannotCreate), saved.result.reason()));
             break;
-        case SaveOutcome::WriteFailed:
-            showMessage(this, QMessageBox::Critical, text(kCaption), text(kWriteFailed));
+        case SaveOutcome::Kind::WriteFailed:
+            showMessage(this, QMessageBox::Critical, text(kCaption),
+                        withReason(text(kWriteFailed), saved.result.reason()));
             break;
     }
 }

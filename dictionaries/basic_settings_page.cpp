@@ -107,10 +107,13 @@ void rg_JiBenSheZhi::load() {
 void rg_JiBenSheZhi::save() {
     using namespace setting;
     // Every write is tried, but success is only reported when all four reached the file.
-    bool saved = true;
-    const auto write = [this, &saved](std::u16string_view key, const QString& value) {
-        saved =
-            writeSetting(m_settingsDirectory, kEngineSection, key, value.toStdU16String()) && saved;
+    WriteResult outcome;  // the first write that failed, if any
+    const auto write = [this, &outcome](std::u16string_view key, const QString& value) {
+        WriteResult written =
+            writeSetting(m_settingsDirectory, kEngineSection, key, value.toStdU16String());
+        if (!written && outcome) {
+            outcome = std::move(written);
+        }
     };
     write(kEngineType, QString::number(m_engineType->currentData().toInt()));
     write(kAutoQuantization, text(m_autoQuantization->isChecked() ? kOn : kOff));
@@ -121,10 +124,11 @@ void rg_JiBenSheZhi::save() {
         write(kContextCheck, text(m_context->isChecked() ? kOn : kOff));
         m_contextStored = m_context->isChecked();
     }
-    if (saved) {
+    if (outcome) {
         showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
     } else {
-        showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
+        showMessage(this, QMessageBox::Critical, text(kCaption),
+                    withReason(text(kSaveFailed), outcome.reason()));
     }
 }
 

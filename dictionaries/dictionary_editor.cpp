@@ -55,11 +55,12 @@ void rg_BianJiCiKuChuangKou::save() {
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kUnreadable));
         return;
     }
-    if (saveDictionaryText(m_path, content)) {
+    if (const WriteResult written = saveDictionaryText(m_path, content); written) {
         emit saved();
         showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
     } else {
-        showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
+        showMessage(this, QMessageBox::Critical, text(kCaption),
+                    withReason(text(kSaveFailed), written.reason()));
     }
 }
 

@@ -167,10 +167,13 @@ void rg_CiKuSheZhi::enableChecked() {
         m_list->item(row, EnabledColumn)->setText(on ? text(kEnabledMark) : QString());
     }
     emit dictionariesChanged();
-    if (!writeSetting(m_locations.settingsDirectory, setting::kDictionarySection,
-                      enabledListKey(m_pageKind), enabledListValue(names))) {
+    if (const WriteResult written =
+            writeSetting(m_locations.settingsDirectory, setting::kDictionarySection,
+                         enabledListKey(m_pageKind), enabledListValue(names));
+        !written) {
         // The "是" marks would otherwise claim a choice that setup.ini does not hold.
-        showMessage(this, QMessageBox::Critical, text(kCaption), text(kSaveFailed));
+        showMessage(this, QMessageBox::Critical, text(kCaption),
+                    withReason(text(kSaveFailed), written.reason()));
     }
 }
 
@@ -204,7 +207,7 @@ void rg_CiKuSheZhi::optimiseSelected() {
     m_progress->setValue(0);
     m_worker = std::thread([this, path] {
         int shown = -1;
-        const bool ok = optimiseDictionaryFile(path, [this, &shown](int percent) {
+        WriteResult ok = optimiseDictionaryFile(path, [this, &shown](int percent) {
             // One queued call per visible step, not one per line.
             if (percent != shown) {
                 shown = percent;
@@ -214,7 +217,7 @@ void rg_CiKuSheZhi::optimiseSelected() {
         });
         {
             std::lock_guard lock(m_resultMutex);
-            m_result = ok;
+            m_result = std::move(ok);
         }
         QMetaObject::invokeMethod(
             this, [this] { deliverOptimiseResult(); }, Qt::QueuedConnection);
@@ -230,7 +233,7 @@ void rg_CiKuSheZhi::finishOptimise() {
 }
 
 void rg_CiKuSheZhi::deliverOptimiseResult() {
-    std::optional<bool> result;
+    std::optional<WriteResult> result;
     {
         std::lock_guard lock(m_resultMutex);
         result.swap(m_result);
@@ -241,10 +244,11 @@ void rg_CiKuSheZhi::deliverOptimiseResult() {
     if (m_worker.joinable()) {
         m_worker.join();
     }
-    const QString message = text(*result ? kOptimised : kOptimiseFailed);
+    const bool done = static_cast<bool>(*result);
+    const QString message = text(done ? kOptimised : kOptimiseFailed);
     m_status.set(message);
-    showMessage(this, *result ? QMessageBox::Information : QMessageBox::Critical, text(kCaption),
-                message);
+    showMessage(this, done ? QMessageBox::Information : QMessageBox::Critical, text(kCaption),
+                withReason(message, result->reason()));
 }
 
 void rg_CiKuSheZhi::deleteSelected() {
@@ -260,12 +264,13 @@ void rg_CiKuSheZhi::deleteSelected() {
     if (answer != QMessageBox::Ok) {
         return;
     }
-    if (deleteDictionaryFile(pathOf(name))) {
+    if (const WriteResult deleted = deleteDictionaryFile(pathOf(name)); deleted) {
         refreshList();
         emit dictionariesChanged();
         showMessage(this, QMessageBox::Information, text(kCaption), text(kDeleted));
     } else {
-        showMessage(this, QMessageBox::Critical, text(kCaption), text(kDeleteFailed));
+        showMessage(this, QMessageBox::Critical, text(kCaption),
+                    withReason(text(kDeleteFailed), deleted.reason()));
     }
 }
 
@@ -292,10 +297,15 @@ void rg_CiKuSheZhi::createDictionary() {
     const std::u16string wide = name->toStdU16String();
     // A name the enabled list could not hold, or one that names an existing file, is refused:
     // creating over an existing dictionary would empty it.
-    if (!isUsableDictionaryName(wide) ||
-        !createEmptyDictionary(m_dictionaryDirectory + utf16ToUtf8Lossy(wide) +
-                               std::string(kExtension))) {
+    if (!isUsableDictionaryName(wide)) {
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kCreateFailed));
+        return;
+    }
+    if (const WriteResult created = createEmptyDictionary(
+            m_dictionaryDirectory + utf16ToUtf8Lossy(wide) + std::string(kExtension));
+        !created) {
+        showMessage(this, QMessageBox::Critical, text(kCaption),
+                    withReason(text(kCreateFailed), created.reason()));
         return;
     }
     refreshList();

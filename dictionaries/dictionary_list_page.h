@@ -9,6 +9,7 @@
 
 #include "engine/dictionary_kind.h"
 #include "settings/locations.h"
+#include "text/files.h"
 
 class QCheckBox;
 class QLabel;
@@ -99,7 +100,7 @@ class rg_CiKuSheZhi : public QWidget {
 
     std::thread m_worker;
     std::mutex m_resultMutex;
-    std::optional<bool> m_result;  // the worker's outcome, until it is shown
+    std::optional<WriteResult> m_result;  // the worker's outcome, until it is shown
 };
 
 }  // namespace kjf

@@ -18,6 +18,14 @@ namespace kjf {
 
 namespace {
 
+// Why a dictionary file that was not read whole must not be rewritten.
+std::u16string incompleteReason(const DictionaryFileText& file) {
+    if (!file.exists) {
+        return u"文件不存在";
+    }
+    return file.readable ? u"文件中有无法读取的内容（U+0000）" : u"无法读取原文件";
+}
+
 bool endsWithDictExtension(std::string_view name) {
     constexpr std::string_view extension = ".dict";
     if (name.size() < extension.size()) {
@@ -110,10 +118,10 @@ std::u16string optimiseDictionaryText(std::u16string_view text, const OptimisePr
     return out;
 }
 
-bool optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress) {
+WriteResult optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress) {
     const DictionaryFileText file = readDictionaryFile(path);
     if (!file.complete) {
-        return false;
+        return WriteResult::refused(incompleteReason(file));
     }
     return saveDictionaryText(path, optimiseDictionaryText(file.text, progress));
 }
@@ -127,17 +135,26 @@ bool isUsableDictionaryName(std::u16string_view name) {
     });
 }
 
-bool createEmptyDictionary(const std::string& path) {
+WriteResult createEmptyDictionary(const std::string& path) {
     // O_EXCL: an existing file is never opened, so it can never be truncated.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return false;
+        return WriteResult::failed(ReplaceOutcome::CannotCreate, errno);
     }
-    return ::close(fd) == 0;
+    if (::close(fd) != 0) {
+        return WriteResult::failed(ReplaceOutcome::WriteFailed, errno);
+    }
+    return {};
 }
 
-bool deleteDictionaryFile(const std::string& path) {
-    return isRegularFile(path) && ::unlink(path.c_str()) == 0;
+WriteResult deleteDictionaryFile(const std::string& path) {
+    if (!isRegularFile(path)) {
+        return WriteResult::failed(ReplaceOutcome::NotAFile, pathExists(path) ? 0 : ENOENT);
+    }
+    if (::unlink(path.c_str()) != 0) {
+        return WriteResult::failed(ReplaceOutcome::CannotReplace, errno);
+    }
+    return {};
 }
 
 namespace {
@@ -209,7 +226,7 @@ std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes) {
     return bad;
 }
 
-bool saveDictionaryText(const std::string& path, std::u16string_view text) {
+WriteResult saveDictionaryText(const std::string& path, std::u16string_view text) {
     return writeFileAtomically(path, encodeDictionaryText(text));
 }
 
@@ -230,10 +247,12 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
         name = u"user.dict";
     }
     const std::string directory = locations.dictionaryDirectory(kind);
-    AddedWord added{false, directory + utf16ToUtf8Lossy(name)};
+    AddedWord added{{}, directory + utf16ToUtf8Lossy(name)};
     const DictionaryFileText file = readDictionaryFile(added.path);
     if (file.exists && !file.complete) {
-        return added;  // rewriting it would lose what could not be read
+        // Rewriting it would lose what could not be read.
+        added.result = WriteResult::refused(incompleteReason(file));
+        return added;
     }
     std::u16string text = file.text;
     if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') {
@@ -242,6 +261,7 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
     text += word;
     text += u"\r\n";
     if (!makeDirectoryPath(directory)) {
+        added.result = WriteResult::failed(ReplaceOutcome::CannotCreate, errno);
         return added;
     }
     const auto enableIn = [&](std::u16string value) {
@@ -253,25 +273,30 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
         if (!value.empty() && value.back() != u',') {
             value += u',';
         }
-        if (!enableIn(value + name + u",")) {
+        if (added.result = enableIn(value + name + u","); !added.result) {
             return added;
         }
     }
-    if (!saveDictionaryText(added.path, text)) {
+    if (added.result = saveDictionaryText(added.path, text); !added.result) {
+        // As it was: no list names a file that did not take the word. Should this fail too,
+        // the list names an existing or an empty file, which loads as before.
         if (enable) {
-            enableIn(listValue);  // as it was: no list names a file that did not take the word
+            (void)enableIn(listValue);
         }
         return added;
     }
-    added.ok = true;
     return added;
 }
 
 SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text) {
     if (!isDirectory(parentDirectory(path)) || isDirectory(path)) {
-        return SaveOutcome::CannotCreate;
+        return {
+            SaveOutcome::Kind::CannotCreate,
+            WriteResult::failed(ReplaceOutcome::CannotCreate, isDirectory(path) ? EISDIR : ENOENT)};
     }
-    return saveDictionaryText(path, text) ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+    WriteResult result = saveDictionaryText(path, text);
+    const bool saved = static_cast<bool>(result);
+    return {saved ? SaveOutcome::Kind::Saved : SaveOutcome::Kind::WriteFailed, std::move(result)};
 }
 
 }  // namespace kjf

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/locations.h"
+#include "text/files.h"
 
 namespace kjf {
 
@@ -24,7 +25,7 @@ std::vector<std::u16string> listDictionaryFiles(const std::string& directory);
 std::u16string enabledListValue(const std::vector<std::u16string>& names);
 
 // A dictionary file read as raw UTF-16LE code units up to the first U+0000.
-struct DictionaryFileText {
+struct [[nodiscard]] DictionaryFileText {
     std::u16string text;
     bool exists = false;    // something is at the path
     bool readable = false;  // it is a file and was read whole
@@ -41,23 +42,23 @@ using OptimiseProgress = std::function<void(int percent)>;
 std::u16string optimiseDictionaryText(std::u16string_view text,
                                       const OptimiseProgress& progress = {});
 
-// optimiseDictionaryText over the file at path, written back through a temporary file. Returns
-// false and leaves the file as it was when it cannot be read whole (missing, a directory, or a
-// U+0000 before its end, which would cut off every entry behind it) or cannot be written.
+// optimiseDictionaryText over the file at path, written back through a temporary file. Fails and
+// leaves the file as it was when it cannot be read whole (missing, a directory, or a U+0000
+// before its end, which would cut off every entry behind it: Refused) or cannot be written.
 // progress is called on the calling thread. Any thread.
-bool optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress = {});
+WriteResult optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress = {});
 
 // Whether a name typed for a new dictionary can be used: not empty, no '/' or '\', no control
 // character, no "," (the enabled list could not hold it) and no blank at either end (the enabled
 // list trims names, so the file could never be enabled).
 bool isUsableDictionaryName(std::u16string_view name);
 
-// Creates an empty file at path. Returns false, touching nothing, when anything already exists
-// there (creating over an existing dictionary would empty it) or the file cannot be created.
-bool createEmptyDictionary(const std::string& path);
+// Creates an empty file at path. Fails, touching nothing, when anything already exists there
+// (creating over an existing dictionary would empty it) or the file cannot be created.
+WriteResult createEmptyDictionary(const std::string& path);
 
-// Removes the file at path; false when it cannot be removed or is not a regular file.
-bool deleteDictionaryFile(const std::string& path);
+// Removes the file at path; fails when it cannot be removed or is not a regular file.
+WriteResult deleteDictionaryFile(const std::string& path);
 
 // A line of an error dictionary's text that is not of the form "错词$=$正词".
 struct MalformedLine {
@@ -76,23 +77,28 @@ std::vector<MalformedLine> malformedErrorLines(std::u16string_view text);
 std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes);
 
 // Writes text as .dict bytes (UTF-16LE, no byte-order mark, no terminator) through a temporary
-// file renamed into place; false, with the old file whole, when any step fails.
-bool saveDictionaryText(const std::string& path, std::u16string_view text);
+// file renamed into place; fails, with the old file whole, when any step fails.
+WriteResult saveDictionaryText(const std::string& path, std::u16string_view text);
 
 // Adds word as a line of the first enabled user correct dictionary of locations. When no user
 // correct dictionary is enabled, "user.dict" is made in its folder (unless it exists) and enabled
 // in setup.ini. The file is rewritten whole through a temporary file, with a
-// line break added first when its text does not end in one. path is the file meant; ok is false,
+// line break added first when its text does not end in one. path is the file meant; result fails,
 // with every file as it was, when the file cannot be read whole or setup.ini or the file cannot
 // be written. GUI thread (it may write setup.ini).
-struct AddedWord {
-    bool ok = false;
+struct [[nodiscard]] AddedWord {
+    WriteResult result;
     std::string path;
 };
 AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_view word);
 
-// saveDictionaryText with the reason for a failure, for the automatic dictionary page.
-enum class SaveOutcome { Saved, CannotCreate, WriteFailed };
+// saveDictionaryText that tells a file which cannot be made (its folder is missing, or a folder
+// is in its place) from one that cannot be written, for the automatic dictionary page.
+struct [[nodiscard]] SaveOutcome {
+    enum class Kind { Saved, CannotCreate, WriteFailed };
+    Kind kind = Kind::Saved;
+    WriteResult result;
+};
 SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text);
 
 }  // namespace kjf

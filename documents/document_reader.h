@@ -7,14 +7,18 @@
 #include <string>
 #include <string_view>
 
+#include "documents/document_source.h"
+
 namespace kjf {
 
 // What an import read. On failure text is empty and message says why, in words the user can be
-// shown; the caller keeps the editor's text as it was.
-struct DocumentReadResult {
+// shown; the caller keeps the editor's text as it was. source tells what an export needs to hand
+// the work back (its path is set by readDocument only).
+struct [[nodiscard]] DocumentReadResult {
     bool ok = false;
     std::u16string text;
     std::u16string message;
+    DocumentSource source;
 };
 
 // Most bytes of word/document.xml that a .docx may inflate to; larger documents are refused, so
@@ -40,16 +44,14 @@ DocumentReadResult decodeDocumentBytes(std::string_view bytes);
 // record).
 bool looksLikeZip(std::string_view bytes);
 
-// The text of a .docx held in bytes: each paragraph of word/document.xml becomes a line (lines
-// are separated by LF), the cells of a table row are separated by tabs and the row ends its line,
-// tabs stay tabs and breaks become LF. nullopt when bytes are not a readable ZIP archive, hold no
-// word/document.xml, or that part inflates to more than maxXmlSize bytes. Never crashes on
-// corrupt or hostile input. Any thread.
+// The text of a .docx held in bytes: word/document.xml read by docxXmlText (docx_text.h). nullopt
+// when bytes are not a readable ZIP archive, hold no word/document.xml, or that part inflates to
+// more than maxXmlSize bytes. Never crashes on corrupt or hostile input. Any thread.
 std::optional<std::u16string> readDocxText(std::string_view bytes,
                                            std::size_t maxXmlSize = kMaxDocxXmlSize);
 
-// The text of word/document.xml itself, by the rules of readDocxText. Tolerant: markup that is
-// not well-formed is read as far as it makes sense. The result holds no U+0000.
+// The text of word/document.xml itself: docxXmlText. Markup that is not well-formed is read up
+// to its first fault. The result holds no U+0000.
 std::u16string docxXmlToText(std::string_view xml);
 
 }  // namespace kjf

@@ -78,26 +78,34 @@ WorkbookWriteResult writeFindingsWorkbook(const std::string& path,
     lxw_error libraryError = LXW_NO_ERROR;
     // The library writes the temporary file by its name and closes it without flushing it to
     // disk; replaceFile flushes it before the rename makes it the user's file.
-    const ReplaceOutcome outcome = replaceFile(path, [&](int, const std::string& tempPath) {
+    const WriteResult written = replaceFile(path, [&](int, const std::string& tempPath) {
         libraryError = writeWorkbook(tempPath, rows);
         return libraryError == LXW_NO_ERROR;
     });
-    switch (outcome) {
+    // The system's reason, where it gave one, after what failed.
+    const auto because = [&](std::u16string what) {
+        if (written.systemError != 0) {
+            what += u"（" + systemErrorText(written.systemError) + u"）";
+        }
+        return failure(what);
+    };
+    switch (written.outcome) {
         case ReplaceOutcome::Replaced:
             return WorkbookWriteResult{true, {}};
         case ReplaceOutcome::NotAFile:
             return failure(u"无法保存：目标不是普通文件。");
         case ReplaceOutcome::CannotCreate:
-            return failure(u"无法在目标文件夹中创建文件。");
+            return because(u"无法在目标文件夹中创建文件。");
         case ReplaceOutcome::WriteFailed:
             if (libraryError != LXW_NO_ERROR) {
                 return failure(libraryMessage(libraryError));
             }
             break;
         case ReplaceOutcome::CannotReplace:
+        case ReplaceOutcome::Refused:
             break;
     }
-    return failure(u"无法保存文件。");
+    return because(u"无法保存文件。");
 }
 
 }  // namespace kjf

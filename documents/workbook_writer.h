@@ -28,7 +28,7 @@ void appendWorkbookRow(const rg_BiaoJiCiYuLei& finding, std::vector<WorkbookRow>
 void appendWorkbookRows(const std::vector<rg_BiaoJiCiYuLei>& findings,
                         std::vector<WorkbookRow>& rows);
 
-struct WorkbookWriteResult {
+struct [[nodiscard]] WorkbookWriteResult {
     bool ok = false;
     std::u16string message;  // why the workbook was not written; empty on success
 };

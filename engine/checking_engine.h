@@ -13,14 +13,14 @@
 #include <thread>
 #include <vector>
 
-#include "engine/dictionary_image.h"
+#include "engine/dictionary_folders.h"
 #include "engine/dictionary_kind.h"
+#include "engine/dictionary_loader.h"
 #include "engine/finding.h"
 #include "engine/hook.h"
 #include "engine/load_report.h"
 #include "engine/word_index.h"
 #include "engine/word_table.h"
-#include "settings/locations.h"
 
 namespace kjf {
 
@@ -34,11 +34,11 @@ class rg_ChaCuoYinQing {
   public:
     using Lists = std::vector<std::u16string>;
 
-    // The dictionaries are read from the folders of locations.
-    explicit rg_ChaCuoYinQing(Locations locations);
+    // The dictionaries are read from folders.
+    explicit rg_ChaCuoYinQing(DictionaryFolders folders);
     // Portable: programDirectory ends in '/' and holds the data/ tree.
     explicit rg_ChaCuoYinQing(const std::string& programDirectory);
-    // Stops and joins any loader still running. No run may be in progress.
+    // Cancels and joins a load still running. No run may be in progress.
     ~rg_ChaCuoYinQing();
     rg_ChaCuoYinQing(const rg_ChaCuoYinQing&) = delete;
     rg_ChaCuoYinQing& operator=(const rg_ChaCuoYinQing&) = delete;
@@ -68,11 +68,11 @@ class rg_ChaCuoYinQing {
     // after a forward or reverse scan has ended, before onCheckFinished
     HookSlot<rg_ChaCuoYinQing> onCheckCompleted;
 
-    // Asks the owner for the enabled lists (onListsRequested, on this thread) and starts the five
-    // loaders, one per kind, and returns (a kind whose thread cannot be started is loaded on this
-    // thread before returning). A load still running is cancelled and joined first; only
-    // the new load calls onDictionariesLoaded. The loaders wait for runs in progress to end before
-    // they empty the tables. Must not be called from a hook of this engine.
+    // Asks the owner for the enabled lists (onListsRequested, on this thread), starts a load of
+    // them in the background and returns at once: it never waits for files, a build or the cache
+    // writer. A load still running is cancelled; only the new load calls onDictionariesLoaded.
+    // The load waits for runs in progress to end before it empties the tables, and runs started
+    // meanwhile wait for it. Must not be called from a hook of this engine.
     void loadDictionaries();
     // Blocks until no load is in progress.
     void waitForLoading();
@@ -81,12 +81,12 @@ class rg_ChaCuoYinQing {
     // of unchanged files (by their whole content) reads it instead of building again; a missing,
     // stale or damaged file is rebuilt, never trusted. Empty (the default): every load builds.
     // Set it on the owner's thread, before loadDictionaries.
-    void setCacheFile(std::string path);
+    void setCacheFile(std::string path) { m_loader.setCacheFile(std::move(path)); }
 
     // What the last finished load could not use. Enabled names that are not plain file names
     // are never read. Read it from onDictionariesLoaded or after waitForLoading, before the next
     // load starts.
-    const LoadReport& loadReport() const { return m_loadReport; }
+    const LoadReport& loadReport() const { return m_loader.loadReport(); }
 
     // Checks the source's text of totalLength positions: forward (engineType 1) or in reverse (2),
     // with windows of up to `quantization` positions (below 1: longestEntryLength()), and the
@@ -118,26 +118,27 @@ class rg_ChaCuoYinQing {
     // Keeps loads from changing the tables while it lives; waits for a load in progress.
     class TableReadGuard {
       public:
-        explicit TableReadGuard(const rg_ChaCuoYinQing& engine);
-        ~TableReadGuard();
-        TableReadGuard(const TableReadGuard&) = delete;
-        TableReadGuard& operator=(const TableReadGuard&) = delete;
+        explicit TableReadGuard(const rg_ChaCuoYinQing& engine) : m_guard(engine.m_loader) {}
 
       private:
-        const rg_ChaCuoYinQing& m_engine;
+        DictionaryLoader::ReadGuard m_guard;
     };
 
     // The tables; read them only under a TableReadGuard (runCheck holds one itself).
-    const WordTable& correctWords() const { return m_image->correctWords(); }
-    const WordTable& errorWords() const { return m_image->errorWords(); }
-    std::size_t tableMemoryUsage() const;
+    const WordTable& correctWords() const { return m_loader.image().correctWords(); }
+    const WordTable& errorWords() const { return m_loader.image().errorWords(); }
+    std::size_t tableMemoryUsage() const { return m_loader.image().byteSize(); }
 
-    // The enabled lists of the last load.
-    const Lists& systemCorrectList() const { return m_lists[0]; }
-    const Lists& systemErrorList() const { return m_lists[1]; }
-    const Lists& userCorrectList() const { return m_lists[2]; }
-    const Lists& userErrorList() const { return m_lists[3]; }
+    // The enabled lists of the last finished load.
+    const Lists& systemCorrectList() const { return m_loader.enabledList(0); }
+    const Lists& systemErrorList() const { return m_loader.enabledList(1); }
+    const Lists& userCorrectList() const { return m_loader.enabledList(2); }
+    const Lists& userErrorList() const { return m_loader.enabledList(3); }
 
+    // For tests: the revision of the dictionary reading rules that names a load's inputs.
+    void setReadingRevisionForTesting(std::uint32_t revision) {
+        m_loader.setReadingRevisionForTesting(revision);
+    }
     // For tests: the wall clock in whole seconds, and how many steps pass between two readings.
     void setClockForTesting(std::function<std::int64_t()> clock, std::int32_t stepsPerReading);
 
@@ -145,52 +146,7 @@ class rg_ChaCuoYinQing {
     class Scan;
     friend class Scan;
 
-    // One dictionary file of a load: read (and hashed) by its kind's loader, parsed only when no
-    // cache of the same inputs can be used.
-    struct FileInput {
-        std::u16string name;      // as listed; empty for the automatic dictionary
-        std::u16string widePath;  // empty for a name that is never read
-        ReadFailure failure = ReadFailure::None;
-        bool read = false;
-        std::uint64_t hash = 0;
-        std::string bytes;
-        std::vector<LoadProblem> problems;  // in the order they arose
-    };
-
-    void stopLoaders();
-    void loaderMain(DictionaryKind kind);
-    void readInput(DictionaryKind kind, const std::string& path, std::u16string_view name);
-    std::uint64_t fingerprintOfInputs() const;
-    void parseInputs(DictionaryKind kind, WordTableBuilder& correctWords,
-                     WordTableBuilder& errorWords);
-    // The last loader's part: the cached image of these inputs, or one built from them.
-    void finishLoad();
-    LoadReport collectReport() const;
-    static std::shared_ptr<const DictionaryImage> emptyImage(const LoadReport& report = {});
-    void beginRead() const;
-    void endRead() const;
-
-    const Locations m_locations;
-
-    std::array<Lists, 4> m_lists;
-    // Each loader writes only its own kind's entries; the last one gathers them.
-    std::array<std::vector<FileInput>, 5> m_inputs;
-    // The tables and tries of the last load; replaced only while no one reads them.
-    std::shared_ptr<const DictionaryImage> m_image;
-    LoadReport m_loadReport;
-    std::string m_cacheFile;
-    std::thread m_cacheWriter;  // writes the last built image; joined before the next load
-
-    std::mutex m_loadCallMutex;  // one loadDictionaries at a time
-    std::array<std::thread, 5> m_loaders;
-    std::atomic<int> m_remainingLoaders{0};
-    std::atomic<bool> m_cancelLoad{false};
-
-    mutable std::mutex m_guardMutex;
-    mutable std::condition_variable m_guardChanged;
-    mutable int m_readers = 0;
-    bool m_loading = false;
-    bool m_tablesCleared = false;
+    DictionaryLoader m_loader;
 
     std::vector<rg_BiaoJiCiYuLei> m_findings;
     std::size_t m_findingCount = 0;

@@ -22,6 +22,11 @@ std::string encodeDictionaryText(std::u16string_view text);
 // cost as much.
 inline constexpr std::size_t kMaxEntryLength = 256;
 
+// The revision of the rules above. Raise it with every change to how a file's bytes become
+// entries: compiled dictionaries are named by it, so those made under older rules are rebuilt
+// instead of being read back within one version of the program.
+inline constexpr std::uint32_t kDictionaryReadingRevision = 2;
+
 // Parses a dictionary's text into entries, in file order. Lines end at every CR and every LF and
 // are trimmed of code units <= U+0020; empty lines are skipped. One leading U+FEFF (a byte-order
 // mark that editors add) is skipped. A correct dictionary takes each line as a word with tag as

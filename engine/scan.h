@@ -19,8 +19,8 @@ class rg_ChaCuoYinQing::Scan {
   public:
     Scan(rg_ChaCuoYinQing& engine, std::int64_t total, std::int64_t n, bool boost)
         : m_engine(engine),
-          m_forward(engine.m_image->forward()),
-          m_backward(engine.m_image->backward()),
+          m_forward(engine.m_loader.image().forward()),
+          m_backward(engine.m_loader.image().backward()),
           m_total(total),
           m_n(n),
           m_boost(boost) {}

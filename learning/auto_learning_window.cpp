@@ -207,11 +207,12 @@ void rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary() {
             entries.push_back(group->text().toStdU16String());
         }
     }
-    if (appendToAutoDictionary(m_locations, entries)) {
+    if (const WriteResult appended = appendToAutoDictionary(m_locations, entries); appended) {
         showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kSaved));
     } else {
         const QString path = QString::fromStdString(m_locations.automaticDictionaryPath());
-        showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNotSaved).arg(path));
+        showMessage(this, QMessageBox::Warning, text(kMessageCaption),
+                    withReason(text(kNotSaved).arg(path), appended.reason()));
     }
 }
 

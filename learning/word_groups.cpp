@@ -77,10 +77,10 @@ void analyzeWordGroups(rg_ChaCuoYinQing& engine, const WordGroupInput& input,
     }
 }
 
-bool appendToAutoDictionary(const Locations& locations,
-                            const std::vector<std::u16string>& entries) {
+WriteResult appendToAutoDictionary(const Locations& locations,
+                                   const std::vector<std::u16string>& entries) {
     if (!makeDirectoryPath(locations.dictionaryDirectory(DictionaryKind::Automatic))) {
-        return false;
+        return WriteResult::failed(ReplaceOutcome::CannotCreate, errno);
     }
     const std::string path = locations.automaticDictionaryPath();
     std::string bytes;

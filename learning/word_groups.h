@@ -12,6 +12,7 @@
 
 #include "engine/finding.h"
 #include "settings/locations.h"
+#include "text/files.h"
 
 namespace kjf {
 
@@ -70,8 +71,9 @@ void analyzeWordGroups(rg_ChaCuoYinQing& engine, const WordGroupInput& input,
 
 // Appends each entry followed by CR LF to the automatic dictionary of locations as UTF-16LE
 // without byte-order mark (UTF-16BE when the file starts with the mark FE FF), creating the file
-// and its folders when missing (so appending no entries still leaves an auto.dict). Returns false
-// when the folders or the file cannot be made or not every byte was written. Any thread.
-bool appendToAutoDictionary(const Locations& locations, const std::vector<std::u16string>& entries);
+// and its folders when missing (so appending no entries still leaves an auto.dict). Fails when the
+// folders or the file cannot be made or not every byte was written. Any thread.
+WriteResult appendToAutoDictionary(const Locations& locations,
+                                   const std::vector<std::u16string>& entries);
 
 }  // namespace kjf

@@ -51,7 +51,7 @@ void ContextPass::readCuratedWords(const Locations& locations, const rg_ChaCuoYi
 std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
                                                  std::span<const rg_BiaoJiCiYuLei> findings,
                                                  std::u16string_view text, double threshold,
-                                                 const ContextControl& control,
+                                                 ScanOrder order, const ContextControl& control,
                                                  std::vector<bool>* kept) const {
     // The guard keeps a dictionary load (and with it readCuratedWords) from finishing meanwhile.
     const rg_ChaCuoYinQing::TableReadGuard guard(engine);
@@ -69,7 +69,33 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     if (kept != nullptr) {
         *kept = result.keep;
     }
-    return mergeContextFindings(findings, result.keep, result.findings);
+    return mergeContextFindings(findings, result.keep, result.findings, order);
+}
+
+ContextPass* ContextPassLoader::passFor(const std::string& modelPath, std::u16string* failure) {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_loading; });
+    if (m_path == modelPath) {
+        return m_failed ? nullptr : &m_pass;
+    }
+    m_loading = true;
+    m_path = modelPath;
+    lock.unlock();
+    std::u16string message;
+    const bool loaded = m_pass.loadModel(m_locations, modelPath, message);
+    lock.lock();
+    m_loading = false;
+    m_failed = !loaded;
+    lock.unlock();
+    m_changed.notify_all();
+    if (!loaded && failure != nullptr) {
+        *failure = std::move(message);
+    }
+    return loaded ? &m_pass : nullptr;
+}
+
+void ContextPassLoader::dictionariesLoaded(const rg_ChaCuoYinQing& engine) {
+    m_pass.readCuratedWords(m_locations, engine);
 }
 
 }  // namespace kjf

@@ -2,7 +2,9 @@
 // loaded once, and the pass over a run's text and dictionary findings.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,12 +46,13 @@ class ContextPass {
     void readCuratedWords(const Locations& locations, const rg_ChaCuoYinQing& engine);
 
     // The findings of a run over text with the pass applied: dictionary findings the model
-    // refutes dropped, contextual ones merged in by position, in the scan's order. Words of the
-    // user's correct dictionaries and of the automatic dictionary are never flagged. control
-    // may stop the pass early (the rest keeps its dictionary findings). Needs a loaded model.
+    // refutes dropped, contextual ones merged in by position, in the order of the scan that
+    // found them. Words of the user's correct dictionaries and of the automatic dictionary are
+    // never flagged. control may stop the pass early (the rest keeps its dictionary findings).
+    // Needs a loaded model.
     std::vector<rg_BiaoJiCiYuLei> apply(const rg_ChaCuoYinQing& engine,
                                         std::span<const rg_BiaoJiCiYuLei> findings,
-                                        std::u16string_view text, double threshold,
+                                        std::u16string_view text, double threshold, ScanOrder order,
                                         const ContextControl& control = {},
                                         std::vector<bool>* kept = nullptr) const;
 
@@ -57,6 +60,35 @@ class ContextPass {
     std::shared_ptr<const ContextModel> m_model;
     std::string m_modelPath;
     CuratedErrorWords m_curated;
+};
+
+// The context pass of a program's life, shared by all its runs: the model is loaded at most once
+// per path, by the first thread that needs it while the others wait for that load, and a path
+// that could not be loaded is not tried again.
+class ContextPassLoader {
+  public:
+    // The model's confusion sets come from locations' system data.
+    explicit ContextPassLoader(Locations locations) : m_locations(std::move(locations)) {}
+
+    // The pass with the model at modelPath, or nullptr when that model cannot be loaded. Loads it
+    // on this thread unless it is loaded, has failed, or is being loaded by another thread (then
+    // waits for that load). Another path than the last replaces the model: call it with another
+    // path only while no run applies the pass. The first time a path fails, *failure (when
+    // given) is set to the message naming it; otherwise it is left alone. Any thread.
+    ContextPass* passFor(const std::string& modelPath, std::u16string* failure = nullptr);
+
+    // Re-reads the curated words of the engine's last load (see ContextPass::readCuratedWords):
+    // from onDictionariesLoaded, or once waitForLoading has returned.
+    void dictionariesLoaded(const rg_ChaCuoYinQing& engine);
+
+  private:
+    const Locations m_locations;
+    ContextPass m_pass;
+    std::mutex m_mutex;  // guards the three below
+    std::condition_variable m_changed;
+    bool m_loading = false;
+    bool m_failed = false;
+    std::string m_path;  // of the model loaded, being loaded or failed
 };
 
 }  // namespace kjf

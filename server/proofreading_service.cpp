@@ -56,14 +56,15 @@ std::unique_ptr<ProofreadingService> ProofreadingService::start(const Locations&
 
 ProofreadingService::ProofreadingService(const Locations& locations, ServiceOptions options,
                                          Log log)
-    : m_locations(locations), m_options(std::move(options)), m_log(std::move(log)) {
+    : m_locations(locations),
+      m_options(std::move(options)),
+      m_log(std::move(log)),
+      m_contextLoader(locations) {
     if (m_options.context.enabled) {
-        auto pass = std::make_unique<ContextPass>();
-        std::u16string message;
-        if (pass->loadModel(m_locations, m_options.context.modelPath, message)) {
-            m_context = std::move(pass);
-        } else {
-            m_log(message);
+        std::u16string failure;
+        m_context = m_contextLoader.passFor(m_options.context.modelPath, &failure);
+        if (m_context == nullptr) {
+            m_log(failure);
         }
     }
     // Files changed from here on are loaded again by the watcher.
@@ -111,7 +112,7 @@ std::vector<ProofreadingService::FileStamp> ProofreadingService::takeStamps() co
 
 std::shared_ptr<ProofreadingService::Generation> ProofreadingService::load() const {
     auto generation = std::make_shared<Generation>();
-    generation->engine = std::make_unique<rg_ChaCuoYinQing>(m_locations);
+    generation->engine = std::make_unique<rg_ChaCuoYinQing>(m_locations.dictionaryFolders());
     rg_ChaCuoYinQing& engine = *generation->engine;
     bindEnabledListsFromSettings(engine, &m_locations.settingsDirectory);
     bindTextSnapshot(engine, &generation->scanText);
@@ -170,7 +171,8 @@ CheckResult ProofreadingService::check(std::u16string_view text) const {
     }
     if (generation->context && result.complete) {
         result.findings =
-            generation->context->apply(engine, result.findings, text, m_options.context.threshold);
+            generation->context->apply(engine, result.findings, text, m_options.context.threshold,
+                                       scanOrderOf(m_options.run.engineType));
     }
     return result;
 }

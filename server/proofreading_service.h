@@ -84,7 +84,9 @@ class ProofreadingService {
     const Locations m_locations;
     const ServiceOptions m_options;
     const Log m_log;
-    std::unique_ptr<const ContextPass> m_context;  // the loaded model, copied into each generation
+    // The loaded model; each generation has a copy with the curated words of its load.
+    ContextPassLoader m_contextLoader;
+    const ContextPass* m_context = nullptr;
 
     mutable std::mutex m_currentMutex;
     std::shared_ptr<Generation> m_current;  // guarded by m_currentMutex

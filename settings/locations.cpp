@@ -118,7 +118,8 @@ void copyTreeIfMissing(const std::string& from, const std::string& to,
 }  // namespace
 
 Locations Locations::portable(const std::string& programDirectory) {
-    return {programDirectory, programDirectory + "data/sys/", programDirectory + "data/user/",
+    const DictionaryFolders folders = DictionaryFolders::portable(programDirectory);
+    return {programDirectory, folders.systemDataDirectory, folders.userDataDirectory,
             programDirectory + "data/"};
 }
 
@@ -131,12 +132,11 @@ std::string Locations::settingsFile() const {
 }
 
 std::string Locations::dictionaryDirectory(DictionaryKind kind) const {
-    return (isSystemKind(kind) ? systemDataDirectory : userDataDirectory) +
-           std::string(dictionarySubdirectory(kind));
+    return dictionaryFolders().directory(kind);
 }
 
 std::string Locations::automaticDictionaryPath() const {
-    return dictionaryDirectory(DictionaryKind::Automatic) + std::string(kAutomaticDictionaryName);
+    return dictionaryFolders().automaticDictionaryPath();
 }
 
 std::string Locations::contextDataDirectory() const {

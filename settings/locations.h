@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dictionary_kind.h"
+#include "engine/dictionary_folders.h"
 
 namespace kjf {
 
@@ -20,6 +20,8 @@ struct Locations {
     static Locations portable(const std::string& programDirectory);
 
     std::string settingsFile() const;
+    // The folders a dictionary load reads.
+    DictionaryFolders dictionaryFolders() const { return {systemDataDirectory, userDataDirectory}; }
     // The folder of kind's .dict files, ending in '/'.
     std::string dictionaryDirectory(DictionaryKind kind) const;
     std::string automaticDictionaryPath() const;
@@ -67,6 +69,6 @@ ChosenLocations chooseLocations(const std::string& executableDirectory, const Ho
 // the shipped directory is only read. Does nothing for a portable layout. Returns a message for
 // every folder or file that could not be made (empty: all in place); the program goes on either
 // way, as with a missing setup.ini. Call once, before anything reads the settings.
-std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen);
+[[nodiscard]] std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen);
 
 }  // namespace kjf

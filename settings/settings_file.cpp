@@ -48,8 +48,8 @@ std::u16string readSetting(const std::string& settingsDirectory, std::u16string_
     return std::u16string(defaultValue);
 }
 
-bool writeSetting(const std::string& settingsDirectory, std::u16string_view section,
-                  std::u16string_view key, std::u16string_view value) {
+WriteResult writeSetting(const std::string& settingsDirectory, std::u16string_view section,
+                         std::u16string_view key, std::u16string_view value) {
     const std::string path = settingsDirectory + std::string(kSettingsFileName);
     std::u16string keyLine = keyPrefix(key);
     keyLine += value;
@@ -61,7 +61,8 @@ bool writeSetting(const std::string& settingsDirectory, std::u16string_view sect
     } else {
         // Rebuilding the file from a text that was cut short would lose the rest of it.
         if (!content.complete) {
-            return false;
+            return WriteResult::refused(content.readable ? std::u16string(u"文件中有无法识别的内容")
+                                                         : readFailureText(content.failure));
         }
         auto lines = splitText(content.text, u"\r\n");
         const std::u16string head = header(section);

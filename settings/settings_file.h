@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/files.h"
+
 namespace kjf {
 
 inline constexpr std::string_view kSettingsFileName = "setup.ini";
@@ -35,10 +37,10 @@ std::u16string readSetting(const std::string& settingsDirectory, std::u16string_
 // Sets key to value in section and rewrites the whole file as UTF-8 with CR LF after every line:
 // the first key line after every header of the section is replaced; a new key goes directly below
 // the section's last header; a new section goes after the first line. Blank lines and trailing
-// blanks are dropped on the way. Returns false, leaving the file untouched, when the file exists
-// but cannot be read whole or decoded to its end, or when the new file cannot be written.
+// blanks are dropped on the way. Fails, leaving the file untouched, when the file exists but
+// cannot be read whole or decoded to its end (Refused), or when the new file cannot be written.
 // Window thread only (reads may run on other threads: the file is replaced atomically).
-bool writeSetting(const std::string& settingsDirectory, std::u16string_view section,
-                  std::u16string_view key, std::u16string_view value);
+WriteResult writeSetting(const std::string& settingsDirectory, std::u16string_view section,
+                         std::u16string_view key, std::u16string_view value);
 
 }  // namespace kjf

@@ -5,9 +5,11 @@
 #include <filesystem>
 
 #include "cli_runner.h"
+#include "documents/document_reader.h"
 #include "engine_support.h"
 #include "run/corrections.h"
 #include "settings/settings_file.h"
+#include "zip_support.h"
 
 using namespace kjf;
 using kjf::test::CliResult;
@@ -21,8 +23,8 @@ class CliCheck : public ::testing::Test {
         test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"甲乙", u"丙"});
         test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict",
                               {u"再接再励$=$再接再厉", u"a\\b$=$t\tx"});
-        writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,");
-        writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,");
+        EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,"));
+        EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,"));
     }
     CliResult check(std::vector<std::string> args, const std::string& text) {
         test::writeBytes(dir.file("in.txt"), text);
@@ -65,7 +67,7 @@ TEST_F(CliCheck, JsonReportsTheRunsQuantizationAndEscapesLoneSurrogates) {
 TEST_F(CliCheck, JsonIsByteForByteTheGoldenOutput) {
     test::writeDictionary(dir, DictionaryKind::SystemError, "g.dict",
                           {u"X\x7fY$=$\b\f\"\\\x01\x1f/\u2028\U0001F600\uFFFF"});
-    writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,g.dict,");
+    EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,g.dict,"));
     const std::string text =
         "\xFF\xFE" + test::utf16le(
                          u"甲乙再接再励丁\b\f\x01\x7f\"\\\U0001F600\uFFFF\u200BX\x7fY\n"
@@ -103,10 +105,10 @@ TEST_F(CliCheck, EachLineChecksEveryLineOnItsOwn) {
 
 TEST_F(CliCheck, OptionsDefaultToTheEngineSettings) {
     // Reverse check with a fixed window of 2 and the context check on, from setup.ini.
-    writeSetting(dir.path(), u"引擎设置", u"引擎类型", u"2");
-    writeSetting(dir.path(), u"引擎设置", u"自动量化", u"0");
-    writeSetting(dir.path(), u"引擎设置", u"量化数值", u"1");  // clamped to 2
-    writeSetting(dir.path(), u"引擎设置", u"准确度提升", u"1");
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"引擎类型", u"2"));
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"自动量化", u"0"));
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"量化数值", u"1"));  // clamped to 2
+    EXPECT_TRUE(writeSetting(dir.path(), u"引擎设置", u"准确度提升", u"1"));
     const CliResult r = check({"--format", "json"}, "丙丁");
     EXPECT_NE(r.out.find("\"quantization\":2,\"engineType\":2,\"accuracyBoost\":1"),
               std::string::npos)
@@ -201,4 +203,67 @@ TEST(CliInstalled, SettingsAndUserDictionariesLiveInTheHomeFolder) {
               std::string::npos);
     EXPECT_FALSE(fs::exists(prefix.file("bin/setup.ini")));
     EXPECT_FALSE(fs::exists(prefix.file("bin/data")));
+}
+
+// Outputs never replace the checked file, whatever path leads to it, and a text read only in part
+// is never written back shorter.
+TEST_F(CliCheck, OutputsThatAreTheInputAndPartlyReadInputsAreRefused) {
+    const std::string in = dir.file("in.txt");
+    test::writeBytes(in, "再接再励");
+    ASSERT_EQ(::symlink(in.c_str(), dir.file("link.txt").c_str()), 0);
+    ASSERT_EQ(::link(in.c_str(), dir.file("hard.txt").c_str()), 0);
+    for (const char* option : {"--corrected", "--revisions", "--xlsx"}) {
+        for (const std::string& out :
+             {in, dir.file("link.txt"), dir.file("hard.txt"), dir.path() + "./in.txt"}) {
+            const CliResult r =
+                test::runCli(KJF_CLI_PATH, {"--root", dir.path(), "check", option, out, in});
+            EXPECT_EQ(r.status, 2) << option << " " << out;
+            EXPECT_NE(r.err.find("input file"), std::string::npos) << r.err;
+            EXPECT_EQ(test::readBytes(in), "再接再励");
+        }
+    }
+    EXPECT_EQ(test::runCli(KJF_CLI_PATH, {"--root", dir.path(), "check", "--corrected",
+                                          dir.file("o"), "--xlsx", dir.file("o"), in})
+                  .status,
+              2);
+    // One byte that no encoding reads: nothing written, and said so.
+    const CliResult partial = check({"--corrected", dir.file("out.txt")}, "再接再励\x80尾");
+    EXPECT_EQ(partial.status, 2);
+    EXPECT_NE(partial.err.find("only the first 4 characters"), std::string::npos) << partial.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.txt")));
+    // --revisions takes a document.
+    EXPECT_EQ(check({"--revisions", dir.file("out.docx")}, "再接再励").status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.docx")));
+}
+
+TEST_F(CliCheck, RevisionsWriteSuggestionsAsChangesAndOtherFindingsAsComments) {
+    const std::string in = dir.file("in.docx");
+    test::writeBytes(in,
+                     test::buildDocx("<w:p><w:r><w:t>甲乙再接再励丁</w:t></w:r></w:p>"
+                                     "<w:p><w:r><w:rPr><w:b/></w:rPr><w:t>丙</w:t></w:r></w:p>"));
+    const std::string out = dir.file("out.docx");
+    CliResult r = test::runCli(
+        KJF_CLI_PATH, {"--root", dir.path(), "check", "--boost", "0", "--revisions", out, in});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string written = test::readBytes(out);
+    EXPECT_EQ(readDocxText(written), u"甲乙再接再厉丁\n丙");
+    const auto xml = test::readZipEntry(written, "word/document.xml");
+    ASSERT_TRUE(xml);
+    EXPECT_NE(xml->find("<w:delText xml:space=\"preserve\">励</w:delText>"), std::string::npos);
+    const auto comment = xml->find("<w:commentRangeStart ");
+    EXPECT_NE(comment, std::string::npos) << *xml;
+    EXPECT_EQ(xml->find("<w:r><w:t xml:space=\"preserve\">丁</w:t>", comment),
+              xml->find("\"/>", comment) + 3)
+        << *xml;
+    EXPECT_NE(test::readZipEntry(written, "word/comments.xml")->find(">疑似错误<"),
+              std::string::npos);
+    // A document whose paragraph holds the change in a text box cannot be written: status 2 and
+    // the old output stays.
+    test::writeBytes(in, test::buildDocx("<w:p><w:r><w:drawing><w:txbxContent><w:p><w:r><w:t>"
+                                         "再接再励</w:t></w:r></w:p></w:txbxContent></w:drawing>"
+                                         "</w:r></w:p>"));
+    r = test::runCli(KJF_CLI_PATH, {"--root", dir.path(), "check", "--revisions", out, in});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    EXPECT_EQ(test::readBytes(out), written);
 }

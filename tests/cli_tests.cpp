@@ -79,8 +79,8 @@ class CliDocuments : public ::testing::Test {
         writeBytes(dir.file("data/sys/right/c.dict"), kjf::test::utf16le(u"甲乙\r\n丁戊\r\n"));
         writeBytes(dir.file("data/sys/error/e.dict"),
                    kjf::test::utf16le(u"再接再励$=$再接再厉\r\n"));
-        kjf::writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict");
-        kjf::writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict");
+        EXPECT_TRUE(kjf::writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict"));
+        EXPECT_TRUE(kjf::writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict"));
     }
     kjf::test::TempDir dir;
 };

@@ -4,10 +4,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <future>
+#include <mutex>
 
+#include "engine/dictionary_file.h"
 #include "engine_support.h"
 
 using namespace kjf;
@@ -161,4 +167,148 @@ TEST_F(CacheTest, ADamagedCacheFileIsRebuiltNeverTrusted) {
     Loaded loaded(*this, true);
     EXPECT_FALSE(loaded.engine.loadReport().fromCache);
     EXPECT_EQ(loaded.check(kText), expected);
+}
+
+// Closing the settings window starts a reload on the window thread: it must return while the
+// load before it is still reading (or writing its cache), and only the newest load is reported.
+TEST_F(CacheTest, ALoadNeverWaitsForTheLoadBeforeIt) {
+    rg_ChaCuoYinQing engine(dir.path());
+    engine.setCacheFile(cacheFile());
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reading = false;
+    bool release = false;
+    int loadedCount = 0;
+    std::vector<std::u16string> enabled = {u"c.dict"};
+    engine.onListsRequested.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, auto& systemCorrect, auto&, auto&, auto&) {
+            systemCorrect = *static_cast<std::vector<std::u16string>*>(owner);
+        },
+        &enabled, 3);
+    struct Hold {
+        std::mutex* mutex;
+        std::condition_variable* changed;
+        bool* reading;
+        bool* release;
+        int* loadedCount;
+    } hold{&mutex, &changed, &reading, &release, &loadedCount};
+    engine.onDictionaryFileLoading.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t, std::u16string_view) {
+            auto& h = *static_cast<Hold*>(owner);
+            std::unique_lock lock(*h.mutex);
+            *h.reading = true;
+            h.changed->notify_all();
+            h.changed->wait(lock, [&] { return *h.release; });
+        },
+        &hold, 4);
+    engine.onDictionariesLoaded.bind(
+        [](void* owner, rg_ChaCuoYinQing&, std::int32_t) {
+            auto& h = *static_cast<Hold*>(owner);
+            std::lock_guard lock(*h.mutex);
+            ++*h.loadedCount;
+        },
+        &hold, 5);
+
+    engine.loadDictionaries();
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return reading; }));
+    }
+    // The first load is stuck in a file; a second one must still come back at once.
+    writeDictionary(dir, DictionaryKind::SystemCorrect, "c2.dict", {u"检查"});
+    enabled = {u"c2.dict"};
+    auto second = std::async(std::launch::async, [&] { engine.loadDictionaries(); });
+    const bool returned = second.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    ASSERT_TRUE(returned) << "loadDictionaries waited for the load before it";
+    engine.waitForLoading();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(loadedCount, 1);
+    }
+    EXPECT_EQ(engine.systemCorrectList(), std::vector<std::u16string>{u"c2.dict"});
+    const rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    EXPECT_TRUE(engine.correctWords().contains(u"检查"));
+    EXPECT_FALSE(engine.correctWords().contains(u"文章"));
+}
+
+// A cache made under other rules for reading dictionary files is rebuilt, not read back.
+TEST_F(CacheTest, ACacheOfOtherReadingRulesIsRebuilt) {
+    const auto loadWith = [&](std::uint32_t revision) {
+        RecordingOwner owner;
+        rg_ChaCuoYinQing engine(dir.path());
+        owner.attach(engine);
+        for (int k = 0; k < 4; ++k) {
+            owner.lists[k] = lists[k];
+        }
+        engine.setCacheFile(cacheFile());
+        engine.setReadingRevisionForTesting(revision);
+        owner.load();
+        return engine.loadReport().fromCache;
+    };
+    EXPECT_FALSE(loadWith(kDictionaryReadingRevision));
+    EXPECT_TRUE(loadWith(kDictionaryReadingRevision));
+    EXPECT_FALSE(loadWith(kDictionaryReadingRevision + 1));
+    EXPECT_TRUE(loadWith(kDictionaryReadingRevision + 1));
+}
+
+// The header steers reading (where each table lies, the longest key of each): a change of any one
+// of its bytes gave false errors and wrong suggestions while the damaged file was kept.
+TEST_F(CacheTest, EveryByteOfTheHeaderIsCheckedToo) {
+    const auto built = std::make_unique<Loaded>(*this, false);
+    const std::vector<Report> expected = built->check(kText);
+    { Loaded first(*this, true); }
+    const std::string good = readBytes(cacheFile());
+    for (std::size_t at = 0; at < 200; ++at) {
+        std::string damaged = good;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x01);
+        writeBytes(cacheFile(), damaged);
+        Loaded loaded(*this, true);
+        EXPECT_FALSE(loaded.engine.loadReport().fromCache) << at;
+        EXPECT_EQ(loaded.check(kText), expected) << at;
+    }
+}
+
+// The cache is the program's own file: a link there that leads to a user's file is replaced, and
+// the user's file is never written.
+TEST_F(CacheTest, ALinkAtTheCachePathIsNeverWrittenThrough) {
+    const std::string mine = dir.file("mine.txt");
+    writeBytes(mine, "my notes");
+    std::filesystem::create_symlink(mine, cacheFile());
+    { Loaded first(*this, true); }
+    EXPECT_EQ(readBytes(mine), "my notes");
+    EXPECT_FALSE(std::filesystem::is_symlink(cacheFile()));
+    Loaded second(*this, true);
+    EXPECT_TRUE(second.engine.loadReport().fromCache);
+}
+
+// A run reads the tables while another process replaces or cuts the cache file: a mapped file
+// cut short ended the run with SIGBUS.
+TEST_F(CacheTest, ARunSurvivesItsCacheFileBeingCut) {
+    const auto built = std::make_unique<Loaded>(*this, false);
+    const std::vector<Report> expected = built->check(kText);
+    { Loaded first(*this, true); }
+    Loaded loaded(*this, true);
+    ASSERT_TRUE(loaded.engine.loadReport().fromCache);
+    ASSERT_EQ(::truncate(cacheFile().c_str(), 0), 0);
+    EXPECT_EQ(loaded.check(kText), expected);
+}
+
+// A write killed half-way leaves its temporary file; the next write of the cache removes those of
+// earlier writes, and leaves a fresh one (a write in progress elsewhere) alone.
+TEST_F(CacheTest, TemporaryFilesOfKilledWritesAreRemoved) {
+    const std::string stale = dir.file(".dictionaries.cache.a1B2c3");
+    const std::string fresh = dir.file(".dictionaries.cache.z9Y8x7");
+    writeBytes(stale, std::string(1000, 'x'));
+    writeBytes(fresh, std::string(1000, 'y'));
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(stale, hourAgo);
+    { Loaded first(*this, true); }
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_TRUE(std::filesystem::exists(cacheFile()));
 }

@@ -174,12 +174,12 @@ TEST(DictionarySave, WritesRawCodeUnitsOrKeepsTheOldFile) {
     {
         FaultInjection fault("write");
         EXPECT_FALSE(saveDictionaryText(path, u"丙"));
-        EXPECT_EQ(saveDictionaryTextReporting(path, u"丙"), SaveOutcome::WriteFailed);
+        EXPECT_EQ(saveDictionaryTextReporting(path, u"丙").kind, SaveOutcome::Kind::WriteFailed);
     }
     EXPECT_EQ(readBytes(path), utf16le(u" 甲\r\n\r\n乙"));
-    EXPECT_EQ(saveDictionaryTextReporting(dir.file("missing/auto.dict"), u"x"),
-              SaveOutcome::CannotCreate);
-    EXPECT_EQ(saveDictionaryTextReporting(path, u""), SaveOutcome::Saved);
+    EXPECT_EQ(saveDictionaryTextReporting(dir.file("missing/auto.dict"), u"x").kind,
+              SaveOutcome::Kind::CannotCreate);
+    EXPECT_EQ(saveDictionaryTextReporting(path, u"").kind, SaveOutcome::Kind::Saved);
     EXPECT_EQ(readBytes(path), "");
 }
 

@@ -152,6 +152,21 @@ TEST(DocxImport, MarkupDetailsThatWordWrites) {
     EXPECT_EQ(docxXmlToText(std::string("<w:t>a&#0;b\0c</w:t>", 20)), u"abc");
 }
 
+// A text box's fallback copy with empty elements in it (as Word writes them) was read as text
+// too, so its words came twice; a deleted tab or break is as deleted as its text.
+TEST(DocxImport, FallbackCopiesAndDeletedTabsAreNoText) {
+    EXPECT_EQ(docxXmlToText("<w:p><mc:AlternateContent><mc:Choice><w:r><w:t>框</w:t></w:r>"
+                            "</mc:Choice><mc:Fallback><w:pict><v:fill/><v:stroke/><w:txbxContent>"
+                            "<w:p><w:r><w:rPr><w:b/></w:rPr><w:t>框</w:t></w:r></w:p>"
+                            "</w:txbxContent></w:pict></mc:Fallback></mc:AlternateContent>"
+                            "<w:r><w:t>外</w:t></w:r></w:p>"),
+              u"框外");
+    EXPECT_EQ(docxXmlToText("<w:p><w:r><w:t>甲</w:t></w:r><w:del><w:r><w:tab/><w:br/>"
+                            "<w:delText>乙</w:delText></w:r></w:del><w:ins><w:r><w:tab/>"
+                            "<w:t>丙</w:t></w:r></w:ins></w:p>"),
+              u"甲\t丙");
+}
+
 TEST(DocxImport, RealDocumentFileIsImported) {
     TempDir dir;
     const auto result =

@@ -96,8 +96,8 @@ class Hostile : public ::testing::Test {
         writeBytes(dir.file("in.txt"), "甲乙再接再励丙");
     }
     void enable(std::u16string_view correct, std::u16string_view errors) {
-        writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", correct);
-        writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", errors);
+        EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", correct));
+        EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", errors));
     }
     CliResult check(const std::vector<std::string>& extra = {}) {
         std::vector<std::string> args = {"--root", dir.path(), "check"};

@@ -132,8 +132,8 @@ class ServerFixture : public ::testing::Test {
         ::signal(SIGPIPE, SIG_IGN);
         test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"甲乙", u"丙"});
         test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict", {u"再接再励$=$再接再厉"});
-        writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,");
-        writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,");
+        ASSERT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,"));
+        ASSERT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,"));
     }
     void TearDown() override { stop(); }
 
@@ -367,7 +367,7 @@ TEST_F(ServerFixture, AChangedDictionaryIsLoadedAgainWhileRequestsGoOn) {
     });
     // The desktop program adds 丁 to a user dictionary and enables it.
     test::writeDictionary(dir, DictionaryKind::UserCorrect, "user.dict", {u"丁"});
-    writeSetting(dir.path(), u"词库设置", u"用户正确词库列表", u"user.dict,");
+    EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"用户正确词库列表", u"user.dict,"));
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!matches("text=丁&language=zh").empty() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -396,7 +396,8 @@ TEST_F(ServerFixture, ContextFindingsAreThoseOfTheCheckCommand) {
     test::writeDictionary(
         dir, DictionaryKind::SystemCorrect, "c.dict",
         {u"经济", u"责任", u"审计", u"神迹", u"项目", u"依法", u"套取", u"套曲", u"资金"});
-    writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("model.lm")));
+    ASSERT_TRUE(
+        writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("model.lm"))));
     ServiceOptions options;
     options.context.enabled = true;
     options.context.modelPath = dir.file("model.lm");
@@ -447,7 +448,7 @@ TEST(ServerRules, EveryKindOfFindingHasARuleAndMessagesOfItsOwn) {
 TEST(ServeCommand, PrintsItsAddressAndEndsCleanlyOnSigterm) {
     TempDir dir;
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict", {u"丙"});
-    writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,");
+    ASSERT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,"));
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     const pid_t child = ::fork();

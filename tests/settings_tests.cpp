@@ -26,7 +26,7 @@ class SettingsTest : public ::testing::Test {
         return readSetting(m_dir.path(), section, key, fallback);
     }
     bool write(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
-        return writeSetting(m_dir.path(), section, key, value);
+        return static_cast<bool>(writeSetting(m_dir.path(), section, key, value));
     }
     kjf::test::TempDir m_dir;
 };

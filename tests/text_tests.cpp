@@ -215,6 +215,31 @@ TEST_F(AtomicWriteTest, MissingDirectoryOrDirectoryTargetFails) {
     EXPECT_TRUE(std::filesystem::is_directory(m_dir.file("d")));
 }
 
+// "保存失败！" alone cannot tell a full disk from a missing folder: every failure carries the
+// step and the system's reason.
+TEST_F(AtomicWriteTest, AFailedWriteSaysWhy) {
+    const auto missing = kjf::writeFileAtomically(m_dir.file("no/such/file"), "x");
+    EXPECT_EQ(missing.outcome, kjf::ReplaceOutcome::CannotCreate);
+    EXPECT_EQ(missing.systemError, ENOENT);
+    EXPECT_EQ(missing.reason(), u"文件夹不存在");
+    std::filesystem::create_directory(m_dir.file("d"));
+    EXPECT_EQ(kjf::writeFileAtomically(m_dir.file("d"), "x").reason(), u"这是一个文件夹");
+    kjf::setWriteFaultInjectorForTesting([](std::string_view s) { return s == "write"; });
+    const auto failed = kjf::writeFileAtomically(m_dir.file("a"), "x");
+    EXPECT_EQ(failed.outcome, kjf::ReplaceOutcome::WriteFailed);
+    EXPECT_EQ(failed.reason(), u"输入输出错误");
+    const auto appended = kjf::appendToFile(m_dir.file("b"), "x");
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(appended.reason(), u"输入输出错误");
+    kjf::setWriteFaultInjectorForTesting({});
+    EXPECT_TRUE(kjf::appendToFile(m_dir.file("b"), "x"));
+    EXPECT_EQ(kjf::appendToFile(m_dir.file("no/such/file"), "x").reason(), u"文件夹不存在");
+    EXPECT_TRUE(kjf::writeFileAtomically(m_dir.file("a"), "x").reason().empty());
+    EXPECT_EQ(kjf::systemErrorText(ENOSPC), u"磁盘空间不足");
+    EXPECT_EQ(kjf::systemErrorText(EROFS), u"文件系统是只读的");
+    EXPECT_FALSE(kjf::systemErrorText(EPROTO).empty());  // the C library's words
+}
+
 TEST_F(AtomicWriteTest, CreatingNeverReplacesAnythingAndLeavesNoTemporaryFile) {
     const std::string path = m_dir.file("setup.ini");
     EXPECT_EQ(kjf::createFileAtomically(path, "first"), kjf::CreateOutcome::Created);

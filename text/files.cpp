@@ -1,12 +1,17 @@
 #include "text/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <mutex>
 #include <vector>
+
+#include "text/utf.h"
 
 namespace kjf {
 
@@ -156,32 +161,51 @@ std::string finalTarget(const std::string& path) {
 
 namespace {
 
+// The errno of a failed step; an injected fault stands for an input/output error.
+int failedWith(bool injected) {
+    const int error = injected ? EIO : errno;
+    return error != 0 ? error : EIO;
+}
+
 // Writes a temporary file beside path with the given mode and contents, flushed to disk; its name
 // goes to temp. CannotCreate or WriteFailed (with nothing left behind) when that fails.
-ReplaceOutcome writeTemporaryBeside(const std::string& path, mode_t mode,
-                                    const ContentWriter& write, std::string& temp) {
+WriteResult writeTemporaryBeside(const std::string& path, mode_t mode, const ContentWriter& write,
+                                 std::string& temp) {
     const auto slash = path.find_last_of('/');
     temp = parentDirectory(path) + "/." + path.substr(slash == std::string::npos ? 0 : slash + 1) +
            ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     if (injectedFault("open")) {
-        return ReplaceOutcome::CannotCreate;
+        return WriteResult::failed(ReplaceOutcome::CannotCreate, failedWith(true));
     }
     const int fd = ::mkstemp(name.data());
     if (fd < 0) {
-        return ReplaceOutcome::CannotCreate;
+        return WriteResult::failed(ReplaceOutcome::CannotCreate, failedWith(false));
     }
     temp.assign(name.data());
     // A writer that opens the file by name writes to the same inode, so syncing fd flushes it.
-    bool ok = ::fchmod(fd, mode) == 0 && !injectedFault("write") && write(fd, temp);
-    ok = ok && !injectedFault("sync") && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return ReplaceOutcome::WriteFailed;
+    int error = 0;
+    errno = 0;
+    if (::fchmod(fd, mode) != 0) {
+        error = failedWith(false);
+    } else if (injectedFault("write")) {
+        error = failedWith(true);
+    } else if (!write(fd, temp)) {
+        error = failedWith(false);
+    } else if (injectedFault("sync")) {
+        error = failedWith(true);
+    } else if (::fsync(fd) != 0) {
+        error = failedWith(false);
     }
-    return ReplaceOutcome::Replaced;
+    if (::close(fd) != 0 && error == 0) {
+        error = failedWith(false);
+    }
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return WriteResult::failed(ReplaceOutcome::WriteFailed, error);
+    }
+    return {};
 }
 
 mode_t newFileMode() {
@@ -192,28 +216,29 @@ mode_t newFileMode() {
 
 }  // namespace
 
-ReplaceOutcome replaceFile(const std::string& link, const ContentWriter& write) {
+WriteResult replaceFile(const std::string& link, const ContentWriter& write) {
     // Replacing a link itself would turn it into a plain file and leave its target as it was.
     const std::string path = finalTarget(link);
     mode_t mode = newFileMode();
     struct stat old {};
     const bool hadFile = ::stat(path.c_str(), &old) == 0;
     if (hadFile && !S_ISREG(old.st_mode)) {
-        return ReplaceOutcome::NotAFile;
+        return WriteResult::failed(ReplaceOutcome::NotAFile, S_ISDIR(old.st_mode) ? EISDIR : 0);
     }
     if (hadFile) {
         mode = old.st_mode & 07777;
     }
     std::string temp;
-    if (const auto written = writeTemporaryBeside(path, mode, write, temp);
-        written != ReplaceOutcome::Replaced) {
+    if (auto written = writeTemporaryBeside(path, mode, write, temp); !written) {
         return written;
     }
-    if (injectedFault("rename") || ::rename(temp.c_str(), path.c_str()) != 0) {
+    const bool injected = injectedFault("rename");
+    if (injected || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = failedWith(injected);
         ::unlink(temp.c_str());
-        return ReplaceOutcome::CannotReplace;
+        return WriteResult::failed(ReplaceOutcome::CannotReplace, error);
     }
-    return ReplaceOutcome::Replaced;
+    return {};
 }
 
 CreateOutcome createFileAtomically(const std::string& path, std::string_view bytes) {
@@ -223,7 +248,7 @@ CreateOutcome createFileAtomically(const std::string& path, std::string_view byt
     }
     std::string temp;
     const auto writer = [bytes](int fd, const std::string&) { return writeAll(fd, bytes); };
-    if (writeTemporaryBeside(path, newFileMode(), writer, temp) != ReplaceOutcome::Replaced) {
+    if (!writeTemporaryBeside(path, newFileMode(), writer, temp)) {
         return CreateOutcome::Failed;
     }
     // link, unlike rename, refuses to replace what another process put there meanwhile.
@@ -249,9 +274,143 @@ CreateOutcome createFileAtomically(const std::string& path, std::string_view byt
     return outcome;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
-    return replaceFile(path, [bytes](int fd, const std::string&) { return writeAll(fd, bytes); }) ==
-           ReplaceOutcome::Replaced;
+WriteResult writeFileAtomically(const std::string& path, std::string_view bytes) {
+    return replaceFile(path, [bytes](int fd, const std::string&) { return writeAll(fd, bytes); });
+}
+
+namespace {
+
+// The temporary files of writes to path cut short long enough ago: ".NAME.XXXXXX" beside it.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string folder = parentDirectory(path);
+    const auto slash = path.find_last_of('/');
+    const std::string prefix = "." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const std::time_t limit = std::time(nullptr) - 60;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < limit) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+WriteResult writeOwnFileAtomically(const std::string& path, std::string_view bytes) {
+    removeStaleTemporaries(path);
+    struct stat old {};
+    // A link is replaced like a missing file: the new file gets the usual mode.
+    mode_t mode = newFileMode();
+    if (::lstat(path.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            return WriteResult::failed(ReplaceOutcome::NotAFile, EISDIR);
+        }
+        if (S_ISREG(old.st_mode)) {
+            mode = old.st_mode & 07777;
+        } else if (!S_ISLNK(old.st_mode)) {
+            return WriteResult::failed(ReplaceOutcome::NotAFile, 0);
+        }
+    }
+    std::string temp;
+    const auto writer = [bytes](int fd, const std::string&) { return writeAll(fd, bytes); };
+    if (auto written = writeTemporaryBeside(path, mode, writer, temp); !written) {
+        return written;
+    }
+    const bool injected = injectedFault("rename");
+    if (injected || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = failedWith(injected);
+        ::unlink(temp.c_str());
+        return WriteResult::failed(ReplaceOutcome::CannotReplace, error);
+    }
+    return {};
+}
+
+WriteResult WriteResult::failed(ReplaceOutcome outcome, int systemError) {
+    WriteResult result;
+    result.outcome = outcome;
+    result.systemError = systemError;
+    return result;
+}
+
+WriteResult WriteResult::refused(std::u16string detail) {
+    WriteResult result;
+    result.outcome = ReplaceOutcome::Refused;
+    result.detail = std::move(detail);
+    return result;
+}
+
+std::u16string WriteResult::reason() const {
+    if (outcome == ReplaceOutcome::Replaced) {
+        return {};
+    }
+    if (!detail.empty()) {
+        return detail;
+    }
+    if (systemError != 0) {
+        return systemErrorText(systemError);
+    }
+    switch (outcome) {
+        case ReplaceOutcome::NotAFile:
+            return u"不是普通文件";
+        case ReplaceOutcome::CannotCreate:
+            return u"无法创建临时文件";
+        case ReplaceOutcome::WriteFailed:
+            return u"写入失败";
+        case ReplaceOutcome::CannotReplace:
+            return u"无法替换原文件";
+        case ReplaceOutcome::Replaced:
+        case ReplaceOutcome::Refused:
+            break;
+    }
+    return u"写入失败";
+}
+
+std::u16string systemErrorText(int error) {
+    switch (error) {
+        case ENOSPC:
+            return u"磁盘空间不足";
+        case EDQUOT:
+            return u"超出磁盘配额";
+        case EACCES:
+        case EPERM:
+            return u"没有权限";
+        case EROFS:
+            return u"文件系统是只读的";
+        case ENOENT:
+            return u"文件夹不存在";
+        case ENOTDIR:
+            return u"路径中有一项不是文件夹";
+        case EISDIR:
+            return u"这是一个文件夹";
+        case EIO:
+            return u"输入输出错误";
+        case EEXIST:
+            return u"文件已存在";
+        case ENAMETOOLONG:
+            return u"文件名太长";
+        case EMFILE:
+        case ENFILE:
+            return u"打开的文件太多";
+        case EBUSY:
+        case ETXTBSY:
+            return u"文件正被使用";
+        default:
+            break;
+    }
+    char buffer[256] = {};
+    // The GNU strerror_r may return a static text instead of filling the buffer.
+    const char* text = ::strerror_r(error, buffer, sizeof buffer);
+    return utf8ToUtf16(text != nullptr ? text : buffer);
 }
 
 std::string parentDirectory(const std::string& path) {
@@ -294,17 +453,25 @@ bool makeDirectoryPath(const std::string& path) {
     return isDirectory(path);
 }
 
-bool appendToFile(const std::string& path, std::string_view bytes) {
+WriteResult appendToFile(const std::string& path, std::string_view bytes) {
     if (injectedFault("open")) {
-        return false;
+        return WriteResult::failed(ReplaceOutcome::CannotCreate, failedWith(true));
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return false;
+        return WriteResult::failed(ReplaceOutcome::CannotCreate, failedWith(false));
     }
-    bool ok = !injectedFault("write") && writeAll(fd, bytes);
-    ok = (::close(fd) == 0) && ok;
-    return ok;
+    int error = 0;
+    errno = 0;
+    if (injectedFault("write")) {
+        error = failedWith(true);
+    } else if (!writeAll(fd, bytes)) {
+        error = failedWith(false);
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = failedWith(false);
+    }
+    return error != 0 ? WriteResult::failed(ReplaceOutcome::WriteFailed, error) : WriteResult{};
 }
 
 }  // namespace kjf

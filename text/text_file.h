@@ -18,7 +18,7 @@ std::vector<std::u16string> splitText(std::u16string_view text, std::u16string_v
 std::u16string_view trimControlAndSpace(std::u16string_view text);
 
 // The result of reading a text file, with what a caller that rewrites the file needs to know.
-struct TextFileContent {
+struct [[nodiscard]] TextFileContent {
     std::u16string text;
     bool exists = false;                      // something (file or directory) exists at the path
     bool readable = false;                    // the whole file was read

@@ -56,4 +56,12 @@ void setInputAnswererForTesting(InputAnswerer answerer) {
     inputAnswerer() = std::move(answerer);
 }
 
+QString withReason(const QString& message, std::u16string_view reason) {
+    if (reason.empty()) {
+        return message;
+    }
+    return message + QLatin1Char('\n') + QStringLiteral("原因：") +
+           QString::fromUtf16(reason.data(), static_cast<qsizetype>(reason.size()));
+}
+
 }  // namespace kjf

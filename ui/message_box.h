@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 namespace kjf {
 
@@ -21,6 +22,10 @@ struct ShownMessage {
 QMessageBox::StandardButton showMessage(QWidget* owner, QMessageBox::Icon icon,
                                         const QString& caption, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+// message followed, on a line of its own, by the reason a file operation failed (nothing when the
+// reason is empty).
+QString withReason(const QString& message, std::u16string_view reason);
 
 // Asks for one line of text in a modal input box titled title with the prompt and an empty field.
 // nullopt when the user cancels. GUI thread only.

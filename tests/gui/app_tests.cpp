@@ -59,13 +59,13 @@ constexpr auto kSuspected = FindingType::Suspected;
 void writeSetup(const TempDir& dir, std::u16string_view correctList,
                 std::u16string_view errorList) {
     using namespace setting;
-    writeSetting(dir.path(), kEngineSection, kEngineType, u"1");
-    writeSetting(dir.path(), kEngineSection, kAutoQuantization, u"1");
-    writeSetting(dir.path(), kEngineSection, kAccuracyBoost, u"0");
-    writeSetting(dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemCorrect),
-                 correctList);
-    writeSetting(dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
-                 errorList);
+    EXPECT_TRUE(writeSetting(dir.path(), kEngineSection, kEngineType, u"1"));
+    EXPECT_TRUE(writeSetting(dir.path(), kEngineSection, kAutoQuantization, u"1"));
+    EXPECT_TRUE(writeSetting(dir.path(), kEngineSection, kAccuracyBoost, u"0"));
+    EXPECT_TRUE(writeSetting(dir.path(), kDictionarySection,
+                             enabledListKey(DictionaryKind::SystemCorrect), correctList));
+    EXPECT_TRUE(writeSetting(dir.path(), kDictionarySection,
+                             enabledListKey(DictionaryKind::SystemError), errorList));
 }
 
 class AppTest : public ::testing::Test {

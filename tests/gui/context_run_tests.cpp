@@ -48,13 +48,14 @@ class ContextRunTest : public ::testing::Test {
         std::filesystem::create_directories(contextData);
         ASSERT_TRUE(writeTinyContextModel(contextData, m_dir.file("model.lm")));
         using namespace setting;
-        writeSetting(m_dir.path(), kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,");
-        writeSetting(m_dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
-                     u"common.dict,homophones.dict,");
-        writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0");
-        writeSetting(m_dir.path(), kEngineSection, kContextModel,
-                     QString::fromStdString(m_dir.file("model.lm")).toStdU16String());
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemError),
+                                 u"common.dict,homophones.dict,"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kContextModel,
+                                 QString::fromStdString(m_dir.file("model.lm")).toStdU16String()));
         contextCheck(true);
         setMessageAnswererForTesting([this](const ShownMessage& message) {
             m_messages.push_back(message);
@@ -70,8 +71,8 @@ class ContextRunTest : public ::testing::Test {
     }
 
     void contextCheck(bool on) {
-        writeSetting(m_dir.path(), setting::kEngineSection, setting::kContextCheck,
-                     on ? u"1" : u"0");
+        EXPECT_TRUE(writeSetting(m_dir.path(), setting::kEngineSection, setting::kContextCheck,
+                                 on ? u"1" : u"0"));
     }
     void start() {
         m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());

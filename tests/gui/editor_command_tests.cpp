@@ -107,13 +107,13 @@ class EditorCommandTest : public ::testing::Test {
         writeDictionary(m_dir, DictionaryKind::SystemCorrect, "c.dict",
                         {u"文章", u"写完", u"之后", u"检查"});
         writeDictionary(m_dir, DictionaryKind::SystemError, "e.dict", {u"再接再励$=$再接再厉"});
-        writeSetting(m_dir.path(), kEngineSection, kEngineType, u"1");
-        writeSetting(m_dir.path(), kEngineSection, kAutoQuantization, u"1");
-        writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0");
-        writeSetting(m_dir.path(), kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict");
-        writeSetting(m_dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
-                     u"e.dict");
+        EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kEngineType, u"1"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kAutoQuantization, u"1"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"c.dict"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemError), u"e.dict"));
         setMessageAnswererForTesting([this](const ShownMessage& message) {
             m_messages.push_back(message);
             return m_answer;

@@ -40,11 +40,11 @@ class FindingActionTest : public ::testing::Test {
         writeDictionary(m_dir, DictionaryKind::SystemError, "e.dict",
                         {u"再接再励$=$再接再厉", u"按步就班$=$按部就班"});
         using namespace setting;
-        writeSetting(m_dir.path(), kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,");
-        writeSetting(m_dir.path(), kDictionarySection, enabledListKey(DictionaryKind::SystemError),
-                     u"e.dict,");
-        writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0");
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemError), u"e.dict,"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), kEngineSection, kAccuracyBoost, u"0"));
         setMessageAnswererForTesting([this](const ShownMessage& message) {
             m_messages.push_back(message);
             return QMessageBox::Ok;
@@ -252,7 +252,7 @@ TEST_F(FindingActionTest, AddingToTheUserCorrectDictionaryMakesAndEnablesIt) {
 }
 
 TEST_F(FindingActionTest, AUserCorrectDictionaryThatCannotBeWrittenKeepsTheRows) {
-    writeSetting(m_dir.path(), u"词库设置", u"用户正确词库列表", u"mine.dict,");
+    EXPECT_TRUE(writeSetting(m_dir.path(), u"词库设置", u"用户正确词库列表", u"mine.dict,"));
     std::filesystem::create_directories(m_dir.path() + "data/user/right/mine.dict");
     checkText(u"丁丁");
     selectRows({0});

@@ -91,10 +91,18 @@ class Answers {
     std::vector<std::pair<QString, QString>> inputs;
 };
 
+// The message's first line is text; a failure may say why on the lines below it.
 void expectMessage(const ShownMessage& message, QMessageBox::Icon icon, std::u16string_view text) {
     EXPECT_EQ(message.icon, icon);
     EXPECT_EQ(message.caption, q(u"提示"));
-    EXPECT_EQ(message.text, q(text));
+    EXPECT_EQ(message.text.section(QLatin1Char('\n'), 0, 0), q(text));
+}
+
+// What a failure's message gives as the reason: the text after "原因：".
+QString reasonOf(const ShownMessage& message) {
+    const QString marker = QStringLiteral("\n原因：");
+    const auto at = message.text.indexOf(marker);
+    return at < 0 ? QString() : message.text.mid(at + marker.size());
 }
 
 QTableWidget* listOf(const rg_CiKuSheZhi& page) {
@@ -122,8 +130,8 @@ class SettingsWindowTest : public ::testing::Test {
         writeDictionary(m_dir, DictionaryKind::SystemError, "e.dict", {u"再接再励$=$再接再厉"});
         fs::create_directories(kindDirectory(m_dir, DictionaryKind::UserCorrect));
         fs::create_directories(m_dir.path() + "data/user/auto");
-        writeSetting(m_dir.path(), setting::kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"a.dict,x.dict,");
+        EXPECT_TRUE(writeSetting(m_dir.path(), setting::kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"a.dict,x.dict,"));
         m_window.setLocations(Locations::portable(m_dir.path()));
         m_window.setReloadAction([this] { ++m_reloads; });
     }
@@ -286,6 +294,7 @@ TEST_F(SettingsWindowTest, BasicPageReportsAFailedSaveInsteadOfSuccess) {
     open();
     QTest::mouseClick(button(basicPage(), "saveButton"), Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
+    EXPECT_EQ(reasonOf(m_answers.last()), q(u"不是普通文件"));
     EXPECT_TRUE(fs::is_directory(m_dir.file("setup.ini")));
 }
 
@@ -446,6 +455,9 @@ TEST_F(SettingsWindowTest, CreateMakesAnEmptyFileAndNeverEmptiesAnExistingOne) {
         QTest::mouseClick(create, Qt::LeftButton);
         expectMessage(m_answers.last(), QMessageBox::Critical, u"创建失败！");
     }
+    // The taken name says why; a name no list could hold is refused without a system reason.
+    EXPECT_EQ(reasonOf(m_answers.messages[m_answers.messages.size() - 3]), q(u"文件已存在"));
+    EXPECT_EQ(reasonOf(m_answers.last()), QString());
     EXPECT_EQ(readBytes(path), utf16le(u"词\r\n"));
 
     // Cancel: no message.
@@ -607,8 +619,8 @@ TEST_F(SettingsWindowTest, InstalledPagesUseEachKindsOwnFolder) {
     writeBytes(split.dictionaryDirectory(DictionaryKind::UserCorrect) + "mine.dict", "");
     fs::create_directories(split.dictionaryDirectory(DictionaryKind::Automatic));
     writeBytes(split.automaticDictionaryPath(), utf16le(u"自学\r\n"));
-    writeSetting(settings.path(), setting::kDictionarySection,
-                 enabledListKey(DictionaryKind::UserCorrect), u"mine.dict,");
+    EXPECT_TRUE(writeSetting(settings.path(), setting::kDictionarySection,
+                             enabledListKey(DictionaryKind::UserCorrect), u"mine.dict,"));
     m_window.setLocations(split);
     open();
 
@@ -693,6 +705,7 @@ TEST_F(SettingsWindowTest, AutomaticPageReportsAMissingDirectoryAndKeepsAnUnread
     m_window.selectItem(rg_SheZhiChuangKou1::AutomaticItem);
     QTest::mouseClick(button(automaticPage(), "saveButton"), Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Critical, u"打开文件失败！");
+    EXPECT_EQ(reasonOf(m_answers.last()), q(u"文件夹不存在"));
 
     fs::create_directories(m_dir.path() + "data/user/auto");
     const std::string path = m_dir.path() + "data/user/auto/auto.dict";
@@ -732,9 +745,10 @@ class ProgramTest : public ::testing::Test {
     void SetUp() override {
         writeDictionary(m_dir, DictionaryKind::SystemCorrect, "c.dict", {u"文章", u"写完"});
         writeDictionary(m_dir, DictionaryKind::SystemCorrect, "d.dict", {u"之后"});
-        writeSetting(m_dir.path(), setting::kEngineSection, setting::kAutoQuantization, u"1");
-        writeSetting(m_dir.path(), setting::kDictionarySection,
-                     enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,");
+        EXPECT_TRUE(
+            writeSetting(m_dir.path(), setting::kEngineSection, setting::kAutoQuantization, u"1"));
+        EXPECT_TRUE(writeSetting(m_dir.path(), setting::kDictionarySection,
+                                 enabledListKey(DictionaryKind::SystemCorrect), u"c.dict,"));
         m_startup = std::make_unique<rg_QiDongLei>(m_dir.path());
         QTimer watchdog;
         watchdog.setSingleShot(true);
