@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -139,15 +140,23 @@ class ServerFixture : public ::testing::Test {
 
     void start(ServiceOptions options = {}, HttpOptions http = {}) {
         options.watchInterval = std::chrono::milliseconds(20);
-        service = ProofreadingService::start(
-            Locations::portable(dir.path()), options,
-            [this](std::u16string_view message) { log += utf16ToUtf8Lossy(message) + "\n"; });
-        ASSERT_TRUE(service) << log;
+        service = ProofreadingService::start(Locations::portable(dir.path()), options,
+                                             [this](std::u16string_view message) {
+                                                 std::lock_guard lock(logMutex);
+                                                 log += utf16ToUtf8Lossy(message) + "\n";
+                                             });
+        ASSERT_TRUE(service) << logged();
         http.port = 0;
         server = std::make_unique<HttpServer>(*service, http);
         ASSERT_TRUE(server->bind());
         serving = std::thread([this] { server->serve(); });
         client = std::make_unique<httplib::Client>("127.0.0.1", server->port());
+        // Sanitizer builds answer a megabyte slowly.
+        client->set_read_timeout(120);
+    }
+    std::string logged() {
+        std::lock_guard lock(logMutex);
+        return log;
     }
     void stop() {
         if (server) {
@@ -168,7 +177,8 @@ class ServerFixture : public ::testing::Test {
     }
 
     TempDir dir;
-    std::string log;
+    std::mutex logMutex;
+    std::string log;  // what the service logged, from the watcher thread too
     std::unique_ptr<ProofreadingService> service;
     std::unique_ptr<HttpServer> server;
     std::thread serving;
@@ -383,7 +393,7 @@ TEST_F(ServerFixture, AChangedDictionaryIsLoadedAgainWhileRequestsGoOn) {
     done = true;
     busy.join();
     EXPECT_EQ(failures, 0);
-    EXPECT_NE(log.find("已重新加载"), std::string::npos) << log;
+    EXPECT_NE(logged().find("已重新加载"), std::string::npos) << logged();
 }
 
 // With the context check, the server finds what `kanjianfang-cli check` finds, the model's own
@@ -402,7 +412,7 @@ TEST_F(ServerFixture, ContextFindingsAreThoseOfTheCheckCommand) {
     options.context.enabled = true;
     options.context.modelPath = dir.file("model.lm");
     start(options);
-    ASSERT_TRUE(service->contextActive()) << log;
+    ASSERT_TRUE(service->contextActive()) << logged();
 
     const std::string text = "经济责任神迹项目。依法套曲资金丁";
     test::writeBytes(dir.file("in.txt"), text);
