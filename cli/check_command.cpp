@@ -72,9 +72,12 @@ class CheckPrinter {
         m_count = 0;
         if (m_args.json) {
             // The findings array is streamed between the object's other members.
-            const std::string out =
-                "{" + (m_args.eachLine ? jsonMembers(Json{{"line", line}}) + "," : "") +
-                "\"findings\":[";
+            std::string out = "{";
+            if (m_args.eachLine) {
+                out += jsonMembers(Json{{"line", line}});
+                out += ',';
+            }
+            out += "\"findings\":[";
             std::fputs(out.c_str(), stdout);
         }
     }
