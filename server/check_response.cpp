@@ -152,8 +152,11 @@ std::string checkAnswer(const CheckRequest& request, std::span<const rg_BiaoJiCi
                         bool complete) {
     std::vector<const rg_BiaoJiCiYuLei*> ordered;
     ordered.reserve(findings.size());
+    const auto checkedUnits = static_cast<std::int32_t>(request.checked.size());
     for (const auto& f : findings) {
-        ordered.push_back(&f);
+        if (f.position >= 0 && f.length > 0 && f.position <= checkedUnits - f.length) {
+            ordered.push_back(&f);
+        }
     }
     // A reverse scan reports from the end; clients expect matches by position.
     std::stable_sort(ordered.begin(), ordered.end(),

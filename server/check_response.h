@@ -34,9 +34,9 @@ struct MatchMessages {
 MatchMessages matchMessagesOf(const rg_BiaoJiCiYuLei& finding);
 
 // The answer to a check: findings of request.checked (in any order; the matches come by
-// position), with offsets and lengths in UTF-16 units of request.posted; matches of disabled
-// rules left out; complete false says that the findings stop short of the text's end
-// (warnings.incompleteResults). Any thread.
+// position; one that does not lie inside the text is left out), with offsets and lengths in
+// UTF-16 units of request.posted; matches of disabled rules left out; complete false says that the
+// findings stop short of the text's end (warnings.incompleteResults). Any thread.
 std::string checkAnswer(const CheckRequest& request, std::span<const rg_BiaoJiCiYuLei> findings,
                         bool complete = true);
 
