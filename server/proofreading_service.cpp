@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 
 #include "engine/checking_engine.h"
 #include "run/run_texts.h"
@@ -58,7 +59,7 @@ ProofreadingService::ProofreadingService(const Locations& locations, ServiceOpti
                                          Log log)
     : m_locations(locations),
       m_options(std::move(options)),
-      m_log(std::move(log)),
+      m_log(log ? std::move(log) : [](std::u16string_view) {}),
       m_contextLoader(locations) {
     if (m_options.context.enabled) {
         std::u16string failure;
@@ -191,7 +192,13 @@ void ProofreadingService::watch(std::stop_token stop) {
             return;
         }
         lock.unlock();
-        reloadIfChanged();
+        try {
+            reloadIfChanged();
+        } catch (const std::exception&) {
+            // Memory or threads ran out: the dictionaries in use stay; the next look tries again.
+            m_stamps.clear();
+            m_log(u"内存不足，词库未能重新加载");
+        }
         lock.lock();
     }
 }

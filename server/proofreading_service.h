@@ -47,7 +47,8 @@ struct CheckResult {
 class ProofreadingService {
   public:
     // What the operator should hear: a dictionary that cannot be used, a model that cannot be
-    // loaded, a reload. Called on the thread that calls start, later on the watcher thread.
+    // loaded, a reload. Called on the thread that calls start, later on the watcher thread; may
+    // be empty.
     using Log = std::function<void(std::u16string_view message)>;
 
     // Loads the dictionaries that setup.ini in locations enables and, when options.context is
