@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kjf {
 
@@ -32,5 +33,15 @@ struct rg_BiaoJiCiYuLei {
 
     friend bool operator==(const rg_BiaoJiCiYuLei&, const rg_BiaoJiCiYuLei&) = default;
 };
+
+// The error list's 类型 cell, also in the exported workbook and the command-line tool's TSV:
+// "错误" for a dictionary Error, "语境" for one of the context check, nothing for a Suspected
+// finding.
+constexpr std::u16string_view findingTypeText(FindingType type, FindingSource source) {
+    if (type != FindingType::Error) {
+        return u"";
+    }
+    return source == FindingSource::Context ? u"语境" : u"错误";
+}
 
 }  // namespace kjf
