@@ -9,6 +9,7 @@
 
 #include "cli/check_outputs.h"
 #include "cli/cli_common.h"
+#include "cli/json_output.h"
 #include "cli/run_arguments.h"
 #include "documents/document_reader.h"
 #include "documents/workbook_writer.h"
@@ -70,9 +71,11 @@ class CheckPrinter {
         m_line = line;
         m_count = 0;
         if (m_args.json) {
+            // The findings array is streamed between the object's other members.
             std::string out = "{";
             if (m_args.eachLine) {
-                out += "\"line\":" + std::to_string(line) + ",";
+                out += jsonMembers(Json{{"line", line}});
+                out += ',';
             }
             out += "\"findings\":[";
             std::fputs(out.c_str(), stdout);
@@ -83,12 +86,15 @@ class CheckPrinter {
         ++m_count;
         std::string out;
         if (m_args.json) {
-            out += m_count > 1 ? ",{" : "{";
-            out += "\"type\":" + std::to_string(static_cast<int>(f.type)) +
-                   ",\"position\":" + std::to_string(f.position) +
-                   ",\"length\":" + std::to_string(f.length) + ",\"word\":" + jsonString(f.word) +
-                   ",\"suggestion\":" + jsonString(f.suggestion) + ",\"source\":" +
-                   (f.source == FindingSource::Context ? "\"context\"" : "\"dictionary\"") + "}";
+            out += m_count > 1 ? "," : "";
+            out += dumpJson(Json{
+                {"type", static_cast<int>(f.type)},
+                {"position", f.position},
+                {"length", f.length},
+                {"word", jsonText(f.word)},
+                {"suggestion", jsonText(f.suggestion)},
+                {"source", f.source == FindingSource::Context ? "context" : "dictionary"},
+            });
         } else {
             if (m_args.eachLine) {
                 out += std::to_string(m_line) + "\t";
@@ -104,11 +110,14 @@ class CheckPrinter {
 
     void endRun(const rg_ChaCuoYinQing& engine) const {
         if (m_args.json) {
-            const std::string out =
-                "],\"count\":" + std::to_string(m_count) +
-                ",\"quantization\":" + std::to_string(engine.quantization()) +
-                ",\"engineType\":" + std::to_string(m_args.options.engineType) +
-                ",\"accuracyBoost\":" + std::to_string(m_args.options.accuracyBoost) + "}\n";
+            const std::string out = "]," +
+                                    jsonMembers(Json{
+                                        {"count", m_count},
+                                        {"quantization", engine.quantization()},
+                                        {"engineType", m_args.options.engineType},
+                                        {"accuracyBoost", m_args.options.accuracyBoost},
+                                    }) +
+                                    "}\n";
             std::fputs(out.c_str(), stdout);
         }
     }

@@ -24,6 +24,8 @@ int usageError(const std::string& message) {
         "  kanjianfang-cli [--root DIR] learn [--engine 1|2] [--quantization N] [--boost 0|1]\n"
         "                                     [--context 0|1] [--format tsv|json] FILE\n"
         "  kanjianfang-cli [--root DIR] evaluate [--context 0|1] SET.tsv...\n"
+        "  kanjianfang-cli [--root DIR] serve [--port N] [--host ADDRESS] [--engine 1|2]\n"
+        "                                     [--quantization N] [--boost 0|1] [--context 0|1]\n"
         "  kanjianfang-cli dict optimise FILE\n"
         "  kanjianfang-cli dict verify FILE\n",
         stderr);
@@ -59,42 +61,6 @@ std::string tsvCell(std::u16string_view text) {
         }
     }
     return out;
-}
-
-std::string jsonString(std::u16string_view text) {
-    std::string out = "\"";
-    char escape[8];
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i];
-        const bool high = u >= 0xD800 && u <= 0xDBFF;
-        const bool low = u >= 0xDC00 && u <= 0xDFFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            out += utf16ToUtf8Lossy(text.substr(i, 2));
-            ++i;
-        } else if (high || low || u < 0x20) {
-            switch (u) {
-                case u'\n':
-                    out += "\\n";
-                    break;
-                case u'\r':
-                    out += "\\r";
-                    break;
-                case u'\t':
-                    out += "\\t";
-                    break;
-                default:
-                    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(u));
-                    out += escape;
-            }
-        } else if (u == u'"') {
-            out += "\\\"";
-        } else if (u == u'\\') {
-            out += "\\\\";
-        } else {
-            out += utf16ToUtf8Lossy(text.substr(i, 1));
-        }
-    }
-    return out + "\"";
 }
 
 bool parseIntOption(const std::string& text, int& value) {

@@ -19,9 +19,6 @@ void printText(std::FILE* stream, std::u16string_view text);
 // A TSV cell: backslash, tab, CR and LF written as \\, \t, \r, \n.
 std::string tsvCell(std::u16string_view text);
 
-// A JSON string literal, with quotes; control characters and lone surrogates as \u escapes.
-std::string jsonString(std::u16string_view text);
-
 // Parses a whole decimal integer option value; false when it is not one.
 bool parseIntOption(const std::string& text, int& value);
 
@@ -32,5 +29,6 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
 int learnCommand(const Locations& locations, const std::vector<std::string>& args);
 int evaluateCommand(const Locations& locations, const std::vector<std::string>& args);
 int dictCommand(const std::vector<std::string>& args);
+int serveCommand(const Locations& locations, const std::vector<std::string>& args);
 
 }  // namespace kjf::cli

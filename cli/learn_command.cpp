@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/json_output.h"
 #include "cli/run_arguments.h"
 #include "documents/document_reader.h"
 #include "engine/checking_engine.h"
@@ -50,22 +51,26 @@ int learnCommand(const Locations& locations, const std::vector<std::string>& arg
             input.findings = std::move(listed);
         }
     }
-    std::string out = parsed.json ? "{\"groups\":[" : "序号\t源字\t组词\t起始位置\t长度\n";
+    std::string out = parsed.json ? "" : "序号\t源字\t组词\t起始位置\t长度\n";
+    Json groups = Json::array();
     std::size_t count = 0;
     analyzeWordGroups(engine, input, [&](const WordGroupRow& row) {
         ++count;
         if (parsed.json) {
-            out += count > 1 ? ",{" : "{";
-            out += "\"source\":" + jsonString(row.source) + ",\"group\":" + jsonString(row.group) +
-                   ",\"start\":" + std::to_string(row.start) +
-                   ",\"length\":" + std::to_string(row.length) + "}";
+            groups.push_back(Json{
+                {"source", jsonText(row.source)},
+                {"group", jsonText(row.group)},
+                {"start", row.start},
+                {"length", row.length},
+            });
         } else {
             out += std::to_string(count) + "\t" + tsvCell(row.source) + "\t" + tsvCell(row.group) +
                    "\t" + std::to_string(row.start) + "\t" + std::to_string(row.length) + "\n";
         }
     });
     if (parsed.json) {
-        out += "],\"quantization\":" + std::to_string(input.quantization) + "}\n";
+        out = dumpJson(Json{{"groups", std::move(groups)}, {"quantization", input.quantization}}) +
+              "\n";
     }
     std::fputs(out.c_str(), stdout);
     return 0;

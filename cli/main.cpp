@@ -137,6 +137,9 @@ int dispatch(std::vector<std::string> args) {
     if (command == "learn") {
         return learnCommand(locationsFor(root), args);
     }
+    if (command == "serve") {
+        return serveCommand(locationsFor(root), args);
+    }
     if (command == "dict") {
         return dictCommand(args);
     }

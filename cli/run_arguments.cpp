@@ -9,36 +9,55 @@
 
 namespace kjf::cli {
 
+bool parseEngineOption(const std::vector<std::string>& args, std::size_t& i, RunArguments& out,
+                       std::string& error) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    int value = 0;
+    if (a == "--engine" || a == "--quantization" || a == "--boost") {
+        if (!hasValue || !parseIntOption(args[i + 1], value)) {
+            error = a + " needs a whole number";
+            return true;
+        }
+        ++i;
+        if (a == "--engine") {
+            out.options.engineType = value;
+        } else if (a == "--quantization") {
+            if (value < 0) {
+                error = "--quantization must be 0 (automatic) or more";
+                return true;
+            }
+            out.options.quantization = value;
+        } else {
+            if (value != 0 && value != 1) {
+                error = "--boost must be 0 or 1";
+                return true;
+            }
+            out.options.accuracyBoost = value;
+        }
+        return true;
+    }
+    if (a == "--context") {
+        if (!hasValue || (args[i + 1] != "0" && args[i + 1] != "1")) {
+            error = "--context must be 0 or 1";
+            return true;
+        }
+        out.context.enabled = args[++i] == "1";
+        return true;
+    }
+    return false;
+}
+
 std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,
                               RunArguments& out, const ExtraOption& extra) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        int value = 0;
         std::string error;
-        if (a == "--engine" || a == "--quantization" || a == "--boost") {
-            if (!hasValue || !parseIntOption(args[i + 1], value)) {
-                return a + " needs a whole number";
+        if (parseEngineOption(args, i, out, error)) {
+            if (!error.empty()) {
+                return error;
             }
-            ++i;
-            if (a == "--engine") {
-                out.options.engineType = value;
-            } else if (a == "--quantization") {
-                if (value < 0) {
-                    return "--quantization must be 0 (automatic) or more";
-                }
-                out.options.quantization = value;
-            } else {
-                if (value != 0 && value != 1) {
-                    return "--boost must be 0 or 1";
-                }
-                out.options.accuracyBoost = value;
-            }
-        } else if (a == "--context") {
-            if (!hasValue || (args[i + 1] != "0" && args[i + 1] != "1")) {
-                return "--context must be 0 or 1";
-            }
-            out.context.enabled = args[++i] == "1";
         } else if (a == "--format") {
             if (!hasValue || (args[i + 1] != "tsv" && args[i + 1] != "json")) {
                 return "--format must be tsv or json";

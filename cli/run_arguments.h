@@ -29,6 +29,12 @@ struct RunArguments {
 using ExtraOption =
     std::function<bool(const std::vector<std::string>& args, std::size_t& i, std::string& error)>;
 
+// Parses the engine's options at args[i] (--engine, --quantization, --boost, --context) into
+// out, advancing i past a value. Returns false when args[i] is none of them; sets error to refuse
+// a bad value.
+bool parseEngineOption(const std::vector<std::string>& args, std::size_t& i, RunArguments& out,
+                       std::string& error);
+
 // Parses --engine, --quantization, --boost, --context, --format and one FILE over the defaults
 // already in out, passing every other option to extra. Returns a message for a usage error, or "".
 std::string parseRunArguments(const std::vector<std::string>& args, const std::string& command,

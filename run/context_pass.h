@@ -31,7 +31,8 @@ ContextSettings readContextSettings(const std::string& settingsDirectory);
 inline constexpr std::string_view kModelVerdictFileName = "language-model.checked";
 
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
-// Load on any thread; apply from any number of threads once loaded.
+// Load on any thread; apply from any number of threads once loaded. A copy shares the loaded
+// model (it never changes) and has curated words of its own, for a second engine.
 class ContextPass {
   public:
     // Loads the model at modelPath and the confusion sets of locations' system data, once the
@@ -60,7 +61,7 @@ class ContextPass {
                                         std::vector<bool>* kept = nullptr) const;
 
   private:
-    std::unique_ptr<const ContextModel> m_model;
+    std::shared_ptr<const ContextModel> m_model;
     std::string m_modelPath;
     CuratedErrorWords m_curated;
 };

@@ -62,6 +62,23 @@ TEST_F(CliCheck, JsonReportsTheRunsQuantizationAndEscapesLoneSurrogates) {
               "\"accuracyBoost\":0}\n");
 }
 
+// Every kind of unit a word or a suggestion can hold, written as the tool has always written
+// it (the golden file was made by the tool's earlier, hand-written JSON writer).
+TEST_F(CliCheck, JsonIsByteForByteTheGoldenOutput) {
+    test::writeDictionary(dir, DictionaryKind::SystemError, "g.dict",
+                          {u"X\x7fY$=$\b\f\"\\\x01\x1f/\u2028\U0001F600\uFFFF"});
+    EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,g.dict,"));
+    const std::string text =
+        "\xFF\xFE" + test::utf16le(
+                         u"甲乙再接再励丁\b\f\x01\x7f\"\\\U0001F600\uFFFF\u200BX\x7fY\n"
+                         u"\xDC00"
+                         u"a\xD800");
+    const std::string golden = test::readBytes(KJF_TEST_DATA_DIR "/check_golden.json");
+    EXPECT_EQ(check({"--format", "json", "--boost", "0"}, text).out +
+                  check({"--format", "json", "--each-line"}, text).out,
+              golden);
+}
+
 TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
     const CliResult r = check({"--boost", "0"}, "甲乙\r\n丁\r丁\n丁");
     EXPECT_EQ(r.out,
