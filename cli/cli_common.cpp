@@ -8,10 +8,7 @@
 
 namespace kjf::cli {
 
-int usageError(const std::string& message) {
-    if (!message.empty()) {
-        std::fprintf(stderr, "kanjianfang-cli: %s\n", message.c_str());
-    }
+void printUsage(std::FILE* stream) {
     std::fputs(
         "usage:\n"
         "  kanjianfang-cli [--root DIR] setting get SECTION KEY [DEFAULT]\n"
@@ -25,8 +22,16 @@ int usageError(const std::string& message) {
         "                                     [--context 0|1] [--format tsv|json] FILE\n"
         "  kanjianfang-cli [--root DIR] evaluate [--context 0|1] SET.tsv...\n"
         "  kanjianfang-cli dict optimise FILE\n"
-        "  kanjianfang-cli dict verify FILE\n",
-        stderr);
+        "  kanjianfang-cli dict verify FILE\n"
+        "  kanjianfang-cli --help | --version\n",
+        stream);
+}
+
+int usageError(const std::string& message) {
+    if (!message.empty()) {
+        std::fprintf(stderr, "kanjianfang-cli: %s\n", message.c_str());
+    }
+    printUsage(stderr);
     return 2;
 }
 

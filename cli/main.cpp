@@ -53,14 +53,29 @@ int textCommand(const std::vector<std::string>& args) {
     if (args.size() != 1) {
         return usageError("text takes [--import] FILE");
     }
-    const TextFileContent content = readTextFileChecked(args[0]);
-    if (!content.readable) {
+    ReadFailure failure = ReadFailure::None;
+    const auto bytes = readWholeFile(args[0], &failure);
+    if (!bytes) {
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", args[0].c_str());
-        printText(stderr, readFailureText(content.failure));
+        printText(stderr, readFailureText(failure));
         std::fputc('\n', stderr);
         return 2;
     }
+    const TextFileContent content = decodeTextFileBytes(*bytes);
     printText(stdout, content.text);
+    if (!content.complete) {
+        // The plain rule stops at the first byte that is not UTF-8 (or at U+0000 in UTF-16);
+        // what was printed is all there is, so the reader must hear that it is a part.
+        std::fprintf(stderr,
+                     "kanjianfang-cli: %s: only the first %zu characters were decoded; the rest of "
+                     "its %zu bytes was not printed",
+                     args[0].c_str(), content.text.size(), bytes->size());
+        const bool utf16 = bytes->starts_with("\xFF\xFE") || bytes->starts_with("\xFE\xFF");
+        std::fputs(utf16 ? " (UTF-16 text ends at U+0000)\n"
+                         : ". It is not UTF-8 text: text --import reads GB18030 text and .docx "
+                           "documents too\n",
+                   stderr);
+    }
     return 0;
 }
 
@@ -100,6 +115,14 @@ int dispatch(std::vector<std::string> args) {
     }
     if (args.empty()) {
         return usageError("");
+    }
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("kanjianfang-cli %s\n", KJF_VERSION);
+        return 0;
     }
     const std::string command = args[0];
     args.erase(args.begin());

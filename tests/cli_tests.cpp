@@ -51,6 +51,48 @@ TEST(CliText, PrintsDecodedTextWithLoneSurrogatesReplaced) {
     EXPECT_EQ(r.out, "中\xEF\xBF\xBD文");
 }
 
+TEST(CliText, PartlyDecodedTextIsSaidOnStandardErrorWithTheWayToReadIt) {
+    kjf::test::TempDir dir;
+    writeBytes(dir.file("gbk.txt"), "ab\xD6\xD0\xCE\xC4");
+    Result r = runCli({"text", dir.file("gbk.txt")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "ab");
+    EXPECT_NE(r.err.find("only the first 2 characters were decoded; the rest of its 6 bytes"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("text --import reads GB18030"), std::string::npos) << r.err;
+    // UTF-16 cut short at U+0000 is said too, without pointing to --import.
+    writeBytes(dir.file("cut.txt"), "\xFF\xFE" + kjf::test::utf16le(std::u16string(u"中\0文", 3)));
+    r = runCli({"text", dir.file("cut.txt")});
+    EXPECT_EQ(r.out, "中");
+    EXPECT_NE(r.err.find("U+0000"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("--import"), std::string::npos) << r.err;
+    // Text read whole says nothing.
+    writeBytes(dir.file("utf8.txt"), "中文");
+    r = runCli({"text", dir.file("utf8.txt")});
+    EXPECT_EQ(r.out, "中文");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliUsage, HelpAndVersionPrintToStandardOutputAndSucceed) {
+    for (const char* option : {"--help", "-h"}) {
+        const Result r = runCli({option});
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_TRUE(r.out.starts_with("usage:\n")) << r.out;
+        EXPECT_NE(r.out.find("kanjianfang-cli dict verify FILE"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+    const Result version = runCli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "kanjianfang-cli " KJF_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+    // Anything else is still a usage error, with the usage on standard error.
+    const Result wrong = runCli({"--help", "check"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.out.empty());
+    EXPECT_NE(wrong.err.find("usage:"), std::string::npos);
+}
+
 TEST(CliUsage, UsageErrorsExitTwo) {
     EXPECT_EQ(runCli({}).status, 2);
     EXPECT_EQ(runCli({"frobnicate"}).status, 2);
