@@ -19,12 +19,13 @@ const auto kFormatError = u"格式（形如：错词$=$正词）错误，请检�
 const auto kSaved = u"保存成功！";
 const auto kSaveFailed = u"保存失败！";
 const auto kUnreadable = u"词库文件无法完整读取，保存会覆盖其中未显示的词条，已取消保存！";
+const auto kSystemReadOnly = u"安装的系统词库是只读的，不能修改；自己的词语请加入用户词库。";
 
 }  // namespace
 
 rg_BianJiCiKuChuangKou::rg_BianJiCiKuChuangKou(std::string path, DictionaryKind kind,
-                                               QWidget* parent)
-    : QDialog(parent), m_path(std::move(path)), m_kind(kind) {
+                                               QWidget* parent, bool readOnly)
+    : QDialog(parent), m_path(std::move(path)), m_kind(kind), m_readOnly(readOnly) {
     setWindowTitle(text(kTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -53,6 +54,11 @@ void rg_BianJiCiKuChuangKou::save() {
     }
     if (m_loadIncomplete) {
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kUnreadable));
+        return;
+    }
+    if (m_readOnly) {
+        showMessage(this, QMessageBox::Critical, text(kCaption),
+                    text(kSaveFailed) + u'\n' + text(kSystemReadOnly));
         return;
     }
     if (const WriteResult written = saveDictionaryText(m_path, content); written) {

@@ -127,6 +127,10 @@ std::string Locations::dictionaryCacheFile() const {
     return cacheDirectory + "dictionaries.cache";
 }
 
+bool Locations::systemDataReadOnly() const {
+    return systemDataDirectory != portable(settingsDirectory).systemDataDirectory;
+}
+
 std::string Locations::settingsFile() const {
     return settingsDirectory + std::string(kSettingsFileName);
 }

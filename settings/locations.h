@@ -29,6 +29,9 @@ struct Locations {
     std::string contextDataDirectory() const;
     // Where the engine keeps its compiled dictionaries between starts.
     std::string dictionaryCacheFile() const;
+    // True when the system data is not in the program directory beside setup.ini, as in an
+    // installed program: it belongs to the installation, and the program never changes it.
+    bool systemDataReadOnly() const;
 };
 
 // What decides an installed program's folders. Paths are UTF-8, without a trailing '/' needed.

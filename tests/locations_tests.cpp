@@ -67,12 +67,14 @@ TEST(Locations, PortableIsTheProgramDirectoryLaidOutAsBefore) {
     EXPECT_EQ(l.automaticDictionaryPath(), "/opt/p/data/user/auto/auto.dict");
     EXPECT_EQ(l.contextDataDirectory(), "/opt/p/data/sys/context/");
     EXPECT_EQ(l.dictionaryCacheFile(), "/opt/p/data/dictionaries.cache");
+    EXPECT_FALSE(l.systemDataReadOnly());
 }
 
 TEST_F(InstalledTest, AWritableSetupIniBesideTheExecutableMakesTheProgramPortable) {
     writeBytes(m_prefix.file("bin/setup.ini"), "");
     const ChosenLocations chosen = choose();
     EXPECT_TRUE(chosen.portable);
+    EXPECT_FALSE(chosen.locations.systemDataReadOnly());
     EXPECT_EQ(chosen.locations.settingsFile(), m_prefix.file("bin/setup.ini"));
     EXPECT_EQ(chosen.locations.automaticDictionaryPath(),
               m_prefix.file("bin/data/user/auto/auto.dict"));
@@ -83,6 +85,7 @@ TEST_F(InstalledTest, AWritableSetupIniBesideTheExecutableMakesTheProgramPortabl
 TEST_F(InstalledTest, WithoutOneTheUsersFoldersAndTheSharedDataAreUsed) {
     const ChosenLocations chosen = choose();
     EXPECT_FALSE(chosen.portable);
+    EXPECT_TRUE(chosen.locations.systemDataReadOnly());
     const std::string home = m_home.path();
     EXPECT_EQ(chosen.locations.settingsFile(), home + ".config/kanjianfang/setup.ini");
     EXPECT_EQ(chosen.locations.dictionaryDirectory(DictionaryKind::UserCorrect),
