@@ -52,13 +52,6 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
 
 }  // namespace
 
-std::u16string_view findingTypeText(FindingType type, FindingSource source) {
-    if (type != FindingType::Error) {
-        return u"";
-    }
-    return source == FindingSource::Context ? u"语境" : u"错误";
-}
-
 void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {
     const bool error = f.type == FindingType::Error;
     rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,

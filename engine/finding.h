@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kjf {
 
@@ -27,10 +28,20 @@ struct rg_BiaoJiCiYuLei {
     std::int32_t position = 0;  // first position of word in the checked text (UTF-16 units)
     std::int32_t length = 0;    // number of positions the finding covers
     std::u16string word;        // the text found at position
-    std::u16string suggestion;  // the correction; empty for context-check errors and Suspected
+    std::u16string suggestion;  // the correction of an Error; empty for Suspected
     FindingSource source = FindingSource::Dictionary;
 
     friend bool operator==(const rg_BiaoJiCiYuLei&, const rg_BiaoJiCiYuLei&) = default;
 };
+
+// The error list's 类型 cell, also in the exported workbook and the command-line tool's TSV:
+// "错误" for a dictionary Error, "语境" for one of the context check, nothing for a Suspected
+// finding.
+constexpr std::u16string_view findingTypeText(FindingType type, FindingSource source) {
+    if (type != FindingType::Error) {
+        return u"";
+    }
+    return source == FindingSource::Context ? u"语境" : u"错误";
+}
 
 }  // namespace kjf

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "engine/checking_engine.h"
+#include "run/model_trust.h"
 #include "settings/settings_file.h"
 #include "text/utf.h"
 
@@ -32,8 +33,16 @@ ContextSettings readContextSettings(const std::string& settingsDirectory) {
 
 bool ContextPass::loadModel(const Locations& locations, const std::string& modelPath,
                             std::u16string& message) {
-    auto load = ContextModel::load(modelPath, locations.contextDataDirectory());
     m_modelPath = modelPath;
+    const ModelTrust trust =
+        trustModel(modelPath, locations.contextDataDirectory(),
+                   locations.cacheDirectory + std::string(kModelVerdictFileName));
+    if (!trust.trusted) {
+        message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" + trust.reason + u"）";
+        m_model.reset();
+        return false;
+    }
+    auto load = ContextModel::load(modelPath, locations.contextDataDirectory());
     if (!load.model) {
         message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" +
                   utf8ToUtf16(load.message) + u"）";

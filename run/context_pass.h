@@ -27,11 +27,15 @@ struct ContextSettings {
 };
 ContextSettings readContextSettings(const std::string& settingsDirectory);
 
+// The file in the cache folder that keeps the verdict on the last model file checked.
+inline constexpr std::string_view kModelVerdictFileName = "language-model.checked";
+
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
 // Load on any thread; apply from any number of threads once loaded.
 class ContextPass {
   public:
-    // Loads the model at modelPath and the confusion sets of locations' system data. On failure
+    // Loads the model at modelPath and the confusion sets of locations' system data, once the
+    // file is trusted (trustModel; the verdict is kept in locations' cache folder). On failure
     // the message names the file ("语言模型加载失败：" and the path and the reason).
     bool loadModel(const Locations& locations, const std::string& modelPath,
                    std::u16string& message);
