@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 
 #include "resources/artwork.h"
+#include "ui/window_placement.h"
 
 namespace kjf {
 
@@ -59,6 +60,11 @@ QString rg_GuanYuChuangKou::helpText() {
 
 QString rg_GuanYuChuangKou::feedbackAddress() {
     return QStringLiteral(KJF_FEEDBACK_URL);
+}
+
+void rg_GuanYuChuangKou::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    keepOnScreen(*this);
 }
 
 rg_GuanYuChuangKou::rg_GuanYuChuangKou(QWidget* parent) : QDialog(parent) {

@@ -22,6 +22,9 @@ class rg_GuanYuChuangKou : public QDialog {
     // Where users send feedback, as the build sets it: the picture is a QR code of it.
     static QString feedbackAddress();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     QLabel* m_picture = nullptr;
     QLabel* m_title = nullptr;

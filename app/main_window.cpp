@@ -33,6 +33,7 @@ namespace {
 constexpr int kClientWidth = 819;
 constexpr int kClientHeight = 614;
 constexpr int kStatusBarHeight = 30;
+constexpr int kToolBarIndent = 5;  // the first button from the left edge
 constexpr int kSplitterWidth = 10;
 constexpr int kSplitterFromRight = 300;
 constexpr int kEditorPointSize = 14;
@@ -105,7 +106,10 @@ void rg_WoDeZhuChuangKou::buildToolBar() {
     m_toolBar->setFloatable(false);
     m_toolBar->setIconSize(QSize(kToolBarImageSize, kToolBarImageSize));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolBar->layout()->setContentsMargins(5, 0, 0, 0);
+    // The tool bar's layout takes one margin for every side (a left margin put the buttons lower,
+    // cut at the bottom, and not to the right): the bar itself is placed kToolBarIndent to the
+    // right instead.
+    m_toolBar->layout()->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < kToolBarImageCount; ++i) {
         QAction* action = m_toolBar->addAction(toolBarIcon(i), text(kCommandCaptions[i]));
         const auto command = static_cast<Command>(i);
@@ -211,8 +215,8 @@ void rg_WoDeZhuChuangKou::layoutMainWindow() {
     const QRect client = rect();
     m_statusBar->setGeometry(client.left(), client.bottom() + 1 - kStatusBarHeight, client.width(),
                              kStatusBarHeight);
-    m_toolBar->setGeometry(client.left(), client.top(), client.width(),
-                           m_toolBar->sizeHint().height());
+    m_toolBar->setGeometry(client.left() + kToolBarIndent, client.top(),
+                           client.width() - kToolBarIndent, m_toolBar->sizeHint().height());
     const int toolBarHeight = m_toolBar->height();
     const int height = client.height() - m_statusBar->height() - toolBarHeight - 5;
     m_splitter->setGeometry(client.left() + client.width() - kSplitterFromRight, toolBarHeight,

@@ -6,6 +6,7 @@
 #include "dictionaries/dictionary_text_box.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace kjf {
 
@@ -33,17 +34,28 @@ rg_BianJiCiKuChuangKou::rg_BianJiCiKuChuangKou(std::string path, DictionaryKind 
 
     m_text = new DictionaryTextBox(this);
     m_text->setObjectName(QStringLiteral("textBox"));
-    m_text->setGeometry(9, 10, 301, 416);
     m_text->setAcceptsFiles(true);
     m_save = new QPushButton(text(kSave), this);
     m_save->setObjectName(QStringLiteral("saveButton"));
-    m_save->setGeometry(222, 439, 90, 32);
     m_save->setAutoDefault(false);
     connect(m_save, &QPushButton::clicked, this, &rg_BianJiCiKuChuangKou::save);
 
     const DictionaryFileText file = readDictionaryFile(m_path);
     m_loadIncomplete = file.exists && !file.complete;
     m_text->setDictionaryText(file.text);
+}
+
+void rg_BianJiCiKuChuangKou::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    keepOnScreen(*this);
+}
+
+void rg_BianJiCiKuChuangKou::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // At 320 x 480: the box at 9, 10, 301 x 416 and "保存" at 222, 439, 90 x 32. A small screen
+    // makes the window lower, and the box with it.
+    m_text->setGeometry(9, 10, width() - 19, height() - 64);
+    m_save->setGeometry(width() - 98, height() - 41, 90, 32);
 }
 
 void rg_BianJiCiKuChuangKou::save() {

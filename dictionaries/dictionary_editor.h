@@ -33,6 +33,10 @@ class rg_BianJiCiKuChuangKou : public QDialog {
     // The file now holds the box's text.
     void saved();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     const std::string m_path;
     const DictionaryKind m_kind;

@@ -112,6 +112,8 @@ rg_CiKuSheZhi::rg_CiKuSheZhi(StatusText& status, QWidget* parent)
         button(kOptimise, "optimiseButton", {1, 186, 77, 32}, &rg_CiKuSheZhi::optimiseSelected);
 
     resize(504, 480);
+    // Where its controls end: a smaller settings window scrolls the page instead of cutting them.
+    setMinimumSize(490, 472);
 }
 
 rg_CiKuSheZhi::~rg_CiKuSheZhi() {
