@@ -2,9 +2,12 @@
 // editor's context menu and the auto-learning window.
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -22,6 +25,7 @@
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/status_text.h"
+#include "ui/window_placement.h"
 
 namespace kjf {
 
@@ -52,11 +56,26 @@ rg_ZiDongXueXiChuangKou1& rg_WoDeZhuChuangKou::autoLearningWindow() {
 // ---------------------------------------------------------------------------------------------
 // Import
 
+namespace {
+
+// The folder of the last import while it exists, else the user's documents folder, else home.
+QString startFolder(const QString& lastImport) {
+    if (!lastImport.isEmpty() && QFileInfo(lastImport).isDir()) {
+        return lastImport;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+}  // namespace
+
 void rg_WoDeZhuChuangKou::importCommand() {
     QFileDialog dialog(this, text(kImportTitle));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFiltersFromPairs(text(kImportFilter)));
+    dialog.setDirectory(startFolder(m_importFolder));
+    keepOnScreenWhenShown(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
@@ -86,6 +105,9 @@ void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
     // An empty file leaves the clipboard empty, and the paste then keeps the editor's text.
     // The list and the marks stay as they were, for the text that was there.
     m_marks->replaceKeepingMarks([this] { m_editor->paste(); });
+    const QFileInfo document(path);
+    m_importedDocument = document.absoluteFilePath();
+    m_importFolder = document.absolutePath();
     showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
 }
 
@@ -106,7 +128,14 @@ void rg_WoDeZhuChuangKou::exportFindings() {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(nameFiltersFromPairs(text(kExportFilter)));
     dialog.setDefaultSuffix(text(kExportSuffix));
-    dialog.selectFile(text(kExportName));
+    if (const QFileInfo document(m_importedDocument); !m_importedDocument.isEmpty()) {
+        dialog.setDirectory(startFolder(document.absolutePath()));
+        dialog.selectFile(text(kExportNameAfter).arg(document.completeBaseName()));
+    } else {
+        dialog.setDirectory(startFolder(m_importFolder));
+        dialog.selectFile(text(kExportName));
+    }
+    keepOnScreenWhenShown(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }

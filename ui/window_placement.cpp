@@ -1,5 +1,6 @@
 #include "ui/window_placement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
@@ -72,6 +73,31 @@ void keepOnScreen(QWidget& window) {
     const int top = std::clamp(outer.top(), area.top(),
                                std::max(area.top(), area.top() + area.height() - outer.height()));
     moveFrameTo(window, QPoint(left, top));
+}
+
+namespace {
+
+class ScreenKeeper : public QObject {
+  public:
+    explicit ScreenKeeper(QWidget& window) : QObject(&window), m_window(window) {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &m_window && event->type() == QEvent::Show) {
+            keepOnScreen(m_window);
+        }
+        return false;
+    }
+
+  private:
+    QWidget& m_window;
+};
+
+}  // namespace
+
+void keepOnScreenWhenShown(QWidget& window) {
+    new ScreenKeeper(window);
 }
 
 void centreOnScreen(QWidget& window) {

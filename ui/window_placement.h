@@ -13,6 +13,10 @@ namespace kjf {
 // reported yet. GUI thread.
 void keepOnScreen(QWidget& window);
 
+// keepOnScreen each time window is shown, for windows whose showing is Qt's own (file dialogs).
+// The watch belongs to window. GUI thread.
+void keepOnScreenWhenShown(QWidget& window);
+
 // Moves a top-level window so that its frame is centred on the whole area of that screen (task
 // bar included): left = (screen left + screen right - frame width) / 2, top likewise; then
 // keepOnScreen, so that a window larger than the screen, or a screen whose task bar the centred

@@ -62,6 +62,7 @@ struct FileDialogAnswer {
     QStringList filters;
     QString offeredName;
     QString defaultSuffix;
+    QString directory;  // where it started
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
     bool shown = false;
 };
@@ -71,6 +72,7 @@ inline void answerFileDialog(FileDialogAnswer& answer, const QString& path) {
         answer.filters = dialog->nameFilters();
         answer.defaultSuffix = dialog->defaultSuffix();
         answer.mode = dialog->acceptMode();
+        answer.directory = dialog->directory().absolutePath();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         if (name != nullptr) {
             answer.offeredName = name->text();

@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -25,12 +26,16 @@
 #include "app/progress_window.h"
 #include "app/startup.h"
 #include "app/welcome_window.h"
+#include "app/window_state.h"
+#include "app_fixture.h"
 #include "dictionaries/dictionary_editor.h"
 #include "dictionaries/settings_window.h"
 #include "engine_support.h"
 #include "gui_test_support.h"
 #include "learning/auto_learning_window.h"
 #include "settings/settings_file.h"
+#include "ui/message_box.h"
+#include "ui/splitter_bar.h"
 
 namespace kjf::test {
 namespace {
@@ -201,7 +206,7 @@ TEST_F(SmallScreenTest, EveryPageOfTheSettingsWindowAndTheDictionaryEditorAreWho
         });
 }
 
-TEST_F(SmallScreenTest, TheAboutAutoLearningProgressAndWelcomeWindowsAreWhollyShown) {
+TEST_F(SmallScreenTest, TheAboutAutoLearningImportProgressAndWelcomeWindowsAreWhollyShown) {
     whileOpen<rg_GuanYuChuangKou>([&] { main()->commandAction(Command::About)->trigger(); },
                                   [&](rg_GuanYuChuangKou& about) { EXPECT_WHOLLY_SHOWN(about); });
 
@@ -217,11 +222,54 @@ TEST_F(SmallScreenTest, TheAboutAutoLearningProgressAndWelcomeWindowsAreWhollySh
     EXPECT_WHOLLY_SHOWN(progress);
     progress.hide();
 
+    whileOpen<QFileDialog>([&] { main()->commandAction(Command::Import)->trigger(); },
+                           [&](QFileDialog& dialog) { EXPECT_WHOLLY_SHOWN(dialog); });
+
     // The program's own closed once loading had ended; a new one stays up.
     rg_HuanYingChuangKou welcome;
     welcome.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&welcome));
     EXPECT_WHOLLY_SHOWN(welcome);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Later starts on an ordinary screen: the window as the user left it.
+
+TEST_F(AppTest, LaterStartsRestoreTheWindowsSizePositionAndListSideFromTheirOwnFile) {
+    setMessageAnswererForTesting([](const ShownMessage&) { return QMessageBox::Ok; });
+    const std::string stateFile = m_dir.file(kWindowStateFileName);
+    const std::string setup = readBytes(m_dir.file("setup.ini"));
+    start();
+    EXPECT_EQ(main()->size(), QSize(819, 614));  // the first start: the designed size
+    main()->setGeometry(140, 90, 1000, 700);
+    emit child<SplitterBar>(main(), "splitter")->dragged(560);
+    EXPECT_TRUE(main()->close());
+    EXPECT_TRUE(pathExists(stateFile));
+    EXPECT_EQ(readBytes(m_dir.file("setup.ini")), setup);  // setup.ini holds only settings
+
+    m_startup.reset();
+    start();
+    EXPECT_EQ(main()->geometry(), QRect(140, 90, 1000, 700));
+    EXPECT_EQ(child<SplitterBar>(main(), "splitter")->x(), 560);
+    // Resizing keeps the list's width.
+    main()->resize(900, 700);
+    EXPECT_EQ(child<SplitterBar>(main(), "splitter")->x(), 460);
+
+    // A window left beyond the screen's edge comes back whole.
+    main()->move(1800, 1000);
+    EXPECT_TRUE(main()->close());
+    m_startup.reset();
+    start();
+    EXPECT_TRUE(main()->screen()->availableGeometry().contains(main()->frameGeometry()));
+    EXPECT_EQ(main()->size(), QSize(900, 700));
+
+    // A damaged file counts as none.
+    EXPECT_TRUE(main()->close());
+    writeBytes(stateFile, "[主窗口]\r\ngeometry=#!\r\nlistSide=-4\r\n");
+    m_startup.reset();
+    start();
+    EXPECT_EQ(main()->size(), QSize(819, 614));
+    setMessageAnswererForTesting({});
 }
 
 }  // namespace
