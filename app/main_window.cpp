@@ -287,7 +287,11 @@ void rg_WoDeZhuChuangKou::placeAtFirstShow() {
 }
 
 void rg_WoDeZhuChuangKou::saveWindowState() {
-    if (m_locations.settingsDirectory.empty() || !m_placed) {
+    // Not into an installation's own folder, which an installed program without usable folders
+    // of the user's reads its settings from.
+    if (m_locations.settingsDirectory.empty() || !m_placed ||
+        (m_locations.systemDataReadOnly() &&
+         m_locations.systemDataDirectory == m_locations.settingsDirectory + "data/sys/")) {
         return;
     }
     // Nothing to tell when it fails: the next start then opens the window as at the first.

@@ -49,35 +49,35 @@ int textCommand(const std::vector<std::string>& args) {
             std::fputc('\n', stderr);
             return 1;
         }
+        if (!read.source.complete) {
+            std::fprintf(stderr,
+                         "kanjianfang-cli: %s: only the first %zu characters could be decoded; the "
+                         "rest cannot be read as UTF-8, GB18030 or UTF-16\n",
+                         args[1].c_str(), read.text.size());
+            return 2;
+        }
         printText(stdout, read.text);
         return 0;
     }
     if (args.size() != 1) {
         return usageError("text takes [--import] FILE");
     }
-    ReadFailure failure = ReadFailure::None;
-    const auto bytes = readWholeFile(args[0], &failure);
-    if (!bytes) {
+    const TextFileContent content = readTextFileChecked(args[0]);
+    if (!content.readable) {
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", args[0].c_str());
-        printText(stderr, readFailureText(failure));
+        printText(stderr, readFailureText(content.failure));
         std::fputc('\n', stderr);
         return 2;
     }
-    const TextFileContent content = decodeTextFileBytes(*bytes);
-    printText(stdout, content.text);
     if (!content.complete) {
-        // The plain rule stops at the first byte that is not UTF-8 (or at U+0000 in UTF-16);
-        // what was printed is all there is, so the reader must hear that it is a part.
+        // A prefix printed as if it were the whole file would pass for it.
         std::fprintf(stderr,
-                     "kanjianfang-cli: %s: only the first %zu characters were decoded; the rest of "
-                     "its %zu bytes was not printed",
-                     args[0].c_str(), content.text.size(), bytes->size());
-        const bool utf16 = bytes->starts_with("\xFF\xFE") || bytes->starts_with("\xFE\xFF");
-        std::fputs(utf16 ? " (UTF-16 text ends at U+0000)\n"
-                         : ". It is not UTF-8 text: text --import reads GB18030 text and .docx "
-                           "documents too\n",
-                   stderr);
+                     "kanjianfang-cli: %s: only the first %zu characters could be decoded as UTF-8 "
+                     "(or UTF-16 after its mark); text --import also reads GB18030\n",
+                     args[0].c_str(), content.text.size());
+        return 2;
     }
+    printText(stdout, content.text);
     return 0;
 }
 
@@ -94,12 +94,14 @@ kjf::Locations locationsFor(const std::optional<std::string>& root) {
     }
     const auto chosen =
         kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
-    for (const auto& problem : kjf::prepareLocations(chosen)) {
+    auto problems = kjf::prepareLocations(chosen);
+    const kjf::Locations locations = kjf::usableLocations(chosen, problems);
+    for (const auto& problem : problems) {
         std::fputs("kanjianfang-cli: warning: ", stderr);
         kjf::cli::printText(stderr, problem);
         std::fputc('\n', stderr);
     }
-    return chosen.locations;
+    return locations;
 }
 
 int dispatch(std::vector<std::string> args) {

@@ -269,6 +269,18 @@ TEST_F(AppTest, LaterStartsRestoreTheWindowsSizePositionAndListSideFromTheirOwnF
     m_startup.reset();
     start();
     EXPECT_EQ(main()->size(), QSize(819, 614));
+
+    // An installed program that fell back to its shipped settings writes nothing there.
+    EXPECT_TRUE(main()->close());
+    m_startup.reset();
+    std::filesystem::remove(stateFile);
+    Locations shipped = Locations::portable(m_dir.path());
+    shipped.cacheDirectory.clear();
+    m_startup = std::make_unique<rg_QiDongLei>(shipped);
+    m_startup->startApplication();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main()));
+    EXPECT_TRUE(main()->close());
+    EXPECT_FALSE(pathExists(stateFile));
     setMessageAnswererForTesting({});
 }
 
