@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 
 #include "resources/artwork.h"
+#include "ui/window_placement.h"
 
 namespace kjf {
 
@@ -57,10 +58,21 @@ QString rg_GuanYuChuangKou::helpText() {
     return lines.join(QStringLiteral("\r\n"));
 }
 
+QString rg_GuanYuChuangKou::feedbackAddress() {
+    return QStringLiteral(KJF_FEEDBACK_URL);
+}
+
+void rg_GuanYuChuangKou::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    keepOnScreen(*this);
+}
+
 rg_GuanYuChuangKou::rg_GuanYuChuangKou(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(422, 198);
+    // Without a title of its own the title bar would show the executable's name.
+    setWindowTitle(QString::fromUtf16(kTitle));
 
     m_picture = new QLabel(this);
     m_picture->setObjectName(QStringLiteral("pictureLabel"));
@@ -68,7 +80,8 @@ rg_GuanYuChuangKou::rg_GuanYuChuangKou(QWidget* parent) : QDialog(parent) {
     m_picture->setToolTip(QString::fromUtf16(kPictureCaption));
     m_picture->setAccessibleName(QString::fromUtf16(kPictureCaption));
     m_picture->setScaledContents(true);
-    m_picture->setPixmap(aboutPicture());
+    // Drawn at the label's size in device pixels, so that no module is blurred by scaling.
+    m_picture->setPixmap(aboutPicture(feedbackAddress(), m_picture->width(), devicePixelRatioF()));
 
     m_title = new QLabel(QString::fromUtf16(kTitle), this);
     m_title->setObjectName(QStringLiteral("titleLabel"));

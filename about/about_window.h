@@ -1,4 +1,5 @@
-// The about window: the product's name, its feedback picture and the built-in help text.
+// The about window: the product's name, a QR code of the feedback address and the built-in help
+// text.
 #pragma once
 
 #include <QDialog>
@@ -18,6 +19,11 @@ class rg_GuanYuChuangKou : public QDialog {
 
     // The 21 lines of the help text joined by CR LF.
     static QString helpText();
+    // Where users send feedback, as the build sets it: the picture is a QR code of it.
+    static QString feedbackAddress();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     QLabel* m_picture = nullptr;

@@ -1,10 +1,12 @@
 // The main window's commands on the editor's text: import, export of the error list, the
 // editor's context menu and the auto-learning window ("导出修订稿" is in revision_export.cpp).
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -23,6 +25,7 @@
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/status_text.h"
+#include "ui/window_placement.h"
 
 namespace kjf {
 
@@ -53,11 +56,26 @@ rg_ZiDongXueXiChuangKou1& rg_WoDeZhuChuangKou::autoLearningWindow() {
 // ---------------------------------------------------------------------------------------------
 // Import
 
+namespace {
+
+// The folder of the last import while it exists, else the user's documents folder, else home.
+QString startFolder(const QString& lastImport) {
+    if (!lastImport.isEmpty() && QFileInfo(lastImport).isDir()) {
+        return lastImport;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+}  // namespace
+
 void rg_WoDeZhuChuangKou::importCommand() {
     QFileDialog dialog(this, text(kImportTitle));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFiltersFromPairs(text(kImportFilter)));
+    dialog.setDirectory(startFolder(m_importFolder));
+    keepOnScreenWhenShown(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
@@ -89,6 +107,9 @@ void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
     // marks stay as they were, for the text that was there.
     m_marks->replaceKeepingMarks([this, &pasted] { m_proofEditor->pasteData(pasted); });
     m_source = std::move(read.source);
+    const QFileInfo document(path);
+    m_importedDocument = document.absoluteFilePath();
+    m_importFolder = document.absolutePath();
     showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
 }
 
@@ -109,7 +130,14 @@ void rg_WoDeZhuChuangKou::exportFindings() {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(nameFiltersFromPairs(text(kExportFilter)));
     dialog.setDefaultSuffix(text(kExportSuffix));
-    dialog.selectFile(text(kExportName));
+    if (const QFileInfo document(m_importedDocument); !m_importedDocument.isEmpty()) {
+        dialog.setDirectory(startFolder(document.absolutePath()));
+        dialog.selectFile(text(kExportNameAfter).arg(document.completeBaseName()));
+    } else {
+        dialog.setDirectory(startFolder(m_importFolder));
+        dialog.selectFile(text(kExportName));
+    }
+    keepOnScreenWhenShown(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }

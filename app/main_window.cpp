@@ -7,7 +7,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -16,6 +18,7 @@
 
 #include "app/main_window_texts.h"
 #include "app/proof_editor.h"
+#include "app/window_state.h"
 #include "dictionaries/settings_window.h"
 #include "resources/artwork.h"
 #include "ui/message_box.h"
@@ -33,8 +36,9 @@ namespace {
 constexpr int kClientWidth = 819;
 constexpr int kClientHeight = 614;
 constexpr int kStatusBarHeight = 30;
+constexpr int kToolBarIndent = 5;  // the first button from the left edge
 constexpr int kSplitterWidth = 10;
-constexpr int kSplitterFromRight = 300;
+constexpr int kSplitterFromRight = 300;  // the list side until the window first shows
 constexpr int kEditorPointSize = 14;
 constexpr int kColumnWidths[] = {50, 100, 100, 70, 0, 0};
 
@@ -69,6 +73,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     m_splitter->setObjectName(QStringLiteral("splitter"));
     connect(m_splitter, &SplitterBar::dragged, this, [this](int x) {
         m_splitter->move(x, m_splitter->y());
+        m_listSide = width() - x;
         layoutPanes();
     });
 
@@ -106,7 +111,10 @@ void rg_WoDeZhuChuangKou::buildToolBar() {
     m_toolBar->setFloatable(false);
     m_toolBar->setIconSize(QSize(kToolBarImageSize, kToolBarImageSize));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolBar->layout()->setContentsMargins(5, 0, 0, 0);
+    // The tool bar's layout takes one margin for every side (a left margin put the buttons lower,
+    // cut at the bottom, and not to the right): the bar itself is placed kToolBarIndent to the
+    // right instead.
+    m_toolBar->layout()->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < kToolBarImageCount; ++i) {
         QAction* action = m_toolBar->addAction(toolBarIcon(i), text(kCommandCaptions[i]));
         const auto command = static_cast<Command>(i);
@@ -212,11 +220,12 @@ void rg_WoDeZhuChuangKou::layoutMainWindow() {
     const QRect client = rect();
     m_statusBar->setGeometry(client.left(), client.bottom() + 1 - kStatusBarHeight, client.width(),
                              kStatusBarHeight);
-    m_toolBar->setGeometry(client.left(), client.top(), client.width(),
-                           m_toolBar->sizeHint().height());
+    m_toolBar->setGeometry(client.left() + kToolBarIndent, client.top(),
+                           client.width() - kToolBarIndent, m_toolBar->sizeHint().height());
     const int toolBarHeight = m_toolBar->height();
     const int height = client.height() - m_statusBar->height() - toolBarHeight - 5;
-    m_splitter->setGeometry(client.left() + client.width() - kSplitterFromRight, toolBarHeight,
+    const int listSide = m_listSide > 0 ? m_listSide : kSplitterFromRight;
+    m_splitter->setGeometry(client.left() + client.width() - listSide, toolBarHeight,
                             kSplitterWidth, height);
     layoutPanes();
 }
@@ -243,8 +252,52 @@ void rg_WoDeZhuChuangKou::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_placed) {
         m_placed = true;
-        centreOnScreen(*this);
+        placeAtFirstShow();
     }
+}
+
+int rg_WoDeZhuChuangKou::defaultListSide() const {
+    int columns = 0;
+    for (int column = 0; column < ErrorListModel::ColumnCount; ++column) {
+        if (!m_listView->isColumnHidden(column)) {
+            columns += m_listView->columnWidth(column);
+        }
+    }
+    const int scrollBar = m_listView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                           m_listView->verticalScrollBar());
+    // layoutPanes: the list is 6 narrower than its group, the group 6 + the splitter narrower
+    // than the list side.
+    return columns + scrollBar + 2 * m_listView->frameWidth() + 12 + kSplitterWidth;
+}
+
+void rg_WoDeZhuChuangKou::placeAtFirstShow() {
+    const MainWindowState state = m_locations.settingsDirectory.empty()
+                                      ? MainWindowState{}
+                                      : readMainWindowState(m_locations.settingsDirectory);
+    m_importFolder = state.importFolder;
+    if (state.hasPlace() && restoreGeometry(state.geometry)) {
+        m_listSide = state.listSide;
+        layoutMainWindow();
+        // Qt keeps a restored window on some screen; this one may have become smaller since.
+        keepOnScreen(*this);
+        return;
+    }
+    m_listSide = std::max(kSplitterFromRight, defaultListSide());
+    layoutMainWindow();
+    centreOnScreen(*this);
+}
+
+void rg_WoDeZhuChuangKou::saveWindowState() {
+    // Not into an installation's own folder, which an installed program without usable folders
+    // of the user's reads its settings from.
+    if (m_locations.settingsDirectory.empty() || !m_placed ||
+        (m_locations.systemDataReadOnly() &&
+         m_locations.systemDataDirectory == m_locations.settingsDirectory + "data/sys/")) {
+        return;
+    }
+    // Nothing to tell when it fails: the next start then opens the window as at the first.
+    static_cast<void>(writeMainWindowState(m_locations.settingsDirectory,
+                                           {saveGeometry(), m_listSide, m_importFolder}));
 }
 
 bool rg_WoDeZhuChuangKou::confirmExit() {
@@ -254,6 +307,7 @@ bool rg_WoDeZhuChuangKou::confirmExit() {
 
 void rg_WoDeZhuChuangKou::closeEvent(QCloseEvent* event) {
     if (confirmExit()) {
+        saveWindowState();
         event->accept();
     } else {
         event->ignore();

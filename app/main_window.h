@@ -73,7 +73,9 @@ class rg_WoDeZhuChuangKou : public QWidget {
     void attachEngine(rg_ChaCuoYinQing& engine, Locations locations,
                       rg_ZiDongXueXiChuangKou1::InputSource analysisInput);
 
-    // The tool-bar command "导入": a file dialog, then importDocument with the chosen file.
+    // The tool-bar command "导入": a file dialog, then importDocument with the chosen file. The
+    // dialog offers every kind the import reads first and starts in the folder of the last import
+    // (at first the user's documents folder).
     void importCommand();
     // Reads the file (readDocument) and pastes its text over the editor's whole text as the
     // editor pastes from the clipboard, then says "导入成功！"; what the user had copied stays on
@@ -88,7 +90,8 @@ class rg_WoDeZhuChuangKou : public QWidget {
     void exportErrorsCommand();
     // Asks for a workbook file and writes the list's first four columns to it; on success says so
     // in the status bar and a message, then shows the file in the file manager. A failed write
-    // gives a message and nothing else.
+    // gives a message and nothing else. After an import the dialog offers NAME-错误列表.xlsx beside
+    // the imported document NAME.EXT, otherwise 错误列表 in the folder of the last import.
     void exportFindings();
     // The tool-bar command "导出修订稿" (Ctrl+S): asks where to save, offering NAME-校对.docx or
     // NAME-校对.txt beside the source (the dialog confirms replacing an existing file), and hands
@@ -145,6 +148,12 @@ class rg_WoDeZhuChuangKou : public QWidget {
     void layoutPanes();
     // Asks "确定退出?"; true for OK.
     bool confirmExit();
+    // Keeps the window's size, position and list side and the folder of the last import in the
+    // user's state file in the settings folder (see attachEngine), for the next start; a file
+    // that cannot be written is passed over in silence. The next start restores them when the
+    // window first shows, kept wholly on the screen; without a usable file the window opens at
+    // its designed size with the list side wide enough for the list's four columns.
+    void saveWindowState();
 
   signals:
     void commandTriggered(kjf::Command command);
@@ -156,6 +165,9 @@ class rg_WoDeZhuChuangKou : public QWidget {
 
   private:
     void buildToolBar();
+    // The list side that shows the list's four columns whole beside a vertical scroll bar.
+    int defaultListSide() const;
+    void placeAtFirstShow();
     void buildErrorList();
     void buildFindingActions();
     // An action with the item's caption and keys, on this window or on the list by its scope.
@@ -193,6 +205,11 @@ class rg_WoDeZhuChuangKou : public QWidget {
     rg_ZiDongXueXiChuangKou1::InputSource m_analysisInput;
     bool m_placed = false;
     std::optional<DocumentSource> m_source;
+    // From the splitter's left edge to the window's right edge: the list's side keeps its width
+    // when the window is resized, and a drag of the splitter changes it.
+    int m_listSide = 0;
+    QString m_importFolder;      // where the last import came from: the import dialog starts there
+    QString m_importedDocument;  // the last document imported: the export is offered beside it
 };
 
 }  // namespace kjf

@@ -30,8 +30,11 @@ inline constexpr char16_t kRunStarted[] = u"开始校对";
 inline constexpr char16_t kMarksCleared[] = u"清除标记完成！";
 
 // "导入".
+// Every kind the import reads first; no .doc, which it always refuses. Text files come in many
+// names, so any file may still be chosen.
 inline constexpr char16_t kImportFilter[] =
-    u"文本文件(*.txt)|*.txt|Office文件(*.docx)|*.docx|Office文件(*.doc)|*.doc";
+    u"可导入的文件(*.txt *.docx)|*.txt *.docx|文本文件(*.txt)|*.txt|Office文件(*.docx)|*.docx|"
+    u"所有文件(*)|*";
 inline constexpr char16_t kImportTitle[] = u"导入";
 inline constexpr char16_t kImported[] = u"导入成功！";
 
@@ -39,6 +42,8 @@ inline constexpr char16_t kImported[] = u"导入成功！";
 inline constexpr char16_t kExportFilter[] = u"错误文件(*.xlsx)|*.xlsx";
 inline constexpr char16_t kExportTitle[] = u"导出错误";
 inline constexpr char16_t kExportName[] = u"错误列表";
+// After an import: the imported document's name without its extension, then this.
+inline constexpr char16_t kExportNameAfter[] = u"%1-错误列表.xlsx";
 inline constexpr char16_t kExportSuffix[] = u"xlsx";
 inline constexpr char16_t kNothingToExport[] = u"请先校对后再导出！";
 inline constexpr char16_t kExported[] = u"导出成功！";

@@ -280,6 +280,7 @@ void rg_QiDongLei::openAboutWindow() {
 
 void rg_QiDongLei::exitCommand() {
     if (m_mainWindow->confirmExit()) {
+        m_mainWindow->saveWindowState();
         // Leaves the main loop without the close query; the destructor then stops any run.
         QCoreApplication::exit(0);
     }

@@ -8,10 +8,7 @@
 
 namespace kjf::cli {
 
-int usageError(const std::string& message) {
-    if (!message.empty()) {
-        std::fprintf(stderr, "kanjianfang-cli: %s\n", message.c_str());
-    }
+void printUsage(std::FILE* stream) {
     std::fputs(
         "usage:\n"
         "  kanjianfang-cli [--root DIR] setting get SECTION KEY [DEFAULT]\n"
@@ -27,8 +24,16 @@ int usageError(const std::string& message) {
         "  kanjianfang-cli [--root DIR] serve [--port N] [--host ADDRESS] [--engine 1|2]\n"
         "                                     [--quantization N] [--boost 0|1] [--context 0|1]\n"
         "  kanjianfang-cli dict optimise FILE\n"
-        "  kanjianfang-cli dict verify FILE\n",
-        stderr);
+        "  kanjianfang-cli dict verify FILE\n"
+        "  kanjianfang-cli --help | --version\n",
+        stream);
+}
+
+int usageError(const std::string& message) {
+    if (!message.empty()) {
+        std::fprintf(stderr, "kanjianfang-cli: %s\n", message.c_str());
+    }
+    printUsage(stderr);
     return 2;
 }
 

@@ -10,6 +10,8 @@
 
 namespace kjf::cli {
 
+// Prints the usage (every command's synopsis) to stream.
+void printUsage(std::FILE* stream);
 // Prints "kanjianfang-cli: message" and the usage to standard error; returns exit status 2.
 int usageError(const std::string& message);
 

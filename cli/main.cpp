@@ -120,6 +120,14 @@ int dispatch(std::vector<std::string> args) {
     if (args.empty()) {
         return usageError("");
     }
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("kanjianfang-cli %s\n", KJF_VERSION);
+        return 0;
+    }
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "setting") {

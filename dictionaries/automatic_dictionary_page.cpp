@@ -43,6 +43,9 @@ rg_ZiDongCiKuZuJian::rg_ZiDongCiKuZuJian(std::string path, StatusText& status, Q
     m_loadIncomplete = file.exists && !file.complete;
     m_text->setDictionaryText(file.text);
     resize(284, 420);
+    // The two buttons beside each other and a few lines of the box; a smaller settings window
+    // scrolls the page.
+    setMinimumSize(180, 140);
 }
 
 rg_ZiDongCiKuZuJian::~rg_ZiDongCiKuZuJian() {

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "settings/settings_file.h"
 #include "ui/message_box.h"
@@ -59,6 +60,9 @@ rg_JiBenSheZhi::rg_JiBenSheZhi(std::string settingsDirectory, QWidget* parent)
     m_engineType->addItem(text(kForward), 1);
     m_engineType->addItem(text(kReverse), 2);
     m_engineType->setCurrentIndex(0);
+    // Wide enough for "正向校对" and "反向校对" in the font the system gives.
+    m_engineType->resize(std::max(m_engineType->width(), m_engineType->sizeHint().width()),
+                         m_engineType->height());
 
     m_accuracy = new QCheckBox(text(kAccuracy), m_group);
     m_accuracy->setObjectName(QStringLiteral("accuracyBox"));
@@ -87,6 +91,8 @@ rg_JiBenSheZhi::rg_JiBenSheZhi(std::string settingsDirectory, QWidget* parent)
     connect(m_save, &QPushButton::clicked, this, &rg_JiBenSheZhi::save);
 
     resize(423, 259);
+    // Where its controls end: a smaller settings window scrolls the page instead of cutting them.
+    setMinimumSize(m_group->geometry().right() + 7, m_group->geometry().bottom() + 7);
     load();
 }
 

@@ -18,21 +18,29 @@ class DictionaryTextBox;
 class rg_BianJiCiKuChuangKou : public QDialog {
     Q_OBJECT
   public:
-    // path is the file's full path (UTF-8); kind is the listed kind the file belongs to. Loads the
+    // path is the file's full path (UTF-8); kind is the listed kind the file belongs to;
+    // readOnly: a system dictionary of an installed program, shown but never saved. Loads the
     // file at once.
-    rg_BianJiCiKuChuangKou(std::string path, DictionaryKind kind, QWidget* parent = nullptr);
+    rg_BianJiCiKuChuangKou(std::string path, DictionaryKind kind, QWidget* parent = nullptr,
+                           bool readOnly = false);
 
     // "保存": checks, then writes the box's text in place of the file. Refuses to write over a
-    // file that exists but could not be read whole when the window opened.
+    // file that exists but could not be read whole when the window opened, and to write a
+    // read-only dictionary.
     void save();
 
   signals:
     // The file now holds the box's text.
     void saved();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     const std::string m_path;
     const DictionaryKind m_kind;
+    const bool m_readOnly;
     // The file was there but could not be read whole: the box does not hold its entries.
     bool m_loadIncomplete = false;
     DictionaryTextBox* m_text = nullptr;

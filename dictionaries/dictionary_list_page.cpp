@@ -46,6 +46,8 @@ const auto kOptimised = u"优化完成！";
 const auto kOptimiseFailed = u"优化失败！";
 const auto kSaveFailed = u"保存失败！";
 const auto kNamePrompt = u"请输入词库名称，不含后缀";
+const auto kSystemReadOnly =
+    u"安装的系统词库是只读的，不能新增、删除、优化或修改；自己的词语请加入用户词库。";
 constexpr std::string_view kExtension = ".dict";
 constexpr int kTitlePointSize = 22;
 
@@ -110,6 +112,8 @@ rg_CiKuSheZhi::rg_CiKuSheZhi(StatusText& status, QWidget* parent)
         button(kOptimise, "optimiseButton", {1, 186, 77, 32}, &rg_CiKuSheZhi::optimiseSelected);
 
     resize(504, 480);
+    // Where its controls end: a smaller settings window scrolls the page instead of cutting them.
+    setMinimumSize(490, 472);
 }
 
 rg_CiKuSheZhi::~rg_CiKuSheZhi() {
@@ -192,10 +196,26 @@ QString rg_CiKuSheZhi::rowName(int row) const {
     return m_list->item(row, NameColumn)->text();
 }
 
+bool rg_CiKuSheZhi::systemFilesReadOnly() const {
+    return isSystemKind(m_pageKind) && m_locations.systemDataReadOnly();
+}
+
+bool rg_CiKuSheZhi::refusedAsReadOnly(const char16_t* failure) {
+    if (!systemFilesReadOnly()) {
+        return false;
+    }
+    showMessage(this, QMessageBox::Critical, text(kCaption),
+                text(failure) + u'\n' + text(kSystemReadOnly));
+    return true;
+}
+
 void rg_CiKuSheZhi::optimiseSelected() {
     const int row = selectedRow();
     if (row < 0) {
         showMessage(this, QMessageBox::Warning, text(kCaption), text(kChooseOne));
+        return;
+    }
+    if (refusedAsReadOnly(kOptimiseFailed)) {
         return;
     }
     emit dictionariesChanged();
@@ -257,6 +277,9 @@ void rg_CiKuSheZhi::deleteSelected() {
         showMessage(this, QMessageBox::Warning, text(kCaption), text(kSelectFirst));
         return;
     }
+    if (refusedAsReadOnly(kDeleteFailed)) {
+        return;
+    }
     const QString name = rowName(row);
     const auto answer = showMessage(this, QMessageBox::NoIcon, text(kCaption),
                                     text(kDeleteQuestionStart) + name + text(kDeleteQuestionEnd),
@@ -284,12 +307,15 @@ void rg_CiKuSheZhi::editSelected() {
 }
 
 void rg_CiKuSheZhi::openEditor(int row) {
-    rg_BianJiCiKuChuangKou editor(pathOf(rowName(row)), m_pageKind, this);
+    rg_BianJiCiKuChuangKou editor(pathOf(rowName(row)), m_pageKind, this, systemFilesReadOnly());
     connect(&editor, &rg_BianJiCiKuChuangKou::saved, this, &rg_CiKuSheZhi::dictionariesChanged);
     editor.exec();
 }
 
 void rg_CiKuSheZhi::createDictionary() {
+    if (refusedAsReadOnly(kCreateFailed)) {
+        return;
+    }
     const auto name = askText(this, text(kCreate), text(kNamePrompt));
     if (!name) {
         return;

@@ -55,7 +55,9 @@ class rg_CiKuSheZhi : public QWidget {
     // "优化选中": removes duplicate lines from the selected file on the page's worker; ignored
     // while a run is still going on.
     void optimiseSelected();
-    // "删除词库", "编辑词库" and "新增词库".
+    // "删除词库", "编辑词库" and "新增词库". Optimising, deleting and creating a system dictionary
+    // of an installed program fail at once, saying that its system dictionaries are read-only;
+    // its editor refuses to save.
     void deleteSelected();
     void editSelected();
     void createDictionary();
@@ -76,6 +78,10 @@ class rg_CiKuSheZhi : public QWidget {
 
   private:
     int selectedRow() const;
+    // This page lists system dictionaries that the program must not change.
+    bool systemFilesReadOnly() const;
+    // When systemFilesReadOnly, shows failure followed by why and returns true.
+    bool refusedAsReadOnly(const char16_t* failure);
     QString rowName(int row) const;
     std::string pathOf(const QString& name) const;
     // Posted by the worker when it has finished; shows the result once.

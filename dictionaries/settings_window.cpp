@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "dictionaries/automatic_dictionary_page.h"
 #include "dictionaries/basic_settings_page.h"
@@ -80,13 +82,22 @@ rg_SheZhiChuangKou1::rg_SheZhiChuangKou1(StatusText& status, QWidget* parent)
         }
     });
 
-    m_host = new QWidget(this);
+    // The host's layout gives the shown page the host's size, and the host the page's minimum
+    // size, below which the scroll area scrolls.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("pageScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_host = new QWidget;
     m_host->setObjectName(QStringLiteral("pageHost"));
-    m_host->setGeometry(134, 30, 485, 269);
+    auto* pages = new QVBoxLayout(m_host);
+    pages->setContentsMargins(0, 0, 0, 0);
+    m_scroll->setWidget(m_host);
 
     m_listPage = new rg_CiKuSheZhi(m_status, m_host);
     m_listPage->setObjectName(QStringLiteral("dictionaryListPage"));
     m_listPage->hide();
+    pages->addWidget(m_listPage);
     connect(m_listPage, &rg_CiKuSheZhi::dictionariesChanged, this,
             [this] { m_dictionariesChanged = true; });
     m_building = false;
@@ -116,10 +127,7 @@ void rg_SheZhiChuangKou1::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     const QRect client = rect();
     m_tree->setGeometry(client.left(), client.top(), kTreeColumn - client.left(), client.height());
-    m_host->setGeometry(kTreeColumn, client.top(), client.width() - kTreeColumn, client.height());
-    if (m_current != nullptr) {
-        m_current->setGeometry(0, 0, m_host->width(), m_host->height());
-    }
+    m_scroll->setGeometry(kTreeColumn, client.top(), client.width() - kTreeColumn, client.height());
 }
 
 void rg_SheZhiChuangKou1::selectItem(int index) {
@@ -174,7 +182,9 @@ void rg_SheZhiChuangKou1::showPage(int index) {
         m_listPage->refreshList();
         m_current = m_listPage;
     }
-    m_current->setGeometry(0, 0, m_host->width(), m_host->height());
+    if (m_current != m_listPage) {
+        m_host->layout()->addWidget(m_current);
+    }
     m_current->show();
 }
 

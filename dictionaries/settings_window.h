@@ -7,6 +7,7 @@
 
 #include "settings/locations.h"
 
+class QScrollArea;
 class QTreeWidget;
 
 namespace kjf {
@@ -20,7 +21,9 @@ class rg_CiKuSheZhi;
 // refilled at every selection. When a listed dictionary, the automatic dictionary or an enabled
 // list changed while it was open, closing asks for exactly one dictionary reload. The tree is
 // "navigationTree", the pages sit in "pageHost" and are named "basicSettingsPage",
-// "dictionaryListPage" and "automaticDictionaryPage". GUI thread only.
+// "dictionaryListPage" and "automaticDictionaryPage"; the host fills the scroll area "pageScroll",
+// which scrolls a page only when a small screen has made the window smaller than the page's
+// minimum size. GUI thread only.
 class rg_SheZhiChuangKou1 : public QDialog {
     Q_OBJECT
   public:
@@ -70,6 +73,7 @@ class rg_SheZhiChuangKou1 : public QDialog {
     std::function<void()> m_reload;
     bool m_dictionariesChanged = false;
     QTreeWidget* m_tree = nullptr;
+    QScrollArea* m_scroll = nullptr;
     QWidget* m_host = nullptr;
     rg_CiKuSheZhi* m_listPage = nullptr;  // exists for the window's life
     QWidget* m_current = nullptr;         // the page shown now, or nullptr

@@ -12,6 +12,7 @@
 #include "learning/word_groups.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace kjf {
 
@@ -52,19 +53,16 @@ rg_ZiDongXueXiChuangKou1::rg_ZiDongXueXiChuangKou1(QWidget* owner, rg_ChaCuoYinQ
 
     m_group = new QGroupBox(text(kGroupCaption), this);
     m_group->setObjectName(QStringLiteral("wordGroupBox"));
-    m_group->setGeometry(11, 4, 348, 427);
     buildList();
 
     m_addButton = new QPushButton(text(kAddButton), this);
     m_addButton->setObjectName(QStringLiteral("addButton"));
-    m_addButton->setGeometry(229, 442, 132, 32);
     m_addButton->setAutoDefault(false);
     connect(m_addButton, &QPushButton::clicked, this,
             &rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary);
 
     m_hint = new QLabel(text(kHint), this);
     m_hint->setObjectName(QStringLiteral("hintLabel"));
-    m_hint->setGeometry(18, 442, 200, 32);
     m_hint->setWordWrap(true);
     m_hint->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 }
@@ -73,10 +71,25 @@ rg_ZiDongXueXiChuangKou1::~rg_ZiDongXueXiChuangKou1() {
     stopAnalysis();
 }
 
+void rg_ZiDongXueXiChuangKou1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    keepOnScreen(*this);
+}
+
+void rg_ZiDongXueXiChuangKou1::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    // At 370 x 480: the group at 11, 4, 348 x 427 with the list at 10, 26, 328 x 392 in it, the
+    // hint at 18, 442, 200 x 32 and the button at 229, 442, 132 x 32. A small screen makes the
+    // window lower, and the group and list with it.
+    m_group->setGeometry(11, 4, width() - 22, height() - 53);
+    m_list->setGeometry(10, 26, m_group->width() - 20, m_group->height() - 35);
+    m_hint->setGeometry(18, height() - 38, width() - 170, 32);
+    m_addButton->setGeometry(width() - 141, height() - 38, 132, 32);
+}
+
 void rg_ZiDongXueXiChuangKou1::buildList() {
     m_list = new QTableWidget(0, ColumnCount, m_group);
     m_list->setObjectName(QStringLiteral("wordGroupList"));
-    m_list->setGeometry(10, 26, 328, 392);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -68,6 +68,10 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
     // Groups were added to the automatic dictionary: the dictionaries should be loaded again.
     void automaticDictionaryChanged();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void buildList();
     void startAnalysis();

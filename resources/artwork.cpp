@@ -6,7 +6,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-#include <cstdint>
+#include <algorithm>
+#include <memory>
+
+#include <qrencode.h>
 
 namespace kjf {
 
@@ -384,60 +387,72 @@ QIcon applicationIcon() {
     return icon;
 }
 
-QPixmap aboutPicture() {
-    constexpr int kModules = 25;
-    constexpr int kModule = 8;
-    constexpr int kBorder = 0;
-    QPixmap image(200, 200);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    const auto module = [&p](int column, int row, const QColor& colour) {
-        p.fillRect(kBorder + column * kModule, kBorder + row * kModule, kModule, kModule, colour);
+QPixmap aboutPicture(const QString& text, int side, qreal devicePixelRatio) {
+    const QByteArray bytes = text.toUtf8();
+    // The highest error correction keeps the code readable under the seal.
+    const std::unique_ptr<QRcode, void (*)(QRcode*)> code(
+        QRcode_encodeData(static_cast<int>(bytes.size()),
+                          reinterpret_cast<const unsigned char*>(bytes.constData()), 0,
+                          QR_ECLEVEL_H),
+        QRcode_free);
+    if (!code || side <= 0) {
+        return {};
+    }
+    constexpr int kQuietZone = 4;  // modules of white around the code, as readers need
+    const int width = code->width;
+    const int pixels = std::max(1, qRound(side * devicePixelRatio));
+    const int module = std::max(1, pixels / (width + 2 * kQuietZone));
+    const int origin = (pixels - module * width) / 2;
+    const auto moduleAt = [&code, width](int column, int row) {
+        return code->data[row * width + column];
     };
-    const auto inFinder = [](int column, int row) {
-        const auto near = [](int v, int at) { return v >= at && v < at + 8; };
-        return (near(column, 0) && near(row, 0)) || (near(column, kModules - 8) && near(row, 0)) ||
-               (near(column, 0) && near(row, kModules - 8));
-    };
-    const auto inSeal = [](int column, int row) {
-        return column >= 9 && column <= 15 && row >= 9 && row <= 15;
-    };
-    // A fixed scatter of modules from a small linear congruential sequence: the same picture on
-    // every start.
-    std::uint32_t state = 0x4B4A46u;
-    for (int row = 0; row < kModules; ++row) {
-        for (int column = 0; column < kModules; ++column) {
-            state = state * 1664525u + 1013904223u;
-            if (inFinder(column, row) || inSeal(column, row)) {
-                continue;
-            }
-            const bool timing = (row == 6 || column == 6) && (row + column) % 2 == 0;
-            if (timing || (state >> 24) % 2 == 0) {
-                module(column, row, kInk);
+
+    // The seal covers a square of about a fifth of the code in its middle, only where data
+    // modules lie: finder, timing, alignment, format and version modules must stay whole.
+    constexpr unsigned char kFunctionModule = 0xFC;
+    int seal = std::max(3, (width / 5) | 1);
+    int sealStart = (width - seal) / 2;
+    for (int row = sealStart; row < sealStart + seal && seal > 0; ++row) {
+        for (int column = sealStart; column < sealStart + seal; ++column) {
+            if ((moduleAt(column, row) & kFunctionModule) != 0) {
+                seal = 0;
+                break;
             }
         }
     }
-    // The three finder squares in the corners.
-    for (const QPoint corner : {QPoint(0, 0), QPoint(kModules - 7, 0), QPoint(0, kModules - 7)}) {
-        p.fillRect(corner.x() * kModule, corner.y() * kModule, 7 * kModule, 7 * kModule, kInk);
-        p.fillRect((corner.x() + 1) * kModule, (corner.y() + 1) * kModule, 5 * kModule, 5 * kModule,
-                   Qt::white);
-        p.fillRect((corner.x() + 2) * kModule, (corner.y() + 2) * kModule, 3 * kModule, 3 * kModule,
-                   kInk);
+    const auto underSeal = [&](int column, int row) {
+        return seal > 0 && column >= sealStart && column < sealStart + seal && row >= sealStart &&
+               row < sealStart + seal;
+    };
+
+    QPixmap image(pixels, pixels);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    for (int row = 0; row < width; ++row) {
+        for (int column = 0; column < width; ++column) {
+            if ((moduleAt(column, row) & 1) != 0 && !underSeal(column, row)) {
+                p.fillRect(origin + column * module, origin + row * module, module, module, kInk);
+            }
+        }
     }
-    // The seal in the middle.
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    const QRectF seal(9 * kModule + 3, 9 * kModule + 3, 7 * kModule - 6, 7 * kModule - 6);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kSeal);
-    p.drawRoundedRect(seal, 5, 5);
-    QFont face = p.font();
-    face.setPixelSize(34);
-    face.setBold(true);
-    p.setFont(face);
-    p.setPen(kPaper);
-    p.drawText(seal, Qt::AlignCenter, QStringLiteral("勘"));
+    if (seal > 0) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        const qreal inset = module / 2.0;
+        const QRectF face(origin + sealStart * module + inset, origin + sealStart * module + inset,
+                          seal * module - 2 * inset, seal * module - 2 * inset);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kSeal);
+        p.drawRoundedRect(face, face.width() / 8, face.width() / 8);
+        QFont character = p.font();
+        character.setPixelSize(std::max(1, qRound(face.height() * 0.7)));
+        character.setBold(true);
+        p.setFont(character);
+        p.setPen(kPaper);
+        p.drawText(face, Qt::AlignCenter, QStringLiteral("勘"));
+    }
+    p.end();
+    image.setDevicePixelRatio(devicePixelRatio);
     return image;
 }
 

@@ -1,5 +1,6 @@
-// The program's pictures, drawn when first needed: the tool-bar strip, the welcome picture and the
-// application icon. Only from the GUI thread (QPixmap), except where a function says otherwise.
+// The program's pictures, drawn when first needed: the tool-bar strip, the welcome picture, the
+// application icon and the about window's code. Only from the GUI thread (QPixmap), except where
+// a function says otherwise.
 #pragma once
 
 #include <QByteArray>
@@ -32,7 +33,10 @@ bool applicationIconHasGlyph();
 // The same picture as an SVG document, the character as outlines so that no font is needed to
 // show it.
 QByteArray applicationIconSvg();
-// 200 x 200, the about window's picture: a square two-dimensional code with the seal in its middle.
-QPixmap aboutPicture();
+// The about window's picture, side x side at devicePixelRatio device pixels to a pixel: a QR code
+// of text (its UTF-8 bytes, the highest error correction) on white with a quiet zone of at least
+// four modules, each module a whole number of device pixels so that it stays sharp, and the seal
+// over its middle where only data modules lie. A null pixmap when text is too long for a QR code.
+QPixmap aboutPicture(const QString& text, int side, qreal devicePixelRatio);
 
 }  // namespace kjf

@@ -130,6 +130,12 @@ std::string Locations::dictionaryCacheFile() const {
     return cacheDirectory.empty() ? std::string() : cacheDirectory + "dictionaries.cache";
 }
 
+bool Locations::systemDataReadOnly() const {
+    const Locations own = portable(settingsDirectory);
+    return systemDataDirectory != own.systemDataDirectory ||
+           userDataDirectory != own.userDataDirectory || cacheDirectory != own.cacheDirectory;
+}
+
 std::string Locations::settingsFile() const {
     return settingsDirectory + std::string(kSettingsFileName);
 }

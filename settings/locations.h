@@ -30,6 +30,10 @@ struct Locations {
     // Where the engine keeps its compiled dictionaries between starts; empty when there is no
     // cache folder.
     std::string dictionaryCacheFile() const;
+    // True unless all folders are those of one program directory (Locations::portable of the
+    // settings folder): in an installed program, also one that fell back to the shipped settings
+    // (usableLocations), the system data belongs to the installation and is never changed.
+    bool systemDataReadOnly() const;
 };
 
 // What decides an installed program's folders. Paths are UTF-8, without a trailing '/' needed.

@@ -51,6 +51,35 @@ TEST(CliText, PrintsDecodedTextWithLoneSurrogatesReplaced) {
     EXPECT_EQ(r.out, "中\xEF\xBF\xBD文");
 }
 
+// GB18030 text printed nothing with status 0; now the message says where it can be read.
+TEST(CliText, GB18030TextPointsToImport) {
+    kjf::test::TempDir dir;
+    writeBytes(dir.file("gbk.txt"), "ab\xD6\xD0\xCE\xC4");
+    const Result r = runCli({"text", dir.file("gbk.txt")});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("text --import also reads GB18030"), std::string::npos) << r.err;
+    EXPECT_EQ(runCli({"text", "--import", dir.file("gbk.txt")}).out, "ab中文");
+}
+
+TEST(CliUsage, HelpAndVersionPrintToStandardOutputAndSucceed) {
+    for (const char* option : {"--help", "-h"}) {
+        const Result r = runCli({option});
+        EXPECT_EQ(r.status, 0) << option;
+        EXPECT_TRUE(r.out.starts_with("usage:\n")) << r.out;
+        EXPECT_NE(r.out.find("kanjianfang-cli dict verify FILE"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+    const Result version = runCli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "kanjianfang-cli " KJF_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+    // Anything else is still a usage error, with the usage on standard error.
+    const Result wrong = runCli({"--help", "check"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.out.empty());
+    EXPECT_NE(wrong.err.find("usage:"), std::string::npos);
+}
+
 TEST(CliUsage, UsageErrorsExitTwo) {
     EXPECT_EQ(runCli({}).status, 2);
     EXPECT_EQ(runCli({"frobnicate"}).status, 2);

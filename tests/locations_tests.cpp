@@ -67,12 +67,14 @@ TEST(Locations, PortableIsTheProgramDirectoryLaidOutAsBefore) {
     EXPECT_EQ(l.automaticDictionaryPath(), "/opt/p/data/user/auto/auto.dict");
     EXPECT_EQ(l.contextDataDirectory(), "/opt/p/data/sys/context/");
     EXPECT_EQ(l.dictionaryCacheFile(), "/opt/p/data/dictionaries.cache");
+    EXPECT_FALSE(l.systemDataReadOnly());
 }
 
 TEST_F(InstalledTest, AWritableSetupIniBesideTheExecutableMakesTheProgramPortable) {
     writeBytes(m_prefix.file("bin/setup.ini"), "");
     const ChosenLocations chosen = choose();
     EXPECT_TRUE(chosen.portable);
+    EXPECT_FALSE(chosen.locations.systemDataReadOnly());
     EXPECT_EQ(chosen.locations.settingsFile(), m_prefix.file("bin/setup.ini"));
     EXPECT_EQ(chosen.locations.automaticDictionaryPath(),
               m_prefix.file("bin/data/user/auto/auto.dict"));
@@ -83,6 +85,7 @@ TEST_F(InstalledTest, AWritableSetupIniBesideTheExecutableMakesTheProgramPortabl
 TEST_F(InstalledTest, WithoutOneTheUsersFoldersAndTheSharedDataAreUsed) {
     const ChosenLocations chosen = choose();
     EXPECT_FALSE(chosen.portable);
+    EXPECT_TRUE(chosen.locations.systemDataReadOnly());
     const std::string home = m_home.path();
     EXPECT_EQ(chosen.locations.settingsFile(), home + ".config/kanjianfang/setup.ini");
     EXPECT_EQ(chosen.locations.dictionaryDirectory(DictionaryKind::UserCorrect),
@@ -218,6 +221,7 @@ TEST_F(InstalledTest, FoldersThatCannotBeMadeFallBackToTheShippedFilesReadOnly) 
     EXPECT_EQ(usable.settingsDirectory, chosen.shippedDirectory);
     EXPECT_EQ(usable.userDataDirectory, chosen.shippedDirectory + "data/user/");
     EXPECT_EQ(usable.systemDataDirectory, chosen.locations.systemDataDirectory);
+    EXPECT_TRUE(usable.systemDataReadOnly());  // the shipped folders are no program directory
     EXPECT_TRUE(fs::exists(usable.settingsFile()));
     EXPECT_TRUE(fs::exists(usable.automaticDictionaryPath()));
 
@@ -245,6 +249,7 @@ TEST_F(InstalledTest, WithoutAHomeFolderNothingIsPutAtTheRoot) {
     EXPECT_NE(problems[0].find(u"HOME"), std::u16string::npos);
     const Locations usable = usableLocations(chosen, problems);
     EXPECT_EQ(usable.settingsDirectory, chosen.shippedDirectory);
+    EXPECT_TRUE(usable.systemDataReadOnly());
     EXPECT_TRUE(fs::exists(usable.settingsFile()));
     // An XDG folder that is set still counts without a home.
     m_env.cacheHome = m_home.file("cache");

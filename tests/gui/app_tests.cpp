@@ -15,6 +15,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -119,15 +120,22 @@ TEST_F(AppTest, MainWindowControls) {
     EXPECT_EQ(child<QLabel>(main(), "statusLabel")->text(), q(u"提示："));
 }
 
+// The list side (from the splitter to the right edge) starts wide enough for the four columns
+// beside a scroll bar, follows a drag, and keeps its width when the window is resized.
 TEST_F(AppTest, SplitterDragAndResizeFollowTheLayoutRules) {
     start();
     const int top = toolBar()->height();
     const int height = 614 - 30 - top - 5;
     SplitterBar* bar = child<SplitterBar>(main(), "splitter");
-    EXPECT_EQ(bar->geometry(), QRect(519, top, 10, height));
-    EXPECT_EQ(editor()->geometry(), QRect(3, top, 516, height));
-    EXPECT_EQ(errorGroup()->geometry(), QRect(532, top, 284, height));
-    EXPECT_EQ(listView()->geometry(), QRect(3, 20, 278, height - 20));
+    const int columns = 50 + 100 + 100 + 70;
+    const int scrollBar = listView()->verticalScrollBar()->sizeHint().width();
+    const int side = 819 - bar->x();
+    EXPECT_LT(side, 819 / 2);
+    EXPECT_EQ(bar->geometry(), QRect(819 - side, top, 10, height));
+    EXPECT_EQ(editor()->geometry(), QRect(3, top, 819 - side - 3, height));
+    EXPECT_EQ(errorGroup()->geometry(), QRect(819 - side + 13, top, side - 16, height));
+    EXPECT_EQ(listView()->geometry(), QRect(3, 20, side - 22, height - 20));
+    EXPECT_GE(listView()->width() - 2 * listView()->frameWidth() - scrollBar, columns);
     EXPECT_EQ(statusBar()->geometry(), QRect(0, 614 - 30, 819, 30));
 
     const QPointF grip(5, 50);
@@ -141,15 +149,15 @@ TEST_F(AppTest, SplitterDragAndResizeFollowTheLayoutRules) {
     QMouseEvent release(QEvent::MouseButtonRelease, moved, bar->mapToGlobal(moved), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(bar, &release);
-    EXPECT_EQ(bar->geometry(), QRect(419, top, 10, height));
-    EXPECT_EQ(editor()->geometry(), QRect(3, top, 416, height));
-    EXPECT_EQ(errorGroup()->geometry(), QRect(432, top, 384, height));
+    EXPECT_EQ(bar->geometry(), QRect(719 - side, top, 10, height));
+    EXPECT_EQ(editor()->geometry(), QRect(3, top, 716 - side, height));
+    EXPECT_EQ(errorGroup()->geometry(), QRect(732 - side, top, side + 84, height));
 
     main()->resize(900, 600);
     const int newHeight = 600 - 30 - top - 5;
-    EXPECT_EQ(bar->geometry(), QRect(600, top, 10, newHeight));
-    EXPECT_EQ(editor()->geometry(), QRect(3, top, 597, newHeight));
-    EXPECT_EQ(errorGroup()->geometry(), QRect(613, top, 284, newHeight));
+    EXPECT_EQ(bar->geometry(), QRect(800 - side, top, 10, newHeight));
+    EXPECT_EQ(editor()->geometry(), QRect(3, top, 797 - side, newHeight));
+    EXPECT_EQ(errorGroup()->geometry(), QRect(813 - side, top, side + 84, newHeight));
 }
 
 TEST_F(AppTest, CancelInTheCloseQueryChangesNothing) {

@@ -14,6 +14,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
+#include <filesystem>
 
 #include "editor_command_fixture.h"
 #include "ui/file_dialog.h"
@@ -51,8 +52,8 @@ TEST_F(EditorCommandTest, ImportReplacesTheTextAsAPasteAndLeavesTheClipboardAlon
     FileDialogAnswer answer;
     importThroughDialog(file, answer);
     ASSERT_TRUE(answer.shown);
-    EXPECT_EQ(answer.filters, (QStringList{q(u"文本文件(*.txt)"), q(u"Office文件(*.docx)"),
-                                           q(u"Office文件(*.doc)")}));
+    EXPECT_EQ(answer.filters, (QStringList{q(u"可导入的文件(*.txt *.docx)"), q(u"文本文件(*.txt)"),
+                                           q(u"Office文件(*.docx)"), q(u"所有文件(*)")}));
     EXPECT_EQ(answer.mode, QFileDialog::AcceptOpen);
     EXPECT_EQ(editorText(), u"中文\nabc\ndef");
     const QMimeData* clipboard = QApplication::clipboard()->mimeData();
@@ -255,6 +256,61 @@ TEST_F(EditorCommandTest, ExportThatCannotWriteClaimsNoSuccess) {
     EXPECT_NE(m_messages[0].text, q(u"保存成功！"));
     EXPECT_EQ(status(), statusBefore);
     EXPECT_TRUE(m_revealed.empty());
+}
+
+// The import dialog starts in the user's documents folder, then in the folder of the last import,
+// also after a restart; the export is offered beside the imported document, under its name.
+TEST_F(EditorCommandTest, FileDialogsStartWhereTheUsersDocumentsAre) {
+    TempDir home;
+    std::filesystem::create_directory(home.file("Documents"));
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    const auto canonical = [](const QString& folder) {
+        return QFileInfo(folder).canonicalFilePath();
+    };
+    const QString files = canonical(QString::fromStdString(m_files.path()));
+    start();
+    const std::string file = m_files.file("调研报告.final.txt");
+    writeBytes(file, "再接再励");
+    FileDialogAnswer first;
+    importThroughDialog(file, first);
+    EXPECT_EQ(canonical(first.directory),
+              canonical(QString::fromStdString(home.file("Documents"))));
+
+    FileDialogAnswer again;
+    answerFileDialog(again, QString());
+    main()->commandAction(Command::Import)->trigger();
+    EXPECT_EQ(canonical(again.directory), files);
+
+    check();
+    FileDialogAnswer exported;
+    answerFileDialog(exported, QString());
+    main()->commandAction(Command::ExportErrors)->trigger();
+    EXPECT_EQ(exported.offeredName, q(u"调研报告.final-错误列表.xlsx"));
+    EXPECT_EQ(canonical(exported.directory), files);
+
+    EXPECT_TRUE(main()->close());
+    m_startup.reset();
+    start();
+    FileDialogAnswer restarted;
+    answerFileDialog(restarted, QString());
+    main()->commandAction(Command::Import)->trigger();
+    EXPECT_EQ(canonical(restarted.directory), files);
+    // Before an import of this session the export offers the designed name.
+    FileDialogAnswer plain;
+    answerFileDialog(plain, QString());
+    editor()->setPlainText(q(kText));
+    check();
+    main()->commandAction(Command::ExportErrors)->trigger();
+    EXPECT_EQ(plain.offeredName, q(u"错误列表"));
+    EXPECT_EQ(canonical(plain.directory), files);
+
+    qputenv("HOME", oldHome);
+    if (!oldConfig.isEmpty()) {
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -20,7 +20,8 @@ TEST_F(SettingsWindowTest, TreeSwitchesPagesAndReusesTheListPage) {
     }
     EXPECT_EQ(shown, texts);
     EXPECT_EQ(tree()->width(), 150);
-    EXPECT_EQ(pageHost()->geometry(), QRect(150, 0, 490, 480));
+    EXPECT_EQ(child<QWidget>(&m_window, "pageScroll")->geometry(), QRect(150, 0, 490, 480));
+    EXPECT_EQ(pageHost()->size(), QSize(490, 480));  // no scrolling at the designed size
 
     // The basic settings show at opening; a new selection builds a new page.
     QPointer<QWidget> basic = basicPage();
@@ -336,6 +337,60 @@ TEST_F(SettingsWindowTest, InstalledPagesUseEachKindsOwnFolder) {
     m_answers.typed = {q(u"新词库")};
     QTest::mouseClick(button(&blocked, "createButton"), Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Critical, u"创建失败！");
+}
+
+// An installed program's system dictionaries belong to the installation: deleting, creating,
+// optimising and saving one fail at once with the page's message and why, even for a user who
+// could write there (root); the user's own pages work as before.
+TEST_F(SettingsWindowTest, InstalledSystemDictionariesAreReadOnlyAndTheMessageSaysSo) {
+    TempDir settings;
+    TempDir shared;
+    TempDir user;
+    const Locations installed{settings.path(), shared.path() + "sys/", user.path(), user.path()};
+    const std::string systemFolder = installed.dictionaryDirectory(DictionaryKind::SystemCorrect);
+    fs::create_directories(systemFolder);
+    const std::string words = utf16le(u"文章\r\n文章\r\n");
+    writeBytes(systemFolder + "words.dict", words);
+    fs::create_directories(installed.dictionaryDirectory(DictionaryKind::UserCorrect));
+    m_window.setLocations(installed);
+    open();
+    const auto expectReadOnly = [this](std::u16string_view failure) {
+        const ShownMessage shown = m_answers.last();
+        expectMessage(shown, QMessageBox::Critical, failure);
+        EXPECT_TRUE(shown.text.section(u'\n', 1).contains(q(u"系统词库是只读的")))
+            << shown.text.toStdString();
+    };
+
+    rg_CiKuSheZhi& system = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
+    selectRow(system, 0);
+    QTest::mouseClick(button(&system, "deleteButton"), Qt::LeftButton);
+    ASSERT_EQ(m_answers.messages.size(), 1u);  // no question first: the answer cannot matter
+    expectReadOnly(u"删除失败！");
+    QTest::mouseClick(button(&system, "createButton"), Qt::LeftButton);
+    expectReadOnly(u"创建失败！");
+    EXPECT_TRUE(m_answers.inputs.empty());
+    QTest::mouseClick(button(&system, "optimiseButton"), Qt::LeftButton);
+    expectReadOnly(u"优化失败！");
+    EXPECT_FALSE(system.optimiseInProgress());
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<rg_BianJiCiKuChuangKou*>(QApplication::activeModalWidget());
+        ASSERT_NE(editor, nullptr);
+        child<DictionaryTextBox>(editor, "textBox")->setPlainText(q(u"文章\n之后"));
+        editor->save();
+        editor->reject();
+    });
+    QTest::mouseClick(button(&system, "editButton"), Qt::LeftButton);
+    expectReadOnly(u"保存失败！");
+    EXPECT_EQ(readBytes(systemFolder + "words.dict"), words);
+    EXPECT_EQ(rowNames(system), QStringList{"words.dict"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(systemFolder), fs::directory_iterator()), 1);
+    EXPECT_FALSE(m_window.dictionariesChanged());
+
+    rg_CiKuSheZhi& own = listPage(rg_SheZhiChuangKou1::UserCorrectItem);
+    m_answers.typed = {q(u"我的")};
+    QTest::mouseClick(button(&own, "createButton"), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"创建成功！");
+    EXPECT_EQ(rowNames(own), QStringList{"我的.dict"});
 }
 
 }  // namespace
