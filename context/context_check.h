@@ -33,7 +33,7 @@ struct ContextOptions {
     double contextMargin = 1.0;
     double frequencyOnlyExtra = 3.0;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
-    double keepMargin = 2.0;
+    double keepMargin = 4.0;
     // Worker threads; 0 means std::thread::hardware_concurrency().
     unsigned workers = 0;
 };

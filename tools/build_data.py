@@ -71,6 +71,15 @@ VARIANT_MAX_LOG_RATIO = -5.0
 VARIANT_MAX_LOG_RATIO_LONG = -5.0  # for variants of three or four characters
 # The same test for the team's pairs, which are known misspellings and so need less margin.
 COMMON_MAX_LOG_RATIO = -3.0
+# A wrong form of the team's pairs that a source lists as a word is still a misspelling when it
+# is this many times rarer than the right form, both in jieba's counts and in rime's weights
+# (when rime lists it at all): 做为 (208 against 28,567) and 布署 (2 against 3,333) are the right
+# words miswritten, while 那里/哪里 and 检察/检查 are words of their own.
+CLASSIC_MIN_COUNT_RATIO = 100
+CLASSIC_MIN_WEIGHT_RATIO = 20
+# jieba's tags of function words (conjunctions, adverbs, prepositions, particles, modal
+# particles) differ between forms of one word too often to tell two uses apart.
+FUNCTION_TAGS = {"c", "d", "p", "u", "uj", "ul", "uv", "ud", "ug", "uz", "y"}
 
 SETTINGS = [
     ("引擎设置", "引擎类型", "1"),
@@ -165,12 +174,16 @@ def traditional_only(opencc):
 
 
 def read_jieba(pkg):
+    """Returns (word -> count, word -> part-of-speech tag)."""
     counts = {}
+    tags = {}
     for line in pkg.text(JIEBA_DICT).splitlines():
         parts = line.split()
         if len(parts) >= 2:
             counts.setdefault(parts[0], int(parts[1]))
-    return counts
+        if len(parts) >= 3:
+            tags.setdefault(parts[0], parts[2])
+    return counts, tags
 
 
 def read_friso(pkg):
@@ -277,7 +290,7 @@ class Sources:
             blob = unicode_data.tar.extractfile(UNIHAN_DIR + name + ".bz2").read()
             self.unihan += bz2.decompress(blob).decode("utf-8").splitlines()
         self.traditional = traditional_only(opencc)
-        self.jieba = read_jieba(jieba)
+        self.jieba, self.tags = read_jieba(jieba)
         self.friso = read_friso(friso)
         self.rime_weights, self.char_readings, self.word_readings = read_rime(rime)
         self.licences = {
@@ -315,14 +328,15 @@ class Reader:
         self.end = {s: math.log(n / total) for s, n in ends.items()}
         self.unknown = math.log(0.5 / total)
 
-    def best(self, text):
-        """The log probability of the likeliest reading of text."""
+    def best(self, text, whole=True):
+        """The log probability of the likeliest reading of text; without whole, text itself is
+        not read as one word."""
         n = len(text)
         best = [0.0] + [-math.inf] * n
         for j in range(1, n + 1):
             for i in range(max(0, j - 8), j):
                 piece = text[i:j]
-                candidates = [self.word.get(piece)]
+                candidates = [self.word.get(piece) if whole or j - i < n else None]
                 if i == 0:
                     candidates.append(self.end.get(piece))
                 if j == n:
@@ -334,6 +348,18 @@ class Reader:
                     lp = self.unknown
                 best[j] = max(best[j], best[i] + lp)
         return best[n]
+
+
+def far_rarer(src, wrong, right):
+    """Whether a listed form is the right one miswritten rather than a word of its own use."""
+    count = src.jieba.get(wrong, 0)
+    weight = src.rime_weights.get(wrong, 0)
+    if src.jieba.get(right, 0) < CLASSIC_MIN_COUNT_RATIO * max(count, 1):
+        return False
+    if weight and src.rime_weights.get(right, 0) < CLASSIC_MIN_WEIGHT_RATIO * weight:
+        return False
+    tags = (src.tags.get(wrong), src.tags.get(right))
+    return None in tags or tags[0] == tags[1] or bool(FUNCTION_TAGS & set(tags))
 
 
 def build(src):
@@ -368,9 +394,15 @@ def build(src):
             continue
         if wrong in words and (src.jieba.get(wrong, 0) >= min(100, src.jieba.get(right, 0))
                                or wrong in src.rime_weights):
-            # Both forms are in common use (那里/哪里, 检察/检查): not a misspelling.
-            dropped["both forms in use"] += 1
-            continue
+            # The rare form must not read naturally as other words either (在说 is mostly 在 + 说).
+            if far_rarer(src, wrong, right) and right in logp and \
+                    reader.best(wrong, whole=False) - logp[right] <= COMMON_MAX_LOG_RATIO:
+                report.setdefault("rare forms of classic pairs moved to common.dict",
+                                  []).append(wrong)
+            else:
+                # Both forms are in common use (那里/哪里, 检察/检查): not a misspelling.
+                dropped["both forms in use"] += 1
+                continue
         common.setdefault(wrong, right)
     for wrong in common:
         if wrong in words:
