@@ -20,14 +20,14 @@ class rg_JinDuChuangKou;
 class rg_WoDeZhuChuangKou;
 enum class Command;
 
-// The startup object: everything that lives as long as the program. One instance at a time,
-// created and used on the GUI thread; its hook handlers run on whichever thread the engine calls
-// them from and hand all window work to the GUI thread.
 // The document named on the program's command line (the desktop entry's %f): the first argument
 // after the program's name that is not an option, or the one after "--"; empty when there is
 // none. Qt takes out the options it understands before this sees the arguments.
 QString documentArgument(const QStringList& arguments);
 
+// The startup object: everything that lives as long as the program. One instance at a time,
+// created and used on the GUI thread; its hook handlers run on whichever thread the engine calls
+// them from and hand all window work to the GUI thread.
 class rg_QiDongLei : public QObject {
     Q_OBJECT
   public:

@@ -46,16 +46,31 @@ inline const std::u16string& corpus() {
     return text;
 }
 
-// The process's resident memory now, in kilobytes.
-inline long residentKilobytes() {
+// A field of /proc/self/status in kilobytes ("VmRSS:", "VmHWM:"), 0 when it is not there.
+inline long statusKilobytes(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0) {
+            return std::stol(line.substr(field.size()));
         }
     }
     return 0;
+}
+
+// The process's resident memory now, in kilobytes.
+inline long residentKilobytes() {
+    return statusKilobytes("VmRSS:");
+}
+
+// The most resident memory since the last resetPeakResident (or the start), in kilobytes.
+inline long peakResidentKilobytes() {
+    return statusKilobytes("VmHWM:");
+}
+
+// Lets peakResidentKilobytes measure from now on (Linux: 5 written to clear_refs).
+inline void resetPeakResident() {
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 }  // namespace kjf::bench

@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 using namespace kjf;
 
 using bench::corpus;
+using bench::peakResidentKilobytes;
+using bench::resetPeakResident;
 using bench::residentKilobytes;
 
 namespace {
@@ -127,6 +129,64 @@ BENCHMARK(BM_ContextPass)
     ->Arg(1)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime();
+
+// Text that once cost more than linear time or memory: argument 0 is one run of the corpus's Han
+// characters without a mark of any kind (one clause), 1 is the corpus's clauses joined by commas
+// into one sentence, 2 is one character written over and over. The second argument is the length
+// in characters. Reported: time and extra peak memory per character.
+void BM_ContextLongRun(benchmark::State& state) {
+    const Loaded& l = loaded();
+    if (!l.model) {
+        state.SkipWithError("the language model cannot be loaded");
+        return;
+    }
+    const auto length = static_cast<std::size_t>(state.range(1));
+    std::u16string text;
+    text.reserve(length);
+    const std::u16string& source = corpus();
+    const auto isHan = [](char16_t u) { return u >= 0x4E00 && u <= 0x9FFF; };
+    while (text.size() < length) {
+        for (std::size_t i = 0; i < source.size() && text.size() < length; ++i) {
+            const char16_t u = source[i];
+            if (state.range(0) == 2) {
+                text.push_back(u'的');
+            } else if (isHan(u)) {
+                text.push_back(u);
+            } else if (state.range(0) == 1 && !text.empty() && text.back() != u'，') {
+                text.push_back(u'，');
+            }
+        }
+    }
+    ContextInput input;
+    input.text = text;
+    ContextOptions options;
+    options.workers = 1;
+    long extraPeak = 0;
+    for (auto _ : state) {
+        const long before = residentKilobytes();
+        resetPeakResident();
+        const ContextResult result = runContextCheck(*l.model, input, options);
+        benchmark::DoNotOptimize(result.findings.data());
+        extraPeak = std::max(extraPeak, peakResidentKilobytes() - before);
+    }
+    const auto chars = static_cast<double>(text.size());
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
+    state.counters["nsPerChar"] = benchmark::Counter(
+        chars, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["extraBytesPerChar"] = static_cast<double>(extraPeak) * 1024 / chars;
+}
+BENCHMARK(BM_ContextLongRun)
+    ->ArgNames({"shape", "chars"})
+    ->Args({0, 1'000'000})
+    ->Args({0, 4'000'000})
+    ->Args({1, 1'000'000})
+    ->Args({1, 4'000'000})
+    ->Args({2, 1'000'000})
+    ->Args({2, 4'000'000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
     ->MeasureProcessCPUTime();
 
 }  // namespace

@@ -52,12 +52,43 @@ std::vector<SentenceRange> splitSentences(std::u16string_view text) {
     return out;
 }
 
+std::vector<SentenceRange> splitIntoPieces(std::u16string_view text, std::int32_t maxUnits) {
+    maxUnits = std::max(maxUnits, 2);
+    std::vector<SentenceRange> out;
+    for (const SentenceRange sentence : splitSentences(text)) {
+        std::int32_t begin = sentence.begin;
+        while (sentence.end - begin > maxUnits) {
+            // The last clause boundary in reach; a run of Han characters longer than a piece is
+            // cut where it reaches the limit, never inside a surrogate pair.
+            const auto inClause = [&](std::int32_t at) {
+                const char16_t u = text[static_cast<std::size_t>(at - 1)];
+                return sentence_checking::isHan(u) || (u & 0xFC00) == 0xD800;
+            };
+            std::int32_t cut = begin + maxUnits;
+            while (cut > begin && inClause(cut)) {
+                --cut;
+            }
+            if (cut == begin) {
+                cut = begin + maxUnits;
+                if ((text[static_cast<std::size_t>(cut - 1)] & 0xFC00) == 0xD800) {
+                    --cut;
+                }
+            }
+            out.push_back({begin, cut});
+            begin = cut;
+        }
+        out.push_back({begin, sentence.end});
+    }
+    return out;
+}
+
 ContextResult runContextCheck(const ContextModel& model, const ContextInput& input,
                               const ContextOptions& options, const ContextControl& control) {
     ContextResult result;
     const std::size_t findingCount = input.findings.size();
     std::vector<std::uint8_t> keep(findingCount, 1);
-    const auto sentences = splitSentences(input.text);
+    // Work is done piece by piece: whatever the text, a worker holds one piece of bounded length.
+    const auto sentences = splitIntoPieces(input.text, kMaxPieceUnits);
 
     // Findings by the sentence that holds their first unit.
     std::vector<std::vector<std::size_t>> bySentence(sentences.size());

@@ -85,6 +85,17 @@ struct SentenceRange {
 // sentence, in order.
 std::vector<SentenceRange> splitSentences(std::u16string_view text);
 
+// The longest stretch of text the context check works on at once. A longer sentence is cut into
+// pieces, so that the memory of a worker and the cost of a piece stay bounded whatever the text:
+// a line of millions of characters without a sentence mark costs what as many short sentences do.
+inline constexpr std::int32_t kMaxPieceUnits = 512;
+
+// splitSentences, with every sentence longer than maxUnits cut into pieces of at most maxUnits:
+// after its last clause boundary (a unit that is not a Han character) within reach, or, inside a
+// longer run of Han characters, at maxUnits (moved back by one unit rather than parting a
+// surrogate pair). Pieces cover text in order, each unit exactly once.
+std::vector<SentenceRange> splitIntoPieces(std::u16string_view text, std::int32_t maxUnits);
+
 // Runs the context check over input.text with the loaded model, sentence by sentence on
 // options.workers threads, and returns when all have ended (or the pass was stopped). The result
 // is the same for every worker count. Never throws; the calling thread may be any thread.

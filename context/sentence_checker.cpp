@@ -72,7 +72,7 @@ void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
     m_tokenStart[n] = static_cast<std::int32_t>(m_tokens.size());
 
     m_beams.assign(n + 1, Beam{});
-    m_beams[0].add(m_lm.beginState(), 0.0F, kNoHistory, kNoHistory);
+    m_beams[0].add(m_lm.beginState(), 0.0, kNoHistory, kNoHistory);
     LanguageModelState out;
     for (std::size_t x = 0; x < n; ++x) {
         const Beam& from = m_beams[x];
@@ -84,7 +84,7 @@ void SentenceChecker::prepareClause(std::int32_t begin, std::int32_t end) {
                 if (!to.admits(hyp.score, token.word, hyp.last)) {
                     continue;
                 }
-                const float s = hyp.score + m_lm.score(hyp.state, token.word, out);
+                const double s = hyp.score + m_lm.score(hyp.state, token.word, out);
                 to.add(out, s, token.word, hyp.last);
             }
         }
@@ -119,7 +119,7 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
             if (!to.admits(hyp.score, word, hyp.last)) {
                 continue;
             }
-            const float s = hyp.score + m_lm.score(hyp.state, word, out);
+            const double s = hyp.score + m_lm.score(hyp.state, word, out);
             to.add(out, s, word, hyp.last);
         }
     };
@@ -130,7 +130,7 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
             const Hypothesis& a = source.best();
             const Hypothesis& b = m_beams[static_cast<std::size_t>(x - m_begin)].best();
             if (a.last == b.last && a.beforeLast == b.beforeLast) {
-                return static_cast<double>(a.score) - b.score;  // the rest reads alike
+                return a.score - b.score;  // the rest reads alike
             }
         }
         if (x >= changeEnd) {
@@ -179,13 +179,13 @@ double SentenceChecker::gain(std::int32_t changeBegin, std::int32_t changeEnd,
             extend(source, x + 1, m_lm.unknown());
         }
     }
-    return static_cast<double>(changedBeam(limit).best().score) -
+    return changedBeam(limit).best().score -
            m_beams[static_cast<std::size_t>(limit - m_begin)].best().score;
 }
 
-float SentenceChecker::bestUnigramPath(std::u16string_view window) {
+double SentenceChecker::bestUnigramPath(std::u16string_view window) {
     const auto n = window.size();
-    m_unigramBest.assign(n + 1, -std::numeric_limits<float>::infinity());
+    m_unigramBest.assign(n + 1, -std::numeric_limits<double>::infinity());
     m_unigramBest[0] = 0;
     for (std::size_t x = 0; x < n; ++x) {
         std::uint32_t node = ContextModel::kRoot;
@@ -216,10 +216,10 @@ double SentenceChecker::wordGain(std::int32_t changeBegin, std::int32_t changeEn
     const std::int32_t to = std::min(m_end, changeEnd + ContextModel::kMaxWordLength - 1);
     const auto window =
         m_input.text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
-    const float written = bestUnigramPath(window);
+    const double written = bestUnigramPath(window);
     m_window.assign(window);
     std::copy(replacement.begin(), replacement.end(), m_window.begin() + (changeBegin - from));
-    return static_cast<double>(bestUnigramPath(m_window)) - written;
+    return bestUnigramPath(m_window) - written;
 }
 
 bool SentenceChecker::accepted(double g, double threshold, std::int32_t changeBegin,
@@ -393,10 +393,20 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
         }
     }
 
+    // Each finding is judged in the clause that holds it; findings and clauses are walked once,
+    // in text order, so that a sentence of many clauses costs no more than its parts.
+    std::sort(toVerify.begin(), toVerify.end(), [&](std::size_t a, std::size_t b) {
+        return m_input.findings[a].position < m_input.findings[b].position;
+    });
+    std::size_t nextToVerify = 0;
     std::vector<Detection> detections;
     forEachClause(sentence, [&](std::int32_t begin, std::int32_t end) {
-        for (const auto i : toVerify) {
+        for (; nextToVerify < toVerify.size(); ++nextToVerify) {
+            const std::size_t i = toVerify[nextToVerify];
             const auto& f = m_input.findings[i];
+            if (f.position >= end) {
+                break;
+            }
             if (f.position < begin || f.position + f.length > end ||
                 std::u16string_view(f.word) != text.substr(static_cast<std::size_t>(f.position),
                                                            static_cast<std::size_t>(f.length))) {
@@ -440,17 +450,19 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                          }
                          return a.spanBegin < b.spanBegin;
                      });
+    // A unit under a kept finding or a chosen replacement is taken: a replacement that touches
+    // one is dropped.
     std::vector<const Detection*> chosen;
     for (const auto& d : detections) {
-        const bool overlaps = std::any_of(chosen.begin(), chosen.end(), [&](const Detection* c) {
-            return d.spanBegin < c->spanEnd && c->spanBegin < d.spanEnd;
-        });
-        bool onKept = false;
+        bool taken = false;
         for (auto x = d.spanBegin; x < d.spanEnd; ++x) {
-            onKept = onKept || m_covered[static_cast<std::size_t>(x - sentence.begin)] != 0;
+            taken = taken || m_covered[static_cast<std::size_t>(x - sentence.begin)] != 0;
         }
-        if (!overlaps && !onKept && !shielded(d.changeBegin, d.changeEnd)) {
+        if (!taken && !shielded(d.changeBegin, d.changeEnd)) {
             chosen.push_back(&d);
+            for (auto x = d.spanBegin; x < d.spanEnd; ++x) {
+                m_covered[static_cast<std::size_t>(x - sentence.begin)] = 1;
+            }
         }
     }
     std::sort(chosen.begin(), chosen.end(),

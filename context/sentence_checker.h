@@ -31,7 +31,7 @@ inline bool isHan(char16_t u) {
 
 struct Hypothesis {
     LanguageModelState state;
-    float score;
+    double score;  // summed in double: a long clause's sums would lose a float's precision
     WordIndex last;
     WordIndex beforeLast;
 };
@@ -41,7 +41,7 @@ struct Beam {
     std::array<Hypothesis, kContextBeam> items;
     int count = 0;
 
-    void add(const LanguageModelState& state, float score, WordIndex last, WordIndex beforeLast) {
+    void add(const LanguageModelState& state, double score, WordIndex last, WordIndex beforeLast) {
         int worst = 0;
         for (int i = 0; i < count; ++i) {
             if (items[i].last == last && items[i].beforeLast == beforeLast) {
@@ -65,7 +65,7 @@ struct Beam {
     // Whether a hypothesis of this history scoring at most bound could still enter. Log
     // probabilities are never positive, so a hypothesis's score before its next word bounds it
     // after, and the model need not be asked when the beam would turn it away.
-    bool admits(float bound, WordIndex last, WordIndex beforeLast) const {
+    bool admits(double bound, WordIndex last, WordIndex beforeLast) const {
         if (count < kContextBeam) {
             for (int i = 0; i < count; ++i) {
                 if (items[i].last == last && items[i].beforeLast == beforeLast) {
@@ -151,7 +151,7 @@ class SentenceChecker {
     double gain(std::int32_t changeBegin, std::int32_t changeEnd, std::u16string_view replacement);
     double wordGain(std::int32_t changeBegin, std::int32_t changeEnd,
                     std::u16string_view replacement);
-    float bestUnigramPath(std::u16string_view text);
+    double bestUnigramPath(std::u16string_view text);
     void detect(std::vector<Detection>& detections);
     bool shielded(std::int32_t changeBegin, std::int32_t changeEnd) const;
     bool accepted(double gain, double threshold, std::int32_t changeBegin, std::int32_t changeEnd,
@@ -164,7 +164,9 @@ class SentenceChecker {
 
     SentenceRange m_sentence;
     std::int32_t m_begin = 0, m_end = 0;  // the clause being checked
-    std::vector<std::uint8_t> m_covered;  // per sentence unit: under a kept dictionary finding
+    // Per sentence unit: under a kept dictionary finding (and, once they are chosen, under a
+    // chosen replacement).
+    std::vector<std::uint8_t> m_covered;
     std::vector<Token> m_tokens;
     std::vector<std::int32_t> m_tokenStart;  // per clause unit, plus one
     // Per clause unit x and depth k < kMaxWordLength: the trie node of the text [x, x + k], or
@@ -178,7 +180,7 @@ class SentenceChecker {
     std::vector<Beam> m_changed;
     std::u16string m_changedText;
     std::u16string m_window;
-    std::vector<float> m_unigramBest;
+    std::vector<double> m_unigramBest;
 };
 
 }  // namespace kjf

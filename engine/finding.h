@@ -27,7 +27,7 @@ struct rg_BiaoJiCiYuLei {
     std::int32_t position = 0;  // first position of word in the checked text (UTF-16 units)
     std::int32_t length = 0;    // number of positions the finding covers
     std::u16string word;        // the text found at position
-    std::u16string suggestion;  // the correction; empty for context-check errors and Suspected
+    std::u16string suggestion;  // the correction of an Error; empty for Suspected
     FindingSource source = FindingSource::Dictionary;
 
     friend bool operator==(const rg_BiaoJiCiYuLei&, const rg_BiaoJiCiYuLei&) = default;

@@ -232,6 +232,95 @@ TEST(SentenceSplitting, CutsAfterSentencePunctuationRunsAndLineBreaks) {
     EXPECT_TRUE(splitSentences(u"").empty());
 }
 
+TEST(SentenceSplitting, LongSentencesAreCutIntoBoundedPiecesAtClauseBoundaries) {
+    // A long sentence of clauses: each piece ends after a comma, none is longer than the limit.
+    std::u16string clauses;
+    for (int i = 0; i < 40; ++i) {
+        clauses += u"依法套曲资金，";
+    }
+    clauses += u"完成。下载";
+    const auto pieces = splitIntoPieces(clauses, 50);
+    ASSERT_GT(pieces.size(), 5U);
+    std::int32_t at = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_EQ(pieces[i].begin, at);
+        EXPECT_LE(pieces[i].end - pieces[i].begin, 50);
+        if (i + 2 < pieces.size()) {
+            EXPECT_EQ(clauses[static_cast<std::size_t>(pieces[i].end - 1)], u'，');
+        }
+        at = pieces[i].end;
+    }
+    EXPECT_EQ(at, static_cast<std::int32_t>(clauses.size()));
+    EXPECT_EQ(pieces.back(), (SentenceRange{at - 2, at}));  // the sentence mark still cuts
+
+    // A run of Han characters longer than a piece is cut at the limit, a surrogate pair never.
+    using R = SentenceRange;
+    EXPECT_EQ(splitIntoPieces(std::u16string(120, u'的'), 50),
+              (std::vector<R>{{0, 50}, {50, 100}, {100, 120}}));
+    const std::u16string pair = std::u16string(49, u'的') + u"\U00020000" + u"的";
+    EXPECT_EQ(splitIntoPieces(pair, 50), (std::vector<R>{{0, 49}, {49, 52}}));
+    EXPECT_EQ(splitIntoPieces(u"甲。乙", 50), splitSentences(u"甲。乙"));
+}
+
+// Past a million characters a float sum of a clause's log probabilities lost the precision that
+// gains are measured in, and a clause found different errors depending on where it stood. With
+// the threshold set just below the clause's own gain, every copy of the clause inside one long run
+// of text is still found, and nothing else.
+TEST_F(ContextFixture, AClauseGivesTheSameFindingsWhereverItStands) {
+    const std::u16string clause = u"经济责任神迹项目";
+    const auto runWith = [](std::u16string_view text, double threshold) {
+        ContextInput input;
+        input.text = text;
+        ContextOptions options;
+        options.threshold = threshold;
+        options.workers = 2;
+        return runContextCheck(*s_model, input, options);
+    };
+    // The threshold at which the clause alone stops being flagged, to a thousandth.
+    double low = -50;
+    double high = 50;
+    while (high - low > 1e-3) {
+        const double middle = (low + high) / 2;
+        (runWith(clause, middle).findings.empty() ? high : low) = middle;
+    }
+    ASSERT_GT(low, -40.0);
+    const double threshold = low;
+    ASSERT_EQ(runWith(clause, threshold).findings.size(), 1U);
+
+    std::u16string text;
+    constexpr int kCopies = 150000;
+    text.reserve(clause.size() * kCopies);
+    for (int i = 0; i < kCopies; ++i) {
+        text += clause;
+    }
+    const auto r = runWith(text, threshold);
+    ASSERT_TRUE(r.completed);
+    const auto size = static_cast<std::int32_t>(clause.size());
+    std::vector<bool> found(kCopies, false);
+    for (const auto& f : r.findings) {
+        ASSERT_EQ(f.position % size, 4) << f.position;
+        EXPECT_EQ(f.word, u"神迹");
+        EXPECT_EQ(f.suggestion, u"审计");
+        found[static_cast<std::size_t>(f.position / size)] = true;
+    }
+    // Copies cut apart by a piece's end lose their context; every other copy is found.
+    const auto pieces = splitIntoPieces(text, kMaxPieceUnits);
+    std::size_t whole = 0;
+    std::size_t missed = 0;
+    for (int i = 0; i < kCopies; ++i) {
+        const std::int32_t begin = i * size;
+        const auto piece =
+            std::upper_bound(pieces.begin(), pieces.end(), begin,
+                             [](std::int32_t p, const SentenceRange& s) { return p < s.end; });
+        if (begin - piece->begin >= size && piece->end - begin >= 2 * size) {
+            ++whole;
+            missed += found[static_cast<std::size_t>(i)] ? 0 : 1;
+        }
+    }
+    EXPECT_GT(whole, static_cast<std::size_t>(kCopies) * 3 / 4);
+    EXPECT_EQ(missed, 0U);
+}
+
 // Many sentences, some with errors and dictionary findings to verify.
 struct LongInput {
     std::u16string text;
