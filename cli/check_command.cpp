@@ -53,6 +53,19 @@ std::string parseCheckArguments(const std::vector<std::string>& args, CheckArgum
         });
 }
 
+// The JSON name of who found a finding.
+const char* sourceName(FindingSource source) {
+    switch (source) {
+        case FindingSource::Context:
+            return "\"context\"";
+        case FindingSource::Rule:
+            return "\"rule\"";
+        case FindingSource::Dictionary:
+            break;
+    }
+    return "\"dictionary\"";
+}
+
 // Prints findings as the run reports them, so that nothing grows with their number.
 class CheckPrinter {
   public:
@@ -87,8 +100,8 @@ class CheckPrinter {
             out += "\"type\":" + std::to_string(static_cast<int>(f.type)) +
                    ",\"position\":" + std::to_string(f.position) +
                    ",\"length\":" + std::to_string(f.length) + ",\"word\":" + jsonString(f.word) +
-                   ",\"suggestion\":" + jsonString(f.suggestion) + ",\"source\":" +
-                   (f.source == FindingSource::Context ? "\"context\"" : "\"dictionary\"") + "}";
+                   ",\"suggestion\":" + jsonString(f.suggestion) +
+                   ",\"source\":" + sourceName(f.source) + "}";
         } else {
             if (m_args.eachLine) {
                 out += std::to_string(m_line) + "\t";

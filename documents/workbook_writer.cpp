@@ -56,7 +56,15 @@ std::u16string_view findingTypeText(FindingType type, FindingSource source) {
     if (type != FindingType::Error) {
         return u"";
     }
-    return source == FindingSource::Context ? u"语境" : u"错误";
+    switch (source) {
+        case FindingSource::Context:
+            return u"语境";
+        case FindingSource::Rule:
+            return u"语法";
+        case FindingSource::Dictionary:
+            break;
+    }
+    return u"错误";
 }
 
 void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {

@@ -13,8 +13,9 @@ enum class FindingType : std::int32_t {
     Suspected = 2,  // a character that belongs to no known word; marked pink
 };
 
-// Who found a finding: the engine's dictionaries, or the context check with its language model.
-enum class FindingSource : std::int32_t { Dictionary = 0, Context = 1 };
+// Who found a finding: the engine's dictionaries, the context check with its language model, or
+// the context check's grammar rules.
+enum class FindingSource : std::int32_t { Dictionary = 0, Context = 1, Rule = 2 };
 
 // Whether findings of this type are stored, marked and listed.
 constexpr bool isStoredFinding(FindingType type) {

@@ -1,6 +1,8 @@
 #include "run/context_pass.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "engine/checking_engine.h"
 #include "settings/settings_file.h"
@@ -30,6 +32,59 @@ ContextSettings readContextSettings(const std::string& settingsDirectory) {
     return settings;
 }
 
+namespace {
+
+bool overlaps(const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
+    return a.position < b.position + b.length && b.position < a.position + a.length;
+}
+
+}  // namespace
+
+void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
+                     std::span<const rg_BiaoJiCiYuLei> dictionary, std::size_t textLength,
+                     ContextResult& result) {
+    if (rules.empty()) {
+        return;
+    }
+    std::vector<bool> covered(textLength + 1, false);
+    for (std::size_t i = 0; i < dictionary.size(); ++i) {
+        const auto& f = dictionary[i];
+        if (i < result.keep.size() && result.keep[i] && f.position >= 0) {
+            const auto end = std::min(textLength, static_cast<std::size_t>(f.position + f.length));
+            for (auto x = static_cast<std::size_t>(f.position); x < end; ++x) {
+                covered[x] = true;
+            }
+        }
+    }
+    std::erase_if(rules, [&](const rg_BiaoJiCiYuLei& r) {
+        for (auto x = r.position; x < r.position + r.length; ++x) {
+            if (covered[static_cast<std::size_t>(x)]) {
+                return true;
+            }
+        }
+        return false;
+    });
+    if (rules.empty()) {
+        return;
+    }
+    std::erase_if(result.findings, [&](const rg_BiaoJiCiYuLei& f) {
+        const auto after = std::lower_bound(
+            rules.begin(), rules.end(), f.position + f.length,
+            [](const rg_BiaoJiCiYuLei& r, std::int32_t end) { return r.position < end; });
+        return after != rules.begin() && overlaps(*(after - 1), f);
+    });
+    std::vector<rg_BiaoJiCiYuLei> merged;
+    merged.reserve(result.findings.size() + rules.size());
+    std::merge(std::make_move_iterator(result.findings.begin()),
+               std::make_move_iterator(result.findings.end()),
+               std::make_move_iterator(rules.begin()), std::make_move_iterator(rules.end()),
+               std::back_inserter(merged),
+               [](const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
+                   return a.position < b.position;
+               });
+    result.findings = std::move(merged);
+}
+
 bool ContextPass::loadModel(const Locations& locations, const std::string& modelPath,
                             std::u16string& message) {
     auto load = ContextModel::load(modelPath, locations.contextDataDirectory());
@@ -41,6 +96,12 @@ bool ContextPass::loadModel(const Locations& locations, const std::string& model
         return false;
     }
     m_model = std::move(load.model);
+    auto rules = std::make_unique<GrammarRules>();
+    std::string ignored;
+    m_rules.reset();
+    if (rules->load(locations.contextDataDirectory(), ignored)) {
+        m_rules = std::move(rules);
+    }
     return true;
 }
 
@@ -68,6 +129,9 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     ContextResult result = runContextCheck(*m_model, input, options, control);
     if (kept != nullptr) {
         *kept = result.keep;
+    }
+    if (m_rules && result.completed) {
+        addRuleFindings(m_rules->check(*m_model, text), findings, text.size(), result);
     }
     return mergeContextFindings(findings, result.keep, result.findings, order);
 }
