@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "context/model_check.h"
 #include "documents/document_reader.h"
+#include "run/model_trust.h"
 #include "settings/locations.h"
 #include "settings/settings_file.h"
 #include "text/text_file.h"
@@ -127,6 +129,11 @@ int dispatch(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A model file is tried in a child process first: this program is that child too.
+    if (const auto checked = kjf::runModelCheckIfAsked(argc, argv)) {
+        return *checked;
+    }
+    kjf::setModelCheckProgram(kjf::runningExecutable());
     try {
         return dispatch(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::bad_alloc&) {

@@ -1,13 +1,13 @@
 #include "engine/dictionary_image.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xxhash.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -22,8 +22,9 @@ namespace kjf {
 
 namespace {
 
-// Raised whenever the layout below changes, so that older cache files are rebuilt.
-constexpr std::uint32_t kFormat = 1;
+// Raised whenever the layout below changes, so that older cache files are rebuilt. 2: the checksum
+// covers the header too.
+constexpr std::uint32_t kFormat = 2;
 constexpr char kMagic[8] = {'K', 'J', 'F', 'D', 'I', 'C', 'T', '\0'};
 
 enum Section : std::uint32_t {
@@ -58,7 +59,7 @@ struct Header {
     std::uint32_t format;
     std::uint32_t headerSize;
     std::uint64_t fingerprint;
-    std::uint64_t checksum;  // of every byte after the header
+    std::uint64_t checksum;  // of every byte, the header's own with this field as zero
     std::uint64_t totalSize;
     std::int32_t correctLongest;
     std::int32_t errorLongest;
@@ -79,8 +80,22 @@ std::uint8_t tagByte(std::u16string_view tag) {
     return 0xFF;
 }
 
+// The checksum of a block: every byte of it, with the header's checksum field taken as zero, so
+// that no byte that steers reading (the sections' places, the longest keys) escapes it.
 std::uint64_t checksumOf(const std::byte* data, std::size_t size) {
-    return XXH3_64bits(data, size);
+    Header header{};
+    std::memcpy(&header, data, sizeof header);
+    header.checksum = 0;
+    XXH3_state_t* state = XXH3_createState();
+    if (state == nullptr) {
+        throw std::bad_alloc();
+    }
+    XXH3_64bits_reset(state);
+    XXH3_64bits_update(state, &header, sizeof header);
+    XXH3_64bits_update(state, data + sizeof header, size - sizeof header);
+    const std::uint64_t sum = XXH3_64bits_digest(state);
+    XXH3_freeState(state);
+    return sum;
 }
 
 // The block under construction: sections appended one after the other, each 8-byte aligned.
@@ -113,7 +128,8 @@ class Writer {
             }
             at += (size + 7) / 8 * 8;
         }
-        header.checksum = checksumOf(bytes + sizeof(Header), header.totalSize - sizeof(Header));
+        std::memcpy(bytes, &header, sizeof(Header));
+        header.checksum = checksumOf(bytes, header.totalSize);
         std::memcpy(bytes, &header, sizeof(Header));
     }
 
@@ -228,6 +244,15 @@ bool wellFormedTrie(const WordTrie::Arrays& t) {
     return true;
 }
 
+// The longest key of a table with these (well-formed) offsets.
+std::int32_t longestKey(std::span<const std::uint32_t> offsets) {
+    std::uint32_t longest = 0;
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        longest = std::max(longest, offsets[i] - offsets[i - 1]);
+    }
+    return static_cast<std::int32_t>(longest);
+}
+
 WordTrie::Arrays trieArrays(const std::byte* data, const Header& h, Section first) {
     return {view<char16_t>(data, h.sections[first]), view<TrieNode>(data, h.sections[first + 1]),
             view<std::uint32_t>(data, h.sections[first + 2]),
@@ -312,43 +337,76 @@ std::shared_ptr<const DictionaryImage> DictionaryImage::empty(const LoadReport& 
 
 std::shared_ptr<const DictionaryImage> DictionaryImage::open(const std::string& path,
                                                              std::uint64_t fingerprint) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // Read into memory, never mapped: a file cut short by another process while a run reads a
+    // mapping would end the run with SIGBUS. A link at the path is not followed: the cache is the
+    // program's own file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0) {
         return nullptr;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_size < static_cast<off_t>(sizeof(Header))) {
+        st.st_size < static_cast<off_t>(sizeof(Header)) ||
+        st.st_size > static_cast<off_t>(kMaxImageSize)) {
         ::close(fd);
         return nullptr;
     }
     const auto size = static_cast<std::size_t>(st.st_size);
-    void* mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    ::close(fd);
-    if (mapping == MAP_FAILED) {
+    std::vector<std::uint64_t> block;
+    try {
+        block.resize((size + 7) / 8);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
         return nullptr;
     }
+    auto* bytes = reinterpret_cast<char*>(block.data());
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, bytes + got, size - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got != size) {
+        return nullptr;
+    }
+    return adopt(std::move(block), size, fingerprint);
+}
+
+std::shared_ptr<const DictionaryImage> DictionaryImage::read(std::string_view bytes,
+                                                             std::uint64_t fingerprint) {
+    if (bytes.size() < sizeof(Header) || bytes.size() > kMaxImageSize) {
+        return nullptr;
+    }
+    std::vector<std::uint64_t> block((bytes.size() + 7) / 8);
+    std::memcpy(block.data(), bytes.data(), bytes.size());
+    return adopt(std::move(block), bytes.size(), fingerprint);
+}
+
+std::shared_ptr<const DictionaryImage> DictionaryImage::adopt(std::vector<std::uint64_t> block,
+                                                              std::size_t size,
+                                                              std::uint64_t fingerprint) {
     std::shared_ptr<DictionaryImage> image(new DictionaryImage);
-    image->m_mapping = mapping;
-    image->m_data = static_cast<const std::byte*>(mapping);
+    image->m_owned = std::move(block);
+    image->m_data = reinterpret_cast<const std::byte*>(image->m_owned.data());
     image->m_size = size;
     Header header{};
-    std::memcpy(&header, mapping, sizeof header);
+    std::memcpy(&header, image->m_data, sizeof header);
     if (std::memcmp(header.magic, kMagic, sizeof kMagic) != 0 || header.format != kFormat ||
         header.headerSize != sizeof(Header) || header.fingerprint != fingerprint ||
-        header.totalSize != size ||
-        header.checksum != checksumOf(image->m_data + sizeof(Header), size - sizeof(Header)) ||
+        header.totalSize != size || header.checksum != checksumOf(image->m_data, size) ||
         !image->attach(true)) {
-        return nullptr;  // the destructor unmaps it
+        return nullptr;
     }
     return image;
 }
 
-DictionaryImage::~DictionaryImage() {
-    if (m_mapping != nullptr) {
-        ::munmap(m_mapping, m_size);
-    }
-}
+DictionaryImage::~DictionaryImage() = default;
 
 bool DictionaryImage::attach(bool check) {
     Header h{};
@@ -373,10 +431,17 @@ bool DictionaryImage::attach(bool check) {
     if (check) {
         const bool tables = wellFormedOffsets(correctOffsets, correctKeys.size()) &&
                             tags.size() + 1 == correctOffsets.size() &&
+                            std::all_of(tags.begin(), tags.end(),
+                                        [](std::uint8_t t) { return t < kTagNames.size(); }) &&
                             wellFormedOffsets(errorOffsets, errorKeys.size()) &&
                             wellFormedOffsets(valueOffsets, values.size()) &&
                             valueOffsets.size() == errorOffsets.size();
         if (!tables || !wellFormedTrie(forward) || !wellFormedTrie(backward)) {
+            return false;
+        }
+        // The longest keys steer every window of a scan: they must be what the tables hold.
+        if (h.correctLongest != longestKey(correctOffsets) ||
+            h.errorLongest != longestKey(errorOffsets)) {
             return false;
         }
         // A mark names an error entry; an error entry's mark must exist in the table.
@@ -413,8 +478,12 @@ std::uint64_t DictionaryImage::fingerprint() const {
 }
 
 WriteResult DictionaryImage::write(const std::string& path) const {
-    return writeFileAtomically(path,
-                               std::string_view(reinterpret_cast<const char*>(m_data), m_size));
+    return writeOwnFileAtomically(path,
+                                  std::string_view(reinterpret_cast<const char*>(m_data), m_size));
+}
+
+std::string_view DictionaryImage::bytes() const {
+    return {reinterpret_cast<const char*>(m_data), m_size};
 }
 
 DictionaryFingerprint::DictionaryFingerprint() : m_state(XXH3_createState()) {

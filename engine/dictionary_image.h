@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/load_report.h"
@@ -29,18 +30,27 @@ class DictionaryImage {
     // An image without words.
     static std::shared_ptr<const DictionaryImage> empty(const LoadReport& report);
     // The image in the file at path, when it was made from inputs with this fingerprint by this
-    // version of the program and is whole (its checksum and every index in it are checked);
-    // nullptr otherwise, never a damaged image. Any thread.
+    // version of the program and is whole (a checksum over every byte, and every index in it,
+    // are checked); nullptr otherwise, never a damaged image. The file is read into memory, so
+    // that it may be replaced or cut while the image lives; a symbolic link at path is not
+    // followed. Any thread.
     static std::shared_ptr<const DictionaryImage> open(const std::string& path,
                                                        std::uint64_t fingerprint);
+    // The same over bytes held in memory.
+    static std::shared_ptr<const DictionaryImage> read(std::string_view bytes,
+                                                       std::uint64_t fingerprint);
+    // The largest image read back: a bigger file is no image of the program's.
+    static constexpr std::size_t kMaxImageSize = std::size_t{1} << 31;
 
     ~DictionaryImage();
     DictionaryImage(const DictionaryImage&) = delete;
     DictionaryImage& operator=(const DictionaryImage&) = delete;
 
     // Writes the image to path through a temporary file renamed into place; on failure the old
-    // file stays. Any thread.
+    // file stays. A symbolic link at path is replaced, never written through. Any thread.
     WriteResult write(const std::string& path) const;
+    // The image as written.
+    std::string_view bytes() const;
 
     const WordTable& correctWords() const { return m_correctWords; }
     const WordTable& errorWords() const { return m_errorWords; }
@@ -52,13 +62,15 @@ class DictionaryImage {
 
   private:
     DictionaryImage() = default;
+    static std::shared_ptr<const DictionaryImage> adopt(std::vector<std::uint64_t> block,
+                                                        std::size_t size,
+                                                        std::uint64_t fingerprint);
     // Points the views into the block; false when the block is not a well-formed image.
     bool attach(bool check);
 
-    std::vector<std::uint64_t> m_owned;  // the block when built here
+    std::vector<std::uint64_t> m_owned;  // the block
     const std::byte* m_data = nullptr;
     std::size_t m_size = 0;
-    void* m_mapping = nullptr;  // the block when read from a file
     WordTable m_correctWords;
     WordTable m_errorWords;
     WordTrie m_forward;

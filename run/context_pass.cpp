@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "engine/checking_engine.h"
+#include "run/model_trust.h"
 #include "settings/settings_file.h"
 #include "text/utf.h"
 
@@ -87,8 +88,17 @@ void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
 
 bool ContextPass::loadModel(const Locations& locations, const std::string& modelPath,
                             std::u16string& message) {
-    auto load = ContextModel::load(modelPath, locations.contextDataDirectory());
     m_modelPath = modelPath;
+    m_rules.reset();
+    const ModelTrust trust =
+        trustModel(modelPath, locations.contextDataDirectory(),
+                   locations.cacheDirectory + std::string(kModelVerdictFileName));
+    if (!trust.trusted) {
+        message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" + trust.reason + u"）";
+        m_model.reset();
+        return false;
+    }
+    auto load = ContextModel::load(modelPath, locations.contextDataDirectory());
     if (!load.model) {
         message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" +
                   utf8ToUtf16(load.message) + u"）";
@@ -98,7 +108,6 @@ bool ContextPass::loadModel(const Locations& locations, const std::string& model
     m_model = std::move(load.model);
     auto rules = std::make_unique<GrammarRules>();
     std::string ignored;
-    m_rules.reset();
     if (rules->load(locations.contextDataDirectory(), ignored)) {
         m_rules = std::move(rules);
     }

@@ -35,14 +35,18 @@ void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
                      std::span<const rg_BiaoJiCiYuLei> dictionary, std::size_t textLength,
                      ContextResult& result);
 
+// The file in the cache folder that keeps the verdict on the last model file checked.
+inline constexpr std::string_view kModelVerdictFileName = "language-model.checked";
+
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
 // Load on any thread; apply from any number of threads once loaded.
 class ContextPass {
   public:
     // Loads the model at modelPath, the confusion sets and the grammar rules of locations' system
-    // data. On failure the message names the file ("语言模型加载失败：" and the path and the
-    // reason). The rules need the model's vocabulary to cut clauses into words, so they run only
-    // with the model; rules that cannot be read leave the pass without them.
+    // data, once the file is trusted (trustModel; the verdict is kept in locations' cache folder).
+    // On failure the message names the file ("语言模型加载失败：" and the path and the reason).
+    // The rules need the model's vocabulary to cut clauses into words, so they run only with the
+    // model; rules that cannot be read leave the pass without them.
     bool loadModel(const Locations& locations, const std::string& modelPath,
                    std::u16string& message);
     bool modelLoaded() const { return m_model != nullptr; }

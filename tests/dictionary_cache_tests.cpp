@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <future>
@@ -252,4 +254,61 @@ TEST_F(CacheTest, ACacheOfOtherReadingRulesIsRebuilt) {
     EXPECT_TRUE(loadWith(kDictionaryReadingRevision));
     EXPECT_FALSE(loadWith(kDictionaryReadingRevision + 1));
     EXPECT_TRUE(loadWith(kDictionaryReadingRevision + 1));
+}
+
+// The header steers reading (where each table lies, the longest key of each): a change of any one
+// of its bytes gave false errors and wrong suggestions while the damaged file was kept.
+TEST_F(CacheTest, EveryByteOfTheHeaderIsCheckedToo) {
+    const auto built = std::make_unique<Loaded>(*this, false);
+    const std::vector<Report> expected = built->check(kText);
+    { Loaded first(*this, true); }
+    const std::string good = readBytes(cacheFile());
+    for (std::size_t at = 0; at < 200; ++at) {
+        std::string damaged = good;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x01);
+        writeBytes(cacheFile(), damaged);
+        Loaded loaded(*this, true);
+        EXPECT_FALSE(loaded.engine.loadReport().fromCache) << at;
+        EXPECT_EQ(loaded.check(kText), expected) << at;
+    }
+}
+
+// The cache is the program's own file: a link there that leads to a user's file is replaced, and
+// the user's file is never written.
+TEST_F(CacheTest, ALinkAtTheCachePathIsNeverWrittenThrough) {
+    const std::string mine = dir.file("mine.txt");
+    writeBytes(mine, "my notes");
+    std::filesystem::create_symlink(mine, cacheFile());
+    { Loaded first(*this, true); }
+    EXPECT_EQ(readBytes(mine), "my notes");
+    EXPECT_FALSE(std::filesystem::is_symlink(cacheFile()));
+    Loaded second(*this, true);
+    EXPECT_TRUE(second.engine.loadReport().fromCache);
+}
+
+// A run reads the tables while another process replaces or cuts the cache file: a mapped file
+// cut short ended the run with SIGBUS.
+TEST_F(CacheTest, ARunSurvivesItsCacheFileBeingCut) {
+    const auto built = std::make_unique<Loaded>(*this, false);
+    const std::vector<Report> expected = built->check(kText);
+    { Loaded first(*this, true); }
+    Loaded loaded(*this, true);
+    ASSERT_TRUE(loaded.engine.loadReport().fromCache);
+    ASSERT_EQ(::truncate(cacheFile().c_str(), 0), 0);
+    EXPECT_EQ(loaded.check(kText), expected);
+}
+
+// A write killed half-way leaves its temporary file; the next write of the cache removes those of
+// earlier writes, and leaves a fresh one (a write in progress elsewhere) alone.
+TEST_F(CacheTest, TemporaryFilesOfKilledWritesAreRemoved) {
+    const std::string stale = dir.file(".dictionaries.cache.a1B2c3");
+    const std::string fresh = dir.file(".dictionaries.cache.z9Y8x7");
+    writeBytes(stale, std::string(1000, 'x'));
+    writeBytes(fresh, std::string(1000, 'y'));
+    const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(stale, hourAgo);
+    { Loaded first(*this, true); }
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_TRUE(std::filesystem::exists(cacheFile()));
 }

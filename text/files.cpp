@@ -1,11 +1,13 @@
 #include "text/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <vector>
 
@@ -274,6 +276,63 @@ CreateOutcome createFileAtomically(const std::string& path, std::string_view byt
 
 WriteResult writeFileAtomically(const std::string& path, std::string_view bytes) {
     return replaceFile(path, [bytes](int fd, const std::string&) { return writeAll(fd, bytes); });
+}
+
+namespace {
+
+// The temporary files of writes to path cut short long enough ago: ".NAME.XXXXXX" beside it.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string folder = parentDirectory(path);
+    const auto slash = path.find_last_of('/');
+    const std::string prefix = "." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const std::time_t limit = std::time(nullptr) - 60;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < limit) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+WriteResult writeOwnFileAtomically(const std::string& path, std::string_view bytes) {
+    removeStaleTemporaries(path);
+    struct stat old {};
+    // A link is replaced like a missing file: the new file gets the usual mode.
+    mode_t mode = newFileMode();
+    if (::lstat(path.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            return WriteResult::failed(ReplaceOutcome::NotAFile, EISDIR);
+        }
+        if (S_ISREG(old.st_mode)) {
+            mode = old.st_mode & 07777;
+        } else if (!S_ISLNK(old.st_mode)) {
+            return WriteResult::failed(ReplaceOutcome::NotAFile, 0);
+        }
+    }
+    std::string temp;
+    const auto writer = [bytes](int fd, const std::string&) { return writeAll(fd, bytes); };
+    if (auto written = writeTemporaryBeside(path, mode, writer, temp); !written) {
+        return written;
+    }
+    const bool injected = injectedFault("rename");
+    if (injected || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = failedWith(injected);
+        ::unlink(temp.c_str());
+        return WriteResult::failed(ReplaceOutcome::CannotReplace, error);
+    }
+    return {};
 }
 
 WriteResult WriteResult::failed(ReplaceOutcome outcome, int systemError) {

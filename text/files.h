@@ -83,6 +83,13 @@ WriteResult replaceFile(const std::string& path, const ContentWriter& write);
 // replaceFile with bytes.
 WriteResult writeFileAtomically(const std::string& path, std::string_view bytes);
 
+// writeFileAtomically for a file of the program's own, such as a cache: a symbolic link at path is
+// replaced by the new file, never written through (whatever it leads to stays as it was), and
+// temporary files that earlier writes to path left behind when their process was killed are
+// removed first (those older than a minute, so that a write in progress elsewhere is left alone).
+// Any thread.
+WriteResult writeOwnFileAtomically(const std::string& path, std::string_view bytes);
+
 // The folder part of path: "." for a bare name, "/" for a name in the root folder.
 std::string parentDirectory(const std::string& path);
 
