@@ -390,6 +390,9 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                                 f.suggestion != f.word;
         if (verifiable) {
             toVerify.push_back(i);
+        } else if (i < m_input.verifiable.size() && m_input.verifiable[i] &&
+                   f.type == FindingType::Suspected) {
+            keep[i] = 0;  // the detector below judges its character like any other
         }
     }
 

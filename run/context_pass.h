@@ -38,6 +38,11 @@ void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
 // The file in the cache folder that keeps the verdict on the last model file checked.
 inline constexpr std::string_view kModelVerdictFileName = "language-model.checked";
 
+// Drops the model's findings whose word text writes two or more times: a name, a term or a
+// transliteration that a text repeats is far likelier meant than the common word the model
+// prefers. Other findings stay. Any thread.
+void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings);
+
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
 // Load on any thread; apply from any number of threads once loaded.
 class ContextPass {
@@ -61,9 +66,11 @@ class ContextPass {
     // The findings of a run over text with the pass applied: dictionary findings the model
     // refutes dropped, contextual ones and those of the grammar rules merged in by position, in
     // the order of the scan that found them. A rule finding gives way to a kept dictionary
-    // finding that overlaps it and wins over an overlapping finding of the model. Words of the
-    // user's correct dictionaries and of the automatic dictionary are never flagged. control may
-    // stop the pass early (the rest keeps its dictionary findings). Needs a loaded model.
+    // finding that overlaps it and wins over an overlapping finding of the model. The model
+    // judges generated error words, and the suspected characters that it knows as words (mostly
+    // names' characters) like any others; it flags no word that text writes twice or more. Words of
+    // the user's correct dictionaries and of the automatic dictionary are never flagged. control
+    // may stop the pass early (the rest keeps its dictionary findings). Needs a loaded model.
     std::vector<rg_BiaoJiCiYuLei> apply(const rg_ChaCuoYinQing& engine,
                                         std::span<const rg_BiaoJiCiYuLei> findings,
                                         std::u16string_view text, double threshold, ScanOrder order,

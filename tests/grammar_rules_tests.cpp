@@ -76,6 +76,23 @@ TEST(GrammarRuleFindings, GiveWayToKeptDictionaryFindingsAndWinOverTheModels) {
                                              error(20, u"再", u"载", FindingSource::Context)}));
 }
 
+TEST(RepeatedWords, TheModelFlagsNoWordThatTheTextWritesTwice) {
+    const std::u16string text = u"行尾的空格，行尾。效验一次";
+    std::vector<rg_BiaoJiCiYuLei> found = {error(0, u"行尾", u"行为", FindingSource::Context),
+                                           error(8, u"效验", u"校验", FindingSource::Context),
+                                           error(6, u"行尾", u"行为", FindingSource::Dictionary),
+                                           error(3, u"空", u"控", FindingSource::Rule)};
+    dropRepeatedWords(text, found);
+    // The dictionary's and the rules' findings stay, and so does a word written once.
+    EXPECT_EQ(found,
+              (std::vector<rg_BiaoJiCiYuLei>{error(8, u"效验", u"校验", FindingSource::Context),
+                                             error(6, u"行尾", u"行为", FindingSource::Dictionary),
+                                             error(3, u"空", u"控", FindingSource::Rule)}));
+    std::vector<rg_BiaoJiCiYuLei> none;
+    dropRepeatedWords(text, none);
+    EXPECT_TRUE(none.empty());
+}
+
 // The shipped rules over the packaged model's vocabulary.
 class ShippedGrammarRules : public ::testing::Test {
   protected:
