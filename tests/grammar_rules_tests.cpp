@@ -1,6 +1,8 @@
 // The grammar rules: the rule file's syntax and its faults, and every shipped rule on sentences
 // it must correct and sentences it must leave alone, read with the packaged language model's
-// vocabulary (libime-data-language-model, a dependency of the program) as the program reads them.
+// vocabulary (libime-data-language-model, a dependency of the program) as the program reads them;
+// how the context pass merges rule findings and drops repeated words; neighbouring characters
+// repaired together with the packaged model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -178,6 +180,20 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
           u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
+}
+
+// The context check with the packaged model and the shipped confusion sets.
+using PackagedModel = ShippedGrammarRules;
+
+TEST_F(PackagedModel, NeighbouringCharactersAreRepairedTogether) {
+    // 社制 is no word and neither 社 nor 制 alone can be changed into one: 设置 sounds alike and
+    // replaces both.
+    const std::u16string text = u"请打开社制菜单。请打开设置菜单。";
+    ContextInput input;
+    input.text = text;
+    const auto result = runContextCheck(*s_model, input, ContextOptions{});
+    ASSERT_EQ(result.findings.size(), 1U);
+    EXPECT_EQ(result.findings[0], error(3, u"社制", u"设置", FindingSource::Context));
 }
 
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
