@@ -146,6 +146,10 @@ bool GrammarRules::parse(std::string_view rules, std::string_view wordClasses,
                 m.optional = true;
                 token.remove_suffix(1);
             }
+            if (token.size() > 1 && token.back() == '+') {
+                m.repeated = true;
+                token.remove_suffix(1);
+            }
             for (const auto alternative : splitOn(token, '|')) {
                 Alternative a{};
                 if (alternative == "$" || alternative == "^") {
@@ -167,7 +171,7 @@ bool GrammarRules::parse(std::string_view rules, std::string_view wordClasses,
                 } else if (const auto arrow = alternative.find('>');
                            arrow != std::string_view::npos) {
                     if (anchored || token.find('|') != std::string_view::npos || m.negated ||
-                        m.optional) {
+                        m.optional || m.repeated) {
                         return bad(number, "one plain word>replacement per rule");
                     }
                     anchored = true;
@@ -180,10 +184,14 @@ bool GrammarRules::parse(std::string_view rules, std::string_view wordClasses,
                     a.kind = Alternative::Kind::Word;
                     a.word = rule.from;
                 } else {
-                    const bool prefix = alternative.back() == '*';
-                    a.kind = prefix ? Alternative::Kind::Prefix : Alternative::Kind::Word;
-                    a.word = utf8ToUtf16(prefix ? alternative.substr(0, alternative.size() - 1)
-                                                : alternative);
+                    const bool prefix = alternative.size() > 1 && alternative.back() == '*';
+                    const bool suffix = alternative.size() > 1 && alternative.front() == '*';
+                    a.kind = prefix   ? Alternative::Kind::Prefix
+                             : suffix ? Alternative::Kind::Suffix
+                                      : Alternative::Kind::Word;
+                    a.word = utf8ToUtf16(prefix   ? alternative.substr(0, alternative.size() - 1)
+                                         : suffix ? alternative.substr(1)
+                                                  : alternative);
                     if (!allHan(a.word)) {
                         return bad(number, "a word of Han characters");
                     }
@@ -236,6 +244,8 @@ bool GrammarRules::matches(const Alternative& a, const Clause& clause, std::ptrd
             return word == a.word;
         case Alternative::Kind::Prefix:
             return word.starts_with(a.word);
+        case Alternative::Kind::Suffix:
+            return word.ends_with(a.word);
         case Alternative::Kind::List: {
             const auto& list = m_lists[a.index];
             return std::binary_search(list.begin(), list.end(), word);
@@ -249,8 +259,25 @@ bool GrammarRules::matches(const Alternative& a, const Clause& clause, std::ptrd
     }
 }
 
-// Matchers before the anchor are matched leftwards from the word before it; '^' and '$' take no
-// word, every other matcher one.
+int GrammarRules::takes(const Matcher& m, const Clause& clause, std::ptrdiff_t at) const {
+    bool hit = false;
+    bool takesNone = false;
+    for (const auto& a : m.alternatives) {
+        if (matches(a, clause, at)) {
+            hit = true;
+            takesNone =
+                takesNone || a.kind == Alternative::Kind::Start || a.kind == Alternative::Kind::End;
+        }
+    }
+    if (m.negated) {
+        return !hit && at >= 0 && at < static_cast<std::ptrdiff_t>(clause.words.size()) ? 1 : -1;
+    }
+    return hit ? (takesNone ? 0 : 1) : -1;
+}
+
+// Matchers before the anchor are matched leftwards from the word before it, those after it
+// rightwards from the word after it. '^' and '$' take no word, every other matcher one (a
+// repeated one one to kMaxRepeat).
 bool GrammarRules::matchLeft(const Rule& rule, std::ptrdiff_t matcher, const Clause& clause,
                              std::ptrdiff_t at) const {
     if (matcher < 0) {
@@ -260,20 +287,19 @@ bool GrammarRules::matchLeft(const Rule& rule, std::ptrdiff_t matcher, const Cla
     if (m.optional && matchLeft(rule, matcher - 1, clause, at)) {
         return true;
     }
-    bool takesNone = false;
-    bool hit = false;
-    for (const auto& a : m.alternatives) {
-        const bool boundary =
-            a.kind == Alternative::Kind::Start || a.kind == Alternative::Kind::End;
-        if (matches(a, clause, at)) {
-            hit = true;
-            takesNone = takesNone || boundary;
+    for (int count = 1; count <= (m.repeated ? kMaxRepeat : 1); ++count) {
+        const int taken = takes(m, clause, at - (count - 1));
+        if (taken < 0) {
+            return false;
+        }
+        if (matchLeft(rule, matcher - 1, clause, at - (count - 1) - taken)) {
+            return true;
+        }
+        if (taken == 0) {
+            return false;
         }
     }
-    if (m.negated) {
-        return at >= 0 && !hit && matchLeft(rule, matcher - 1, clause, at - 1);
-    }
-    return hit && matchLeft(rule, matcher - 1, clause, takesNone ? at : at - 1);
+    return false;
 }
 
 bool GrammarRules::matchRight(const Rule& rule, std::size_t matcher, const Clause& clause,
@@ -285,21 +311,19 @@ bool GrammarRules::matchRight(const Rule& rule, std::size_t matcher, const Claus
     if (m.optional && matchRight(rule, matcher + 1, clause, at)) {
         return true;
     }
-    bool takesNone = false;
-    bool hit = false;
-    for (const auto& a : m.alternatives) {
-        const bool boundary =
-            a.kind == Alternative::Kind::Start || a.kind == Alternative::Kind::End;
-        if (matches(a, clause, at)) {
-            hit = true;
-            takesNone = takesNone || boundary;
+    for (int count = 1; count <= (m.repeated ? kMaxRepeat : 1); ++count) {
+        const int taken = takes(m, clause, at + (count - 1));
+        if (taken < 0) {
+            return false;
+        }
+        if (matchRight(rule, matcher + 1, clause, at + (count - 1) + taken)) {
+            return true;
+        }
+        if (taken == 0) {
+            return false;
         }
     }
-    if (m.negated) {
-        return at < static_cast<std::ptrdiff_t>(clause.words.size()) && !hit &&
-               matchRight(rule, matcher + 1, clause, at + 1);
-    }
-    return hit && matchRight(rule, matcher + 1, clause, takesNone ? at : at + 1);
+    return false;
 }
 
 void GrammarRules::cut(const ContextModel& model, std::u16string_view text, std::int32_t begin,

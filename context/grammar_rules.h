@@ -21,12 +21,16 @@ namespace kjf {
 //   @degree = 很 非常 十分        a named list of words
 //   得/程度: @v|@a 的>得 @degree @a $
 // A rule is a name, a colon and matchers, one per word of the clause, in order. A matcher is one
-// or more alternatives joined by '|': a word, the start of a word and '*' (不* for 不去), a class
-// (@ and a list's name, a part-of-speech tag of the word classes, or @redup for a reduplicated word
-// such as 慢慢 or 高高兴兴), '^' (the clause's start) or '$' (its end). '!' before a matcher takes
-// any one word that it does not match, '?' after it makes it optional. Exactly one matcher of a
-// rule is "word>replacement": the word a finding marks and what it suggests. Word classes (UTF-8,
-// '#' comment lines): "word<TAB>tag" rows; a word has one tag.
+// or more alternatives joined by '|':
+// - a word; the start of a word and '*' (不* for 不去); '*' and the end of a word (*式 for 交互式);
+// - a class: '@' and a list's name, a part-of-speech tag of the word classes, or @redup for a
+//   reduplicated word such as 慢慢 or 高高兴兴;
+// - '^' (the clause's start) or '$' (its end, where no letter or digit goes on after blanks).
+// '!' before a matcher takes any one word that it does not match; '?' after it makes it optional,
+// '+' lets it take one to three words in a row. Exactly one matcher of a rule is
+// "word>replacement": the word a finding marks and what it suggests; "word>word" keeps the word
+// as it is, for the rules after it to leave alone.
+// Word classes (UTF-8, '#' comment lines): "word<TAB>tag" rows; a word has one tag.
 class GrammarRules {
   public:
     // Parses the two texts. False with a message naming the first bad line.
@@ -52,7 +56,7 @@ class GrammarRules {
 
   private:
     struct Alternative {
-        enum class Kind : std::uint8_t { Word, Prefix, List, Tag, Redup, Start, End } kind;
+        enum class Kind : std::uint8_t { Word, Prefix, Suffix, List, Tag, Redup, Start, End } kind;
         std::u16string word;      // Word
         std::uint32_t index = 0;  // List or Tag
     };
@@ -60,7 +64,9 @@ class GrammarRules {
         std::vector<Alternative> alternatives;
         bool negated = false;
         bool optional = false;
+        bool repeated = false;  // one to kMaxRepeat words
     };
+    static constexpr int kMaxRepeat = 3;
     struct Rule {
         std::string name;
         std::vector<Matcher> matchers;
@@ -79,6 +85,8 @@ class GrammarRules {
     };
 
     bool matches(const Alternative& a, const Clause& clause, std::ptrdiff_t at) const;
+    // How many words m takes at `at`: 0 or 1, or -1 when it does not match there.
+    int takes(const Matcher& m, const Clause& clause, std::ptrdiff_t at) const;
     bool matchLeft(const Rule& rule, std::ptrdiff_t matcher, const Clause& clause,
                    std::ptrdiff_t at) const;
     bool matchRight(const Rule& rule, std::size_t matcher, const Clause& clause,

@@ -146,6 +146,7 @@ TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
     EXPECT_EQ(findings(u"天气变的更冷了。"), Found{"变的→变得 得/变的"});
     EXPECT_EQ(findings(u"这个颜色显的不那么亮。"), Found{"显的→显得 得/显的"});
     EXPECT_EQ(findings(u"我觉的这样不好。"), Found{"觉的→觉得 得/觉的"});
+    EXPECT_EQ(findings(u"会话关闭时记的退出。"), Found{"记的→记得 得/记的"});
     // Right as written: 得 already, 的 of a possessive or before a noun, 真的 one word, a clause
     // that goes on in Latin letters.
     for (const std::u16string_view right :
@@ -160,9 +161,12 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"我们要慢慢的走。"), Found{"的→地 地/叠词"});
     EXPECT_EQ(findings(u"他认真的检查了每一个文件。"), Found{"的→地 地/状语"});
     EXPECT_EQ(findings(u"需要确切的知道你的目标。"), Found{"的→地 地/状语"});
+    EXPECT_EQ(findings(u"只是简单的复制到输出。"), Found{"的→地 地/形容词"});
+    EXPECT_EQ(findings(u"必须明确的从列表里区分。"), Found{"的→地 地/介词"});
     for (const std::u16string_view right :
          {u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
-          u"他的认真的态度。", u"某个特定的服务在开机时启动。", u"只需要小小的修改，即可。"}) {
+          u"他的认真的态度。", u"某个特定的服务在开机时启动。", u"只需要小小的修改，即可。",
+          u"新的从解释器建立成功。", u"完整的与程序有关的说明。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
 }
@@ -175,9 +179,14 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"在次点击按钮。"), Found{"在→再 再/次"});
     EXPECT_EQ(findings(u"在来一遍。"), Found{"在→再 再/来"});
     EXPECT_EQ(findings(u"然后在说。"), Found{"在→再 再/然后"});
+    EXPECT_EQ(findings(u"浏览器在重新打开。"), Found{"在→再 再/重新"});
+    EXPECT_EQ(findings(u"左上角的区域将无法在滚动。"), Found{"在→再 再/能愿"});
+    EXPECT_EQ(findings(u"错误显示再文件系统目录中。"), Found{"再→在 在/框架"});
     for (const std::u16string_view right :
          {u"他在家里看书。", u"我会再来的。", u"请再检查一次。", u"我再也不去了。", u"他在说话。",
-          u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。"}) {
+          u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。",
+          u"在重新安装软件包的时候。", u"客户端是否还在响应。",
+          u"运行程序时再把状态从文件中恢复。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
 }

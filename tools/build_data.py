@@ -602,7 +602,7 @@ def rule_tags(rules_text):
             lists.add(line[1:line.index("=")].strip())
             continue
         for token in line.split(":", 1)[1].split():
-            for alternative in token.strip("!?").split("|"):
+            for alternative in token.lstrip("!").rstrip("?+").split("|"):
                 if alternative.startswith("@"):
                     tags.add(alternative[1:])
     return tags - lists - {"redup"}
