@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
 #include "documents/document_reader.h"
+#include "engine/checking_engine.h"
 #include "engine/dictionary_kind.h"
 #include "learning/auto_learning_window.h"
 #include "learning/word_groups.h"
@@ -42,6 +43,8 @@ rg_ZiDongXueXiChuangKou1& rg_WoDeZhuChuangKou::autoLearningWindow() {
                     selectRange(start, length);
                     m_editor->setFocus(Qt::OtherFocusReason);
                 });
+        connect(m_autoLearningWindow, &rg_ZiDongXueXiChuangKou1::automaticDictionaryChanged, this,
+                &rg_WoDeZhuChuangKou::reloadDictionaries);
     }
     return *m_autoLearningWindow;
 }
@@ -82,9 +85,7 @@ void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
     m_editor->setTextCursor(all);
     // An empty file leaves the clipboard empty, and the paste then keeps the editor's text.
     // The list and the marks stay as they were, for the text that was there.
-    m_followEdits = false;
-    m_editor->paste();
-    resumeFollowingEdits();
+    m_marks->replaceKeepingMarks([this] { m_editor->paste(); });
     showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
 }
 
@@ -144,29 +145,33 @@ void rg_WoDeZhuChuangKou::showEditorMenu(const QPoint& globalPos) {
     // The editing commands every rich-text editor offers, below the program's own.
     menu.addSeparator();
     const bool selection = m_editor->textCursor().hasSelection();
-    const auto add = [&](const char16_t* caption, QKeySequence::StandardKey key, bool enabled,
-                         auto slot) {
-        QAction* action = menu.addAction(text(caption));
-        action->setShortcut(key);
+    const auto add = [&](const EditingItem& item, bool enabled, auto slot) {
+        QAction* action = menu.addAction(text(item.caption));
+        action->setShortcut(item.key);
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, m_editor, slot);
     };
-    add(kUndo, QKeySequence::Undo, m_editor->document()->isUndoAvailable(), &QTextEdit::undo);
-    add(kRedo, QKeySequence::Redo, m_editor->document()->isRedoAvailable(), &QTextEdit::redo);
+    add(kUndo, m_editor->document()->isUndoAvailable(), &QTextEdit::undo);
+    add(kRedo, m_editor->document()->isRedoAvailable(), &QTextEdit::redo);
     menu.addSeparator();
-    add(kCut, QKeySequence::Cut, selection && !m_editor->isReadOnly(), &QTextEdit::cut);
-    add(kCopy, QKeySequence::Copy, selection, &QTextEdit::copy);
-    add(kPaste, QKeySequence::Paste, m_editor->canPaste(), &QTextEdit::paste);
+    add(kCut, selection && !m_editor->isReadOnly(), &QTextEdit::cut);
+    add(kCopy, selection, &QTextEdit::copy);
+    add(kPaste, m_editor->canPaste(), &QTextEdit::paste);
     menu.addSeparator();
-    add(kSelectAll, QKeySequence::SelectAll, !m_editor->document()->isEmpty(),
-        &QTextEdit::selectAll);
+    add(kSelectAll, !m_editor->document()->isEmpty(), &QTextEdit::selectAll);
     menu.exec(globalPos + QPoint(3, 3));
 }
 
 void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
+    const QString selected = m_editor->textCursor().selectedText();
+    // An empty line is no entry: the load would drop it.
+    if (selected.trimmed().isEmpty()) {
+        showMessage(this, QMessageBox::Warning, text(kMessageCaption), text(kNothingSelected));
+        return;
+    }
     // Between paragraphs the selection holds U+2029 (and U+2028 within one); a selection over
     // several lines becomes several entries, each ended by CR LF as the file's lines are.
-    std::u16string entry = m_editor->textCursor().selectedText().toStdU16String();
+    std::u16string entry = selected.toStdU16String();
     std::u16string lines;
     lines.reserve(entry.size());
     for (const char16_t unit : entry) {
@@ -179,6 +184,7 @@ void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
     const WriteResult appended = appendToAutoDictionary(m_locations, {lines});
     if (appended) {
         m_status.set(text(kAdded));
+        reloadDictionaries();
         return;
     }
     const QString path = QString::fromStdString(m_locations.automaticDictionaryPath());
@@ -188,6 +194,12 @@ void rg_WoDeZhuChuangKou::addSelectionToAutoDictionary() {
 
 void rg_WoDeZhuChuangKou::openAutoLearningWindow() {
     autoLearningWindow().openWindow();
+}
+
+void rg_WoDeZhuChuangKou::reloadDictionaries() {
+    if (m_engine != nullptr) {
+        m_engine->loadDictionaries();
+    }
 }
 
 }  // namespace kjf

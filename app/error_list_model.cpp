@@ -2,18 +2,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 
-#include "documents/workbook_writer.h"
+#include "app/main_window_texts.h"
 #include "text/visible_text.h"
 
 namespace kjf {
-
-namespace {
-
-// Column headers in column order.
-const char16_t* const kHeaders[] = {u"序号", u"错误", u"建议", u"类型", u"位置", u"长度"};
-
-}  // namespace
 
 int ErrorListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
@@ -64,7 +58,7 @@ QVariant ErrorListModel::headerData(int section, Qt::Orientation orientation, in
         section >= ColumnCount) {
         return {};
     }
-    return QString::fromUtf16(kHeaders[section]);
+    return QString::fromUtf16(main_window_texts::kListHeaders[section]);
 }
 
 void ErrorListModel::appendRows(std::vector<ErrorListRow> rows) {
@@ -76,9 +70,46 @@ void ErrorListModel::appendRows(std::vector<ErrorListRow> rows) {
     m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
                   std::make_move_iterator(rows.end()));
     endInsertRows();
+    if (m_rows.size() >= 2) {
+        m_backwards = m_rows.front().position > m_rows.back().position;
+    }
+}
+
+void ErrorListModel::insertRowsInOrder(std::vector<ErrorListRow> rows) {
+    if (rows.empty()) {
+        return;
+    }
+    const auto before = [backwards = m_backwards](const ErrorListRow& a, const ErrorListRow& b) {
+        return backwards ? a.position > b.position : a.position < b.position;
+    };
+    std::stable_sort(rows.begin(), rows.end(), before);
+    // A few rows are inserted one by one, so that a view keeps its selection; many at once are
+    // merged in one pass instead of one vector insertion each.
+    constexpr std::size_t kOneByOne = 64;
+    if (rows.size() <= kOneByOne) {
+        for (auto& row : rows) {
+            const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), row, before);
+            const int index = static_cast<int>(at - m_rows.begin());
+            beginInsertRows({}, index, index);
+            m_rows.insert(at, std::move(row));
+            endInsertRows();
+        }
+    } else {
+        beginResetModel();
+        std::vector<ErrorListRow> merged;
+        merged.reserve(m_rows.size() + rows.size());
+        std::merge(std::make_move_iterator(m_rows.begin()), std::make_move_iterator(m_rows.end()),
+                   std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()),
+                   std::back_inserter(merged), before);
+        m_rows = std::move(merged);
+        endResetModel();
+    }
+    // The numbers of the rows below the inserted ones have changed.
+    emit dataChanged(index(0, Number), index(static_cast<int>(m_rows.size()) - 1, Number));
 }
 
 void ErrorListModel::clear() {
+    m_backwards = false;
     if (m_rows.empty()) {
         return;
     }
@@ -110,21 +141,20 @@ void ErrorListModel::removeRowIndices(std::vector<int> indices) {
     }
 }
 
-void ErrorListModel::followEdit(std::int32_t position, std::int32_t removed, std::int32_t added) {
-    const std::int64_t end = std::int64_t{position} + removed;
+void ErrorListModel::followEdit(const TextChange& change) {
     std::vector<int> touched;
     bool moved = false;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
         ErrorListRow& r = m_rows[i];
-        const std::int64_t rowEnd = std::int64_t{r.position} + r.length;
-        if (r.position >= end) {
-            r.position += added - removed;
-            moved = moved || added != removed;
-        } else if (position < rowEnd) {
-            touched.push_back(static_cast<int>(i));  // starts before the edit's end, ends after it
+        const auto after = positionAfter(r.position, r.length, change);
+        if (!after) {
+            touched.push_back(static_cast<int>(i));
+        } else if (*after != r.position) {
+            r.position = *after;
+            moved = true;
         }
     }
-    if (moved && !m_rows.empty()) {
+    if (moved) {
         emit dataChanged(index(0, Position), index(static_cast<int>(m_rows.size()) - 1, Position));
     }
     removeRowIndices(std::move(touched));

@@ -3,11 +3,34 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/finding.h"
 
 namespace kjf {
+
+// One edit of the text: the removed positions at position replaced by added ones.
+struct TextChange {
+    std::int32_t position = 0;
+    std::int32_t removed = 0;
+    std::int32_t added = 0;
+};
+
+// Where a finding of length positions at position is after change: moved by added - removed when
+// it starts at or after the removed positions' end, where it was when it ends at or before
+// change.position, and nullopt when the change touched (or split) its characters.
+constexpr std::optional<std::int32_t> positionAfter(std::int32_t position, std::int32_t length,
+                                                    const TextChange& change) {
+    if (std::int64_t{position} >= std::int64_t{change.position} + change.removed) {
+        return static_cast<std::int32_t>(std::int64_t{position} + change.added - change.removed);
+    }
+    if (change.position < std::int64_t{position} + length) {
+        return std::nullopt;
+    }
+    return position;
+}
 
 // One row of the error list; the cells are formatted from it on demand.
 struct ErrorListRow {
@@ -37,13 +60,16 @@ class ErrorListModel : public QAbstractTableModel {
 
     // Appends the rows in one insertion.
     void appendRows(std::vector<ErrorListRow> rows);
+    // Inserts rows where their positions belong in the order in which rows were appended:
+    // ascending, or descending after a reverse scan.
+    void insertRowsInOrder(std::vector<ErrorListRow> rows);
     // Deletes every row.
     void clear();
     // Deletes the rows at the given indices (any order, duplicates allowed).
     void removeRowIndices(std::vector<int> indices);
-    // Follows an edit of the text that replaced removed positions at position with added ones:
-    // later rows move by added - removed, rows whose characters the edit touched (or split) go.
-    void followEdit(std::int32_t position, std::int32_t removed, std::int32_t added);
+    // Follows an edit of the text (see positionAfter): later rows move, rows whose characters
+    // the edit touched go.
+    void followEdit(const TextChange& change);
     // How many rows are errors (from the dictionaries or the context check) and how many are
     // suspected errors.
     std::pair<int, int> countByType() const;
@@ -53,6 +79,8 @@ class ErrorListModel : public QAbstractTableModel {
 
   private:
     std::vector<ErrorListRow> m_rows;
+    // The rows were appended in descending positions (a reverse scan's order).
+    bool m_backwards = false;
 };
 
 }  // namespace kjf

@@ -1,6 +1,5 @@
 // Acting on findings: accepting a suggestion, ignoring, teaching the user's correct dictionary,
-// copying rows, moving from finding to finding, the keys of all of these, and the rows and marks
-// that follow the user's edits.
+// copying rows, moving from finding to finding, and the keys of all of these.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -9,12 +8,10 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QTextEdit>
-#include <QToolBar>
 #include <algorithm>
+#include <initializer_list>
 
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
@@ -29,54 +26,57 @@ using namespace main_window_texts;
 
 namespace {
 
-QAction* makeAction(QWidget* owner, const char16_t* caption, const QKeySequence& key,
-                    Qt::ShortcutContext context) {
-    auto* action = new QAction(text(caption), owner);
-    action->setShortcut(key);
-    action->setShortcutContext(context);
-    owner->addAction(action);
-    return action;
+QList<QKeySequence> keysOf(std::initializer_list<QKeyCombination> keys) {
+    QList<QKeySequence> sequences;
+    for (const QKeyCombination key : keys) {
+        if (key.key() != Qt::Key_unknown) {
+            sequences.append(QKeySequence(key));
+        }
+    }
+    return sequences;
 }
 
 }  // namespace
 
+QAction* rg_WoDeZhuChuangKou::makeAction(const ActionItem& item) {
+    QWidget* owner = item.scope == KeyScope::Window ? static_cast<QWidget*>(this) : m_listView;
+    auto* action = new QAction(text(item.caption), owner);
+    action->setShortcuts(keysOf({item.key, item.alternativeKey}));
+    action->setShortcutContext(item.scope == KeyScope::Window ? Qt::WindowShortcut
+                                                              : Qt::WidgetShortcut);
+    owner->addAction(action);
+    return action;
+}
+
 void rg_WoDeZhuChuangKou::buildFindingActions() {
-    // The tool bar's keys, shown in each button's tip.
-    const std::pair<Command, QKeySequence> keys[] = {
-        {Command::Check, QKeySequence(Qt::Key_F7)},
-        {Command::Import, QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {Command::ExportErrors, QKeySequence(Qt::CTRL | Qt::Key_E)},
-        {Command::ClearMarks, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_X)},
-    };
-    for (const auto& [command, key] : keys) {
-        QAction* action = commandAction(command);
-        action->setShortcut(key);
+    for (int i = 0; i < static_cast<int>(m_actions.size()); ++i) {
+        const QKeyCombination key = kCommandKeys[i];
+        if (key.key() == Qt::Key_unknown) {
+            continue;
+        }
+        QAction* action = m_actions[static_cast<std::size_t>(i)];
+        action->setShortcut(QKeySequence(key));
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
         action->setToolTip(action->text() + QStringLiteral(" (") +
-                           key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+                           QKeySequence(key).toString(QKeySequence::NativeText) + QLatin1Char(')'));
     }
 
-    m_nextAction = makeAction(this, kNextFinding, QKeySequence(Qt::Key_F8), Qt::WindowShortcut);
+    m_nextAction = makeAction(kNextFinding);
     connect(m_nextAction, &QAction::triggered, this, [this] { moveToFinding(true); });
-    m_previousAction = makeAction(this, kPreviousFinding, QKeySequence(Qt::SHIFT | Qt::Key_F8),
-                                  Qt::WindowShortcut);
+    m_previousAction = makeAction(kPreviousFinding);
     connect(m_previousAction, &QAction::triggered, this, [this] { moveToFinding(false); });
 
-    // The list's own keys work where the list has the focus.
-    m_applyAction =
-        makeAction(m_listView, kApplySuggestion, QKeySequence(Qt::Key_Return), Qt::WidgetShortcut);
-    m_applyAction->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    m_applyAction = makeAction(kApplySuggestion);
     connect(m_applyAction, &QAction::triggered, this, &rg_WoDeZhuChuangKou::applySuggestions);
-    m_ignoreAction =
-        makeAction(m_listView, kIgnore, QKeySequence(Qt::Key_Delete), Qt::WidgetShortcut);
+    m_ignoreAction = makeAction(kIgnore);
     connect(m_ignoreAction, &QAction::triggered, this, &rg_WoDeZhuChuangKou::ignoreFindings);
-    m_ignoreWordAction = makeAction(m_listView, kIgnoreWord, {}, Qt::WidgetShortcut);
+    m_ignoreWordAction = makeAction(kIgnoreWord);
     connect(m_ignoreWordAction, &QAction::triggered, this, &rg_WoDeZhuChuangKou::ignoreWord);
-    m_addToCorrectAction = makeAction(m_listView, kAddToCorrect, {}, Qt::WidgetShortcut);
+    m_addToCorrectAction = makeAction(kAddToCorrect);
     connect(m_addToCorrectAction, &QAction::triggered, this,
             &rg_WoDeZhuChuangKou::addToUserCorrectDictionary);
-    m_copyRowsAction = makeAction(m_listView, kCopyRows, QKeySequence::Copy, Qt::WidgetShortcut);
+    m_copyRowsAction = makeAction(kCopyRows);
     connect(m_copyRowsAction, &QAction::triggered, this, &rg_WoDeZhuChuangKou::copyRows);
     for (QAction* action : {m_applyAction, m_ignoreAction, m_ignoreWordAction, m_addToCorrectAction,
                             m_copyRowsAction}) {
@@ -98,9 +98,6 @@ void rg_WoDeZhuChuangKou::buildFindingActions() {
     connect(m_list, &ErrorListModel::modelReset, this, &rg_WoDeZhuChuangKou::updateCounts);
     updateCounts();
     updateFindingActions();
-
-    connect(m_editor->document(), &QTextDocument::contentsChange, this,
-            &rg_WoDeZhuChuangKou::followEdit);
 }
 
 std::vector<int> rg_WoDeZhuChuangKou::selectedRows() const {
@@ -150,137 +147,18 @@ void rg_WoDeZhuChuangKou::showListMenu(const QPoint& globalPos) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Rows and marks follow the text
-
-void rg_WoDeZhuChuangKou::followEdit(int position, int removed, int added) {
-    if (m_markingText || !m_followEdits) {
-        return;
-    }
-    const QString now = m_editor->document()->toRawText();
-    // Colouring, and undoing a colouring, changes formats only: the characters stay.
-    if (removed == added &&
-        QStringView(m_shownText).mid(position, removed) == QStringView(now).mid(position, added)) {
-        return;
-    }
-    m_shownText = now;
-    moveFindings(position, removed, added);
-}
-
-void rg_WoDeZhuChuangKou::moveFindings(std::int32_t position, std::int32_t removed,
-                                       std::int32_t added) {
-    m_list->followEdit(position, removed, added);
-    const std::int64_t end = std::int64_t{position} + removed;
-    std::erase_if(m_saved, [&](rg_XuanZeOuChanGeHanZiXinXi& record) {
-        if (record.length < 0) {
-            return false;
-        }
-        if (record.position >= end) {
-            record.position += added - removed;
-            return false;
-        }
-        // Its character is gone or replaced: there is nothing to give its format back to.
-        return position < std::int64_t{record.position} + record.length;
-    });
-}
-
-void rg_WoDeZhuChuangKou::resumeFollowingEdits() {
-    m_shownText = m_editor->document()->toRawText();
-    m_followEdits = true;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Actions on the selected rows
 
 void rg_WoDeZhuChuangKou::applySuggestions() {
-    struct Change {
-        std::int32_t position, length;
-        QString word, suggestion;
-    };
-    std::vector<Change> changes;
-    for (const int row : selectedRows()) {
-        const ErrorListRow& r = m_list->rows()[static_cast<std::size_t>(row)];
-        if (r.type == FindingType::Error && !r.suggestion.isEmpty() && r.length > 0) {
-            changes.push_back({r.position, r.length, r.word, r.suggestion});
-        }
-    }
-    if (changes.empty()) {
-        return;
-    }
-    // Later positions first, so that each change leaves the positions of the others as they are.
-    std::sort(changes.begin(), changes.end(),
-              [](const Change& a, const Change& b) { return a.position > b.position; });
-    QTextCursor cursor(m_editor->document());
-    m_followEdits = false;  // one edit block reports one change for all: each is followed here
-    cursor.beginEditBlock();
-    std::int64_t applied = 0;
-    std::int64_t limit = m_editor->document()->characterCount();
-    for (const Change& c : changes) {
-        if (std::int64_t{c.position} + c.length > limit) {
-            continue;  // overlaps a change made just now
-        }
-        cursor.setPosition(c.position);
-        cursor.setPosition(c.position + c.length, QTextCursor::KeepAnchor);
-        if (cursor.selectedText() != c.word) {
-            continue;  // the text is no longer what was found
-        }
-        // The characters' format as it stands, with the colour they had before the mark.
-        QTextCharFormat format = cursor.charFormat();
-        format.clearForeground();
-        for (const auto& record : m_saved) {
-            if (record.position == c.position && record.length > 0) {
-                if (record.format.hasProperty(QTextFormat::ForegroundBrush)) {
-                    format.setForeground(record.format.foreground());
-                }
-                break;
-            }
-        }
-        cursor.insertText(c.suggestion, format);
-        moveFindings(c.position, c.length, static_cast<std::int32_t>(c.suggestion.size()));
-        limit = c.position;
-        ++applied;
-    }
-    cursor.endEditBlock();
-    resumeFollowingEdits();
+    const int applied = m_marks->applySuggestions(selectedRows());
     if (applied > 0) {
         m_status.set(text(kApplied).arg(applied));
     }
 }
 
-void rg_WoDeZhuChuangKou::ignoreRows(std::vector<int> rows) {
-    if (rows.empty()) {
-        return;
-    }
-    std::sort(rows.begin(), rows.end());
-    QTextCursor cursor(m_editor->document());
-    const int end = std::max(0, m_editor->document()->characterCount() - 1);
-    m_markingText = true;
-    cursor.beginEditBlock();
-    for (const int row : rows) {
-        const ErrorListRow& r = m_list->rows()[static_cast<std::size_t>(row)];
-        const std::int64_t from = r.position;
-        const std::int64_t to = from + r.length;
-        // Newest record first, as "清除标记" does, so a character marked twice gets its first
-        // format back; the records go with the mark.
-        for (auto record = m_saved.rbegin(); record != m_saved.rend(); ++record) {
-            if (record->length > 0 && record->position >= from && record->position < to) {
-                cursor.setPosition(std::clamp<int>(record->position, 0, end));
-                cursor.setPosition(std::clamp<int>(record->position + record->length, 0, end),
-                                   QTextCursor::KeepAnchor);
-                cursor.setCharFormat(record->format);
-            }
-        }
-        std::erase_if(m_saved, [&](const rg_XuanZeOuChanGeHanZiXinXi& record) {
-            return record.length > 0 && record.position >= from && record.position < to;
-        });
-    }
-    cursor.endEditBlock();
-    m_markingText = false;
-    m_list->removeRowIndices(std::move(rows));
-}
-
 void rg_WoDeZhuChuangKou::ignoreFindings() {
     const auto rows = selectedRows();
-    ignoreRows(rows);
+    m_marks->ignoreRows(rows);
     if (!rows.empty()) {
         m_status.set(text(kIgnored).arg(rows.size()));
     }
@@ -302,7 +180,7 @@ int rg_WoDeZhuChuangKou::ignoreAll(const QString& word) {
         }
     }
     const int count = static_cast<int>(rows.size());
-    ignoreRows(std::move(rows));
+    m_marks->ignoreRows(std::move(rows));
     m_status.set(text(kIgnored).arg(count));
     return count;
 }
@@ -328,6 +206,7 @@ void rg_WoDeZhuChuangKou::addToUserCorrectDictionary() {
     }
     ignoreAll(word);
     m_status.set(text(kAddedToCorrect).arg(word));
+    reloadDictionaries();
 }
 
 void rg_WoDeZhuChuangKou::copyRows() {

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
     kjf::installQtTranslation(application);
     const auto chosen =
         kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
-    const auto problems = kjf::prepareLocations(chosen);
-    kjf::rg_QiDongLei startup(chosen.locations);
+    auto problems = kjf::prepareLocations(chosen);
+    kjf::rg_QiDongLei startup(kjf::usableLocations(chosen, problems));
     for (const auto& problem : problems) {
         startup.warn(QString::fromStdU16String(problem));
     }

@@ -7,12 +7,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
-#include <QMessageBox>
-#include <QScopedValueRollback>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QToolBar>
@@ -22,6 +18,7 @@
 #include "app/proof_editor.h"
 #include "dictionaries/settings_window.h"
 #include "resources/artwork.h"
+#include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/splitter_bar.h"
 #include "ui/status_text.h"
@@ -77,6 +74,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     m_group = new QGroupBox(text(kGroupCaption), this);
     m_group->setObjectName(QStringLiteral("errorGroup"));
     buildErrorList();
+    m_marks = new FindingMarks(*m_editor, *m_list, this);
 
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("statusBar"));
@@ -162,94 +160,18 @@ QAction* rg_WoDeZhuChuangKou::commandAction(Command command) const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Marking
-
-void rg_WoDeZhuChuangKou::colourCharacters(QTextCursor& cursor, FindingType type,
-                                           std::int32_t position, std::int32_t length) {
-    QTextCharFormat colour;
-    colour.setForeground(type == FindingType::Error ? kErrorColor : kSuspectedColor);
-    const int end = std::max(0, m_editor->document()->characterCount() - 1);
-    for (std::int64_t i = position; i < std::int64_t{position} + length; ++i) {
-        const int from = static_cast<int>(std::clamp<std::int64_t>(i, 0, end));
-        const int to = static_cast<int>(std::clamp<std::int64_t>(i + 1, 0, end));
-        cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        // The whole format is kept, not just its colour: sizes such as 10.5 points must come
-        // back unchanged.
-        m_saved.push_back(
-            {cursor.selectedText(), static_cast<std::int32_t>(i), 1, cursor.charFormat()});
-        // Merging changes the colour alone; every other property of the character stays.
-        cursor.mergeCharFormat(colour);
-    }
-}
-
-std::vector<ErrorListRow> rg_WoDeZhuChuangKou::rowsOf(std::span<const rg_BiaoJiCiYuLei> findings) {
-    std::vector<ErrorListRow> rows;
-    rows.reserve(findings.size());
-    for (const auto& f : findings) {
-        if (isStoredFinding(f.type) && !f.word.empty()) {
-            rows.push_back({f.type, f.source, f.position, f.length,
-                            QString::fromStdU16String(f.word),
-                            f.type == FindingType::Error ? QString::fromStdU16String(f.suggestion)
-                                                         : QString()});
-        }
-    }
-    return rows;
-}
+// Marks and the list
 
 void rg_WoDeZhuChuangKou::markFindings(std::span<const rg_BiaoJiCiYuLei> findings) {
-    QTextCursor cursor(m_editor->document());
-    const QScopedValueRollback marking(m_markingText, true);
-    bool edited = false;
-    for (const auto& f : findings) {
-        if (isStoredFinding(f.type) && f.length > 0) {
-            if (!edited) {
-                // One edit for the whole batch: the editor lays the text out once.
-                cursor.beginEditBlock();
-                edited = true;
-            }
-            colourCharacters(cursor, f.type, f.position, f.length);
-        }
-    }
-    if (edited) {
-        cursor.endEditBlock();
-    }
-    auto rows = rowsOf(findings);
-    if (!rows.empty()) {
-        m_list->appendRows(std::move(rows));
+    const int rows = m_list->rowCount();
+    m_marks->markFindings(findings);
+    if (m_list->rowCount() != rows) {
         m_listView->scrollToBottom();
     }
 }
 
 void rg_WoDeZhuChuangKou::clearMarks() {
-    QTextCursor cursor(m_editor->document());
-    const QScopedValueRollback marking(m_markingText, true);
-    if (!m_saved.empty()) {
-        const int end = std::max(0, m_editor->document()->characterCount() - 1);
-        cursor.beginEditBlock();
-        // Newest first: a character coloured twice ends with the format from before any mark.
-        for (auto record = m_saved.rbegin(); record != m_saved.rend(); ++record) {
-            if (record->character.isEmpty()) {
-                continue;
-            }
-            std::int64_t from = record->position;
-            std::int64_t to = std::int64_t{record->position} + record->length;
-            if (record->length < 0) {
-                from = 0;
-                to = end;
-            }
-            cursor.setPosition(static_cast<int>(std::clamp<std::int64_t>(from, 0, end)));
-            cursor.setPosition(static_cast<int>(std::clamp<std::int64_t>(to, 0, end)),
-                               QTextCursor::KeepAnchor);
-            cursor.setCharFormat(record->format);
-        }
-        cursor.endEditBlock();
-    }
-    QTextCursor caret(m_editor->document());
-    m_editor->setTextCursor(caret);
-    m_list->clear();
-    m_saved.clear();
-    m_saved.shrink_to_fit();
+    m_marks->clearMarks();
 }
 
 void rg_WoDeZhuChuangKou::selectRange(std::int32_t position, std::int32_t length) {
@@ -325,14 +247,8 @@ void rg_WoDeZhuChuangKou::showEvent(QShowEvent* event) {
 }
 
 bool rg_WoDeZhuChuangKou::confirmExit() {
-    QWidget* focus = QApplication::focusWidget();
-    const auto answer =
-        QMessageBox::question(this, text(kMessageCaption), text(kExitQuestion),
-                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
-    if (focus != nullptr) {
-        focus->setFocus(Qt::OtherFocusReason);
-    }
-    return answer == QMessageBox::Ok;
+    return showMessage(this, QMessageBox::Question, text(kMessageCaption), text(kExitQuestion),
+                       QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void rg_WoDeZhuChuangKou::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,6 @@
 // The main window: editor, tool bar, error list, status bar and splitter.
 #pragma once
 
-#include <QTextCharFormat>
 #include <QWidget>
 #include <functional>
 #include <span>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "app/error_list_model.h"
+#include "app/finding_marks.h"
 #include "engine/finding.h"
 #include "learning/auto_learning_window.h"
 
@@ -22,30 +22,23 @@ class QToolBar;
 
 namespace kjf {
 
+namespace main_window_texts {
+struct ActionItem;
+}
+
 class SplitterBar;
 class StatusText;
 class rg_ChaCuoYinQing;
 class rg_SheZhiChuangKou1;
 
-// A saved character: one marked character and its format just before it was coloured, so that
-// clearing the marks can put it back.
-struct rg_XuanZeOuChanGeHanZiXinXi {
-    QString character;  // the text at position when it was marked; empty: nothing to restore
-    std::int32_t position = 0;
-    std::int32_t length = 1;  // positions covered; negative: the whole text
-    QTextCharFormat format;   // the complete format, sizes in fractions of a point included
-};
-
 // The tool-bar commands, in button order.
 enum class Command { Import, Check, ClearMarks, ExportErrors, DictionarySettings, About, Exit };
 
-// The main window. Every member runs on the GUI thread.
+// The main window: lays out its parts and carries out its commands; the findings' marks and
+// rows are its FindingMarks'. Every member runs on the GUI thread.
 class rg_WoDeZhuChuangKou : public QWidget {
     Q_OBJECT
   public:
-    static inline const QColor kErrorColor{255, 0, 0};
-    static inline const QColor kSuspectedColor{255, 168, 255};
-
     // Shows "欢迎使用！" through status at once. status outlives the window; the window's
     // commands and the settings window it opens report to it.
     explicit rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent = nullptr);
@@ -56,7 +49,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QTextEdit* editor() const { return m_editor; }
     QAction* commandAction(Command command) const;
     ErrorListModel* errorList() const { return m_list; }
-    const std::vector<rg_XuanZeOuChanGeHanZiXinXi>& savedCharacters() const { return m_saved; }
+    FindingMarks& marks() const { return *m_marks; }
     // The settings window: one instance, created on first use and reused at every opening.
     rg_SheZhiChuangKou1& settingsWindow();
     // The auto-learning window: one instance, created on first use with the attached engine.
@@ -83,18 +76,16 @@ class rg_WoDeZhuChuangKou : public QWidget {
     // The editor's context menu at globalPos moved 3 pixels right and down.
     void showEditorMenu(const QPoint& globalPos);
     // Appends the editor's selected text as an entry (its line breaks as CR LF) to the automatic
-    // dictionary; "加入成功！" in the status bar when written, otherwise a message.
+    // dictionary and reloads the dictionaries; "加入成功！" in the status bar when written,
+    // otherwise a message. A selection of nothing but blanks and line breaks writes nothing and
+    // says so.
     void addSelectionToAutoDictionary();
     // Opens the auto-learning window (nothing happens while it is open).
     void openAutoLearningWindow();
 
-    // Colours the characters of every Error (red) and Suspected finding (pink) one by one after
-    // saving each one's format, in report order, with one document edit, and adds their rows in
-    // one insertion; other types change nothing. Positions outside the text act on the clipped
-    // selection.
+    // Marks the findings and lists them (FindingMarks::markFindings), and shows the last row.
     void markFindings(std::span<const rg_BiaoJiCiYuLei> findings);
-    // Gives every saved character its saved format back (newest record first), puts the caret
-    // at 0, empties the list and forgets the records.
+    // Takes every mark and row away and puts the caret at 0 (FindingMarks::clearMarks).
     void clearMarks();
     // Selects the first selected row's 位置 .. 位置 + 长度 in the editor (0 .. 0 when no row is
     // selected) and focuses the editor.
@@ -104,21 +95,25 @@ class rg_WoDeZhuChuangKou : public QWidget {
 
     // Acting on the selected rows of "错误列表" (its context menu "errorListMenu" and keys).
     // "采用建议" (Return): each row's characters replaced by its suggestion, keeping their
-    // format from before the mark, in one undoable edit, later positions first.
+    // format, in one undoable edit (FindingMarks::applySuggestions).
     void applySuggestions();
     // "忽略" (Delete): the rows' marks cleared and the rows removed; the text stays.
     void ignoreFindings();
     // "全部忽略此词": as "忽略" for every row with the first selected row's word.
     void ignoreWord();
     // "加入用户正确词库": the first selected suspected or contextual word appended to the first
-    // enabled user correct dictionary (see addToUserCorrectDictionary), then every row of it
-    // ignored; a message when it cannot be written, and the rows stay.
+    // enabled user correct dictionary (see addToUserCorrectDictionary), every row of it ignored
+    // and the dictionaries reloaded; a message when it cannot be written, and the rows stay.
     void addToUserCorrectDictionary();
     // "复制": the selected rows' 序号, 错误, 建议 and 类型, tab-separated, a line each.
     void copyRows();
     // F8 / Shift+F8: selects the nearest finding after (before) the editor's selection in the
     // editor and the list, from the other end of the text when there is none.
     void moveToFinding(bool forward);
+
+    // Loads the dictionaries again in the background after the program wrote to one, so that
+    // the next run uses them (a run started meanwhile waits for the load).
+    void reloadDictionaries();
 
     void layoutMainWindow();
     void layoutPanes();
@@ -137,20 +132,13 @@ class rg_WoDeZhuChuangKou : public QWidget {
     void buildToolBar();
     void buildErrorList();
     void buildFindingActions();
+    // An action with the item's caption and keys, on this window or on the list by its scope.
+    QAction* makeAction(const main_window_texts::ActionItem& item);
     void showListMenu(const QPoint& globalPos);
     std::vector<int> selectedRows() const;
     void updateFindingActions();
     void updateCounts();
-    void ignoreRows(std::vector<int> rows);
     int ignoreAll(const QString& word);
-    // The document's characters changed: rows and marks after the change move with it, those
-    // whose characters it touched go. Changes of format alone are no edits.
-    void followEdit(int position, int removed, int added);
-    void moveFindings(std::int32_t position, std::int32_t removed, std::int32_t added);
-    void resumeFollowingEdits();
-    void colourCharacters(QTextCursor& cursor, FindingType type, std::int32_t position,
-                          std::int32_t length);
-    static std::vector<ErrorListRow> rowsOf(std::span<const rg_BiaoJiCiYuLei> findings);
 
     StatusText& m_status;
     QToolBar* m_toolBar = nullptr;
@@ -162,7 +150,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     ErrorListModel* m_list = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_statusMessage = nullptr;
-    std::vector<rg_XuanZeOuChanGeHanZiXinXi> m_saved;
+    FindingMarks* m_marks = nullptr;  // a child of this window
     QLabel* m_counts = nullptr;
     QAction* m_applyAction = nullptr;
     QAction* m_ignoreAction = nullptr;
@@ -171,9 +159,6 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QAction* m_copyRowsAction = nullptr;
     QAction* m_nextAction = nullptr;
     QAction* m_previousAction = nullptr;
-    bool m_markingText = false;  // colouring or uncolouring: formats change, characters do not
-    bool m_followEdits = true;   // off while the window edits and follows on its own
-    QString m_shownText;         // the document's characters after the last followed edit
     rg_SheZhiChuangKou1* m_settingsWindow = nullptr;           // a child of this window
     rg_ZiDongXueXiChuangKou1* m_autoLearningWindow = nullptr;  // a child of this window
     rg_ChaCuoYinQing* m_engine = nullptr;

@@ -7,6 +7,7 @@
 
 #include "app/document_text.h"
 #include "app/main_window.h"
+#include "app/main_window_texts.h"
 #include "app/progress_window.h"
 #include "run/run_options.h"
 #include "run/run_texts.h"
@@ -16,8 +17,6 @@
 namespace kjf {
 
 namespace {
-
-const auto kRunStarted = u"开始校对";
 
 // Marks, rows, the scan's selection and the progress reach the windows this often during a run.
 constexpr int kFlushIntervalMs = 30;
@@ -92,6 +91,7 @@ void ProofreadingRun::stop() {
         // posted completion handlers find that it is no longer the current run.
         std::lock_guard lock(m_run->mutex);
         m_run->pending.clear();
+        m_run->window->marks().endSnapshot();
     }
     m_currentRunId = 0;
     m_flushTimer.stop();
@@ -100,14 +100,16 @@ void ProofreadingRun::stop() {
 void ProofreadingRun::start(rg_WoDeZhuChuangKou& window) {
     stop();
     window.errorList()->clear();
-    m_status.set(QString::fromUtf16(kRunStarted));
+    m_status.set(QString::fromUtf16(main_window_texts::kRunStarted));
     window.clearMarks();
 
     auto run = std::make_shared<Run>();
     run->id = ++m_lastRunId;
     run->window = &window;
-    // The modal progress window keeps the text unchanged while the engine reads this copy.
+    // The engine reads this copy. Once the progress window is closed the user may edit the text
+    // while the run goes on: its findings then move with the edits made since this copy.
     run->text = documentText(*window.editor()->document());
+    window.marks().beginSnapshot();
     m_run = run;
     m_currentRunId = run->id;
 
@@ -115,6 +117,8 @@ void ProofreadingRun::start(rg_WoDeZhuChuangKou& window) {
     m_flushTimer.start();
     startWorker(static_cast<std::int64_t>(run->text.size()));
     m_progressWindow.exec();
+    // A run still working goes on in the background: the caret is the user's again.
+    run->followScan = false;
 }
 
 void ProofreadingRun::startWorker(std::int64_t totalLength) {
@@ -281,8 +285,9 @@ void ProofreadingRun::completeCheck() {
                 return;
             }
             flush();
-            run->followScan = false;
-            run->window->selectRange(0, 0);
+            if (std::exchange(run->followScan, false)) {
+                run->window->selectRange(0, 0);
+            }
         },
         Qt::QueuedConnection);
 }
@@ -300,6 +305,7 @@ void ProofreadingRun::finishRun(std::size_t findingCount) {
             }
             flush();
             run->followScan = false;
+            run->window->marks().endSnapshot();
             m_currentRunId = 0;
             m_flushTimer.stop();
             if (m_progressWindow.isVisible()) {

@@ -41,9 +41,11 @@ class ProofreadingRun : public QObject {
     ProofreadingRun(const ProofreadingRun&) = delete;
     ProofreadingRun& operator=(const ProofreadingRun&) = delete;
 
-    // "校对": stops the last run, clears its marks and list, and checks the window's text on a
-    // worker while the progress window is open (modal). Returns when it closes; the run may go
-    // on in the background after the window's close button.
+    // "校对": stops the last run, clears its marks and list, and checks a copy of the window's
+    // text on a worker while the progress window is open (modal). Returns when it closes; the
+    // run may go on in the background after the window's close button or "中断". In the
+    // background the editor's selection no longer follows the scan, and the findings still to
+    // come move with the user's edits (those whose characters were edited are dropped).
     void start(rg_WoDeZhuChuangKou& window);
     // The interrupt button: stops the run; its findings so far stay marked and listed.
     void interrupt();
@@ -88,7 +90,8 @@ class ProofreadingRun : public QObject {
         std::atomic<bool> workerDone{false};
         // The range the engine asked for last: position in the high half, length in the low half.
         std::atomic<std::uint64_t> scanRange{0};
-        bool followScan = true;  // GUI thread: the editor's selection shows scanRange
+        // GUI thread: the editor's selection shows scanRange, until the progress window closes.
+        bool followScan = true;
         // Worker only: the context check judges the findings after the scan, so the hooks
         // neither list findings nor end the run.
         bool contextCheck = false;

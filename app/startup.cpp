@@ -6,6 +6,7 @@
 #include "about/about_window.h"
 #include "app/document_text.h"
 #include "app/main_window.h"
+#include "app/main_window_texts.h"
 #include "app/progress_window.h"
 #include "app/proofreading_run.h"
 #include "app/welcome_window.h"
@@ -18,13 +19,9 @@
 
 namespace kjf {
 
-namespace {
+using namespace main_window_texts;
 
-// The status texts of start-up and of "清除标记".
-const auto kLoadingFile = u"词库加载中->";
-const auto kLoaded = u"词库加载完毕！";
-const auto kMarksCleared = u"清除标记完成！";
-const auto kCaption = u"提示";
+namespace {
 
 rg_QiDongLei* self(void* owner) {
     return static_cast<rg_QiDongLei*>(owner);
@@ -180,7 +177,8 @@ void rg_QiDongLei::showPendingWarnings() {
     while (!m_pendingWarnings.isEmpty() && m_mainWindow) {
         const QString text = m_pendingWarnings.takeFirst();
         m_status.set(text);  // the main window greets with "欢迎使用！" when it is made
-        showMessage(m_mainWindow.get(), QMessageBox::Warning, QString::fromUtf16(kCaption), text);
+        showMessage(m_mainWindow.get(), QMessageBox::Warning, QString::fromUtf16(kMessageCaption),
+                    text);
     }
 }
 
@@ -268,7 +266,7 @@ void rg_QiDongLei::openSettingsWindow() {
     window.setLocations(m_locations);
     // Returns at once: the loaders wait for runs that read the tables, and a run started later
     // waits for the load.
-    window.setReloadAction([this] { m_engine->loadDictionaries(); });
+    window.setReloadAction([this] { m_mainWindow->reloadDictionaries(); });
     window.exec();
 }
 

@@ -64,9 +64,13 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
         const auto elapsed = timer.elapsed();
+        std::size_t marked = 0;
+        for (const auto& mark : window->marks().marks()) {
+            marked += static_cast<std::size_t>(mark.length);
+        }
         std::printf("%7d characters: %5lld ms, %d rows, %zu marked characters; %s\n", size,
-                    static_cast<long long>(elapsed), window->errorList()->rowCount(),
-                    window->savedCharacters().size(), qPrintable(status->text()));
+                    static_cast<long long>(elapsed), window->errorList()->rowCount(), marked,
+                    qPrintable(status->text()));
         timer.restart();
         window->commandAction(kjf::Command::ClearMarks)->trigger();
         std::printf("%7d characters: clearing the marks %lld ms\n", size,

@@ -208,12 +208,6 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
     if (!readRunInput(parsed.file, text, parsed.corrected.empty() ? nullptr : &original, &source)) {
         return 2;
     }
-    if (!parsed.corrected.empty() || !parsed.revisions.empty()) {
-        if (const auto problem = partialInputProblem(parsed.file, source); !problem.empty()) {
-            std::fprintf(stderr, "kanjianfang-cli: %s\n", problem.c_str());
-            return 2;
-        }
-    }
     if (!parsed.revisions.empty() && source.kind != SourceKind::Docx) {
         std::fprintf(stderr,
                      "kanjianfang-cli: --revisions needs a .docx document; %s is text (use "

@@ -33,8 +33,8 @@ std::string partialInputProblem(const std::string& input, const DocumentSource& 
         return "";
     }
     return input + ": only the first " + std::to_string(source.importedText.size()) +
-           " characters could be decoded; the rest of its " + std::to_string(source.byteSize) +
-           " bytes was not read, so no output is written";
+           " characters could be decoded (as UTF-8, GB18030 or UTF-16); the rest of its " +
+           std::to_string(source.byteSize) + " bytes could not be read, so nothing was checked";
 }
 
 bool writeRevisions(const std::string& out, const DocumentSource& source,

@@ -16,8 +16,8 @@ namespace kjf::cli {
 std::string sameFileProblem(const std::string& input,
                             const std::vector<std::pair<std::string, std::string>>& outputs);
 
-// A message when source could not be read to its end: an output made from it would lose the
-// rest. "" when it was read whole.
+// A message when source could not be read to its end: a check of it would silently leave the rest
+// out, and an output made from it would lose the rest. "" when it was read whole.
 std::string partialInputProblem(const std::string& input, const DocumentSource& source);
 
 // Writes the .docx at out from source: every finding with a suggestion (the first of overlapping

@@ -49,6 +49,13 @@ int textCommand(const std::vector<std::string>& args) {
             std::fputc('\n', stderr);
             return 1;
         }
+        if (!read.source.complete) {
+            std::fprintf(stderr,
+                         "kanjianfang-cli: %s: only the first %zu characters could be decoded; the "
+                         "rest cannot be read as UTF-8, GB18030 or UTF-16\n",
+                         args[1].c_str(), read.text.size());
+            return 2;
+        }
         printText(stdout, read.text);
         return 0;
     }
@@ -60,6 +67,14 @@ int textCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", args[0].c_str());
         printText(stderr, readFailureText(content.failure));
         std::fputc('\n', stderr);
+        return 2;
+    }
+    if (!content.complete) {
+        // A prefix printed as if it were the whole file would pass for it.
+        std::fprintf(stderr,
+                     "kanjianfang-cli: %s: only the first %zu characters could be decoded as UTF-8 "
+                     "(or UTF-16 after its mark); text --import also reads GB18030\n",
+                     args[0].c_str(), content.text.size());
         return 2;
     }
     printText(stdout, content.text);
@@ -79,12 +94,14 @@ kjf::Locations locationsFor(const std::optional<std::string>& root) {
     }
     const auto chosen =
         kjf::chooseLocations(kjf::programDirectory(), kjf::HomeEnvironment::ofProcess());
-    for (const auto& problem : kjf::prepareLocations(chosen)) {
+    auto problems = kjf::prepareLocations(chosen);
+    const kjf::Locations locations = kjf::usableLocations(chosen, problems);
+    for (const auto& problem : problems) {
         std::fputs("kanjianfang-cli: warning: ", stderr);
         kjf::cli::printText(stderr, problem);
         std::fputc('\n', stderr);
     }
-    return chosen.locations;
+    return locations;
 }
 
 int dispatch(std::vector<std::string> args) {

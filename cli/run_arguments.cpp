@@ -1,5 +1,6 @@
 #include "cli/run_arguments.h"
 
+#include "cli/check_outputs.h"
 #include "cli/cli_common.h"
 #include "documents/document_reader.h"
 #include "engine/checking_engine.h"
@@ -105,6 +106,10 @@ bool readRunInput(const std::string& file, std::u16string& text, std::u16string*
         std::fprintf(stderr, "kanjianfang-cli: cannot read %s: ", file.c_str());
         printText(stderr, content.message);
         std::fputc('\n', stderr);
+        return false;
+    }
+    if (const auto problem = partialInputProblem(file, content.source); !problem.empty()) {
+        std::fprintf(stderr, "kanjianfang-cli: %s\n", problem.c_str());
         return false;
     }
     text = normalizeLineBreaks(content.text);

@@ -50,7 +50,8 @@ const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYin
 // Reads file as a document import does, with every line break as one LF the way the editor holds
 // it (and, when original is given, the text with its own line breaks; when source is given, what
 // the import remembers of the file). Prints a message to standard error and returns false when
-// it cannot be read.
+// it cannot be read, or cannot be read to its end (checking a part of it in silence would look
+// like checking all of it).
 bool readRunInput(const std::string& file, std::u16string& text, std::u16string* original = nullptr,
                   DocumentSource* source = nullptr);
 

@@ -91,18 +91,19 @@ void rg_ZiDongCiKuZuJian::save() {
         showMessage(this, QMessageBox::Critical, text(kCaption), text(kUnreadable));
         return;
     }
-    const SaveOutcome saved = saveDictionaryTextReporting(m_path, m_text->dictionaryText());
-    switch (saved.kind) {
+    const SaveOutcome outcome = saveDictionaryTextReporting(m_path, m_text->dictionaryText());
+    switch (outcome.kind) {
         case SaveOutcome::Kind::Saved:
+            emit saved();
             showMessage(this, QMessageBox::Information, text(kCaption), text(kSaved));
             break;
         case SaveOutcome::Kind::CannotCreate:
             showMessage(this, QMessageBox::Critical, text(kCaption),
-                        withReason(text(kCannotCreate), saved.result.reason()));
+                        withReason(text(kCannotCreate), outcome.result.reason()));
             break;
         case SaveOutcome::Kind::WriteFailed:
             showMessage(this, QMessageBox::Critical, text(kCaption),
-                        withReason(text(kWriteFailed), saved.result.reason()));
+                        withReason(text(kWriteFailed), outcome.result.reason()));
             break;
     }
 }

@@ -14,9 +14,9 @@ class DictionaryTextBox;
 class StatusText;
 
 // The automatic dictionary page. Loads the file when it is created; "优化" removes duplicate
-// lines from the box on the page's worker, "保存" writes the box to the file. It never asks for a
-// reload. GUI thread only, except for the optimise worker, which works on a copy of the text and
-// hands its result back through a queued call. Its parts are named "textBox", "optimiseButton"
+// lines from the box on the page's worker, "保存" writes the box to the file and reports it
+// through saved. GUI thread only, except for the optimise worker, which works on a copy of the text
+// and hands its result back through a queued call. Its parts are named "textBox", "optimiseButton"
 // and "saveButton".
 class rg_ZiDongCiKuZuJian : public QWidget {
     Q_OBJECT
@@ -32,6 +32,10 @@ class rg_ZiDongCiKuZuJian : public QWidget {
     // "保存".
     void save();
     bool optimiseInProgress() const { return m_worker.joinable(); }
+
+  signals:
+    // "保存" wrote the file: the dictionaries should be loaded again.
+    void saved();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -23,6 +23,7 @@ const auto kReverse = u"反项校对";
 const auto kAccuracy = u"准确度提升";
 const auto kAutoQuantizationBox = u"自动量化";
 const auto kContextBox = u"语境校对";
+const auto kContextTip = u"用语言模型判断上下文：找出用错的词，去掉上下文不支持的错误标记";
 const auto kValueLabel = u"数值：(2-10)";
 const auto kSave = u"设置";
 const auto kSaved = u"保存成功！";
@@ -78,8 +79,7 @@ rg_JiBenSheZhi::rg_JiBenSheZhi(std::string settingsDirectory, QWidget* parent)
     m_context = new QCheckBox(text(kContextBox), m_group);
     m_context->setObjectName(QStringLiteral("contextBox"));
     m_context->setGeometry(13, 94, 90, 19);
-    m_context->setToolTip(
-        QStringLiteral("用语言模型判断上下文：找出用错的词，去掉上下文不支持的错误标记"));
+    m_context->setToolTip(text(kContextTip));
 
     m_save = new QPushButton(text(kSave), m_group);
     m_save->setObjectName(QStringLiteral("saveButton"));

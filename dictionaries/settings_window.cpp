@@ -158,9 +158,11 @@ void rg_SheZhiChuangKou1::showPage(int index) {
         m_current = new rg_JiBenSheZhi(m_locations.settingsDirectory, m_host);
         m_current->setObjectName(QStringLiteral("basicSettingsPage"));
     } else if (index == AutomaticItem) {
-        m_current =
+        auto* page =
             new rg_ZiDongCiKuZuJian(m_locations.automaticDictionaryPath(), m_status, m_host);
-        m_current->setObjectName(QStringLiteral("automaticDictionaryPage"));
+        page->setObjectName(QStringLiteral("automaticDictionaryPage"));
+        connect(page, &rg_ZiDongCiKuZuJian::saved, this, [this] { m_dictionariesChanged = true; });
+        m_current = page;
     } else {
         // A freshly shown list page, as if built anew; a run still going on keeps its progress.
         m_listPage->checkAllBox()->setChecked(false);

@@ -17,10 +17,10 @@ class rg_CiKuSheZhi;
 // The settings window "系统设置": one instance owned by the main window and shown modally at every
 // opening. The basic-settings and automatic-dictionary pages are built afresh at every selection
 // (so they reload their data); the one dictionary list page serves the four listed kinds and is
-// refilled at every selection. When a listed dictionary or an enabled list changed while it was
-// open, closing asks for exactly one dictionary reload. The tree is "navigationTree", the pages sit
-// in "pageHost" and are named "basicSettingsPage", "dictionaryListPage" and
-// "automaticDictionaryPage". GUI thread only.
+// refilled at every selection. When a listed dictionary, the automatic dictionary or an enabled
+// list changed while it was open, closing asks for exactly one dictionary reload. The tree is
+// "navigationTree", the pages sit in "pageHost" and are named "basicSettingsPage",
+// "dictionaryListPage" and "automaticDictionaryPage". GUI thread only.
 class rg_SheZhiChuangKou1 : public QDialog {
     Q_OBJECT
   public:

@@ -52,21 +52,6 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
 
 }  // namespace
 
-std::u16string_view findingTypeText(FindingType type, FindingSource source) {
-    if (type != FindingType::Error) {
-        return u"";
-    }
-    switch (source) {
-        case FindingSource::Context:
-            return u"语境";
-        case FindingSource::Rule:
-            return u"语法";
-        case FindingSource::Dictionary:
-            break;
-    }
-    return u"错误";
-}
-
 void appendWorkbookRow(const rg_BiaoJiCiYuLei& f, std::vector<WorkbookRow>& rows) {
     const bool error = f.type == FindingType::Error;
     rows.push_back({utf8ToUtf16(std::to_string(rows.size() + 1)), f.word,

@@ -12,10 +12,6 @@ namespace kjf {
 // One row of the error list as the user sees it: 序号, 错误, 建议, 类型.
 using WorkbookRow = std::array<std::u16string, 4>;
 
-// The error list's 类型 cell: "错误" for a dictionary Error, "语境" for one of the context check,
-// "语法" for one of its grammar rules, nothing for a Suspected finding.
-std::u16string_view findingTypeText(FindingType type, FindingSource source);
-
 // The most finding rows a sheet can hold below its header row.
 inline constexpr std::size_t kMaxWorkbookRows = 1048575;
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kjf {
 
@@ -33,5 +34,23 @@ struct rg_BiaoJiCiYuLei {
 
     friend bool operator==(const rg_BiaoJiCiYuLei&, const rg_BiaoJiCiYuLei&) = default;
 };
+
+// The error list's 类型 cell, also in the exported workbook and the command-line tool's TSV:
+// "错误" for a dictionary Error, "语境" for one of the context check, "语法" for one of its
+// grammar rules, nothing for a Suspected finding.
+constexpr std::u16string_view findingTypeText(FindingType type, FindingSource source) {
+    if (type != FindingType::Error) {
+        return u"";
+    }
+    switch (source) {
+        case FindingSource::Context:
+            return u"语境";
+        case FindingSource::Rule:
+            return u"语法";
+        case FindingSource::Dictionary:
+            break;
+    }
+    return u"错误";
+}
 
 }  // namespace kjf

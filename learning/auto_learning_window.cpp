@@ -208,6 +208,9 @@ void rg_ZiDongXueXiChuangKou1::addCheckedGroupsToAutoDictionary() {
         }
     }
     if (const WriteResult appended = appendToAutoDictionary(m_locations, entries); appended) {
+        if (!entries.empty()) {
+            emit automaticDictionaryChanged();
+        }
         showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kSaved));
     } else {
         const QString path = QString::fromStdString(m_locations.automaticDictionaryPath());

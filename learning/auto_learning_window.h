@@ -58,12 +58,15 @@ class rg_ZiDongXueXiChuangKou1 : public QDialog {
     // Emits groupChosen with the row's start and length (0 and 0 for a row that does not exist).
     void showGroupInEditor(int row);
     // Asks, then appends the group of every ticked row to the automatic dictionary; "保存成功！"
-    // only when everything was written, otherwise a message naming the file.
+    // and automaticDictionaryChanged only when everything was written, otherwise a message
+    // naming the file.
     void addCheckedGroupsToAutoDictionary();
 
   signals:
     // A row was clicked: the editor should select start .. start + length and take the focus.
     void groupChosen(std::int32_t start, std::int32_t length);
+    // Groups were added to the automatic dictionary: the dictionaries should be loaded again.
+    void automaticDictionaryChanged();
 
   private:
     void buildList();

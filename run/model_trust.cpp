@@ -223,7 +223,8 @@ ModelTrust trustModel(const std::string& modelPath, const std::string& dataDirec
         trust.reason = u"无法读取";
         return trust;
     }
-    if (const auto verdict = readWholeFile(verdictFile); verdict && *verdict == key) {
+    if (const auto verdict = verdictFile.empty() ? std::nullopt : readWholeFile(verdictFile);
+        verdict && *verdict == key) {
         trust.trusted = true;
         return trust;
     }
@@ -239,7 +240,7 @@ ModelTrust trustModel(const std::string& modelPath, const std::string& dataDirec
     }
     trust.trusted = true;
     // A verdict that cannot be kept costs the next start another check, nothing more.
-    if (makeDirectoryPath(parentDirectory(verdictFile))) {
+    if (!verdictFile.empty() && makeDirectoryPath(parentDirectory(verdictFile))) {
         (void)writeOwnFileAtomically(verdictFile, key);
     }
     return trust;

@@ -26,7 +26,8 @@ struct ModelTrust {
 // (by size, modification time and a hash of every byte) passed before; a child that fails,
 // crashes or runs longer than timeoutSeconds means the file cannot be trusted, and what the model
 // library prints on its way goes to the reason, not to this process's standard error. A passed
-// check is written to verdictFile (the program's own file: a cache). Any thread.
+// check is written to verdictFile (the program's own file: a cache; empty: none is kept). Any
+// thread.
 ModelTrust trustModel(const std::string& modelPath, const std::string& dataDirectory,
                       const std::string& verdictFile, int timeoutSeconds = 120);
 

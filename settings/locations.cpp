@@ -68,6 +68,9 @@ std::u16string withPath(std::u16string_view what, const std::string& path) {
 const auto kNoShippedData = u"找不到程序数据：";
 const auto kCannotMakeFolder = u"无法创建文件夹：";
 const auto kCannotWriteFile = u"无法写入文件：";
+const auto kNoHome = u"找不到用户的主文件夹（HOME 未设置，也没有登录帐户）";
+const auto kReadOnlyFallback =
+    u"无法使用用户的设置和词库文件夹，改用程序自带的设置和词库（只读）：";
 
 // Copies the file at from to to unless something is at to already.
 void copyIfMissing(const std::string& from, const std::string& to,
@@ -124,7 +127,7 @@ Locations Locations::portable(const std::string& programDirectory) {
 }
 
 std::string Locations::dictionaryCacheFile() const {
-    return cacheDirectory + "dictionaries.cache";
+    return cacheDirectory.empty() ? std::string() : cacheDirectory + "dictionaries.cache";
 }
 
 std::string Locations::settingsFile() const {
@@ -164,19 +167,23 @@ ChosenLocations chooseLocations(const std::string& executableDirectory,
         ::access(executableDirectory.c_str(), W_OK) == 0) {
         return {Locations::portable(executableDirectory), true, {}};
     }
-    const std::string configHome =
-        env.configHome.empty() ? folder(env.home, ".config") : env.configHome;
-    const std::string dataHome =
-        env.dataHome.empty() ? folder(env.home, ".local/share") : env.dataHome;
+    // base, or home's relative folder; empty without either (never a folder at the root).
+    const auto underHome = [&env](const std::string& base, std::string_view relative) {
+        if (!base.empty()) {
+            return folder(base, kProgramFolderName);
+        }
+        return env.home.empty() ? std::string()
+                                : folder(folder(env.home, relative), kProgramFolderName);
+    };
     ChosenLocations chosen;
     chosen.portable = false;
     chosen.shippedDirectory = shippedDirectoryOf(executableDirectory);
-    chosen.locations.settingsDirectory = folder(configHome, kProgramFolderName);
+    chosen.locations.settingsDirectory = underHome(env.configHome, ".config");
     chosen.locations.systemDataDirectory = chosen.shippedDirectory + "data/sys/";
-    chosen.locations.userDataDirectory = folder(dataHome, kProgramFolderName) + "data/user/";
-    const std::string cacheHome =
-        env.cacheHome.empty() ? folder(env.home, ".cache") : env.cacheHome;
-    chosen.locations.cacheDirectory = folder(cacheHome, kProgramFolderName);
+    const std::string dataFolder = underHome(env.dataHome, ".local/share");
+    chosen.locations.userDataDirectory =
+        dataFolder.empty() ? dataFolder : dataFolder + "data/user/";
+    chosen.locations.cacheDirectory = underHome(env.cacheHome, ".cache");
     return chosen;
 }
 
@@ -186,6 +193,10 @@ std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen) {
         return problems;
     }
     const Locations& l = chosen.locations;
+    if (l.settingsDirectory.empty() || l.userDataDirectory.empty()) {
+        problems.push_back(kNoHome);
+        return problems;
+    }
     if (pathExists(l.settingsFile())) {
         return problems;
     }
@@ -205,6 +216,26 @@ std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen) {
     copyIfMissing(chosen.shippedDirectory + std::string(kSettingsFileName), l.settingsFile(),
                   problems);
     return problems;
+}
+
+Locations usableLocations(const ChosenLocations& chosen, std::vector<std::u16string>& problems) {
+    Locations l = chosen.locations;
+    if (chosen.portable) {
+        return l;
+    }
+    bool fellBack = false;
+    if (l.settingsDirectory.empty() || !isRegularFile(l.settingsFile())) {
+        l.settingsDirectory = chosen.shippedDirectory;
+        fellBack = true;
+    }
+    if (l.userDataDirectory.empty() || !isDirectory(l.userDataDirectory)) {
+        l.userDataDirectory = chosen.shippedDirectory + "data/user/";
+        fellBack = true;
+    }
+    if (fellBack) {
+        problems.push_back(withPath(kReadOnlyFallback, chosen.shippedDirectory));
+    }
+    return l;
 }
 
 }  // namespace kjf

@@ -27,7 +27,8 @@ struct Locations {
     std::string automaticDictionaryPath() const;
     // The confusion sets of the context check, ending in '/'.
     std::string contextDataDirectory() const;
-    // Where the engine keeps its compiled dictionaries between starts.
+    // Where the engine keeps its compiled dictionaries between starts; empty when there is no
+    // cache folder.
     std::string dictionaryCacheFile() const;
 };
 
@@ -58,8 +59,9 @@ struct ChosenLocations {
 // in dataHome (else home/.local/share) + "/kanjianfang/data/user/", the compiled dictionaries in
 // cacheHome (else home/.cache) + "/kanjianfang/", the system data in the data/sys/ folder of the
 // shipped directory executableDirectory/../share/kanjianfang/, which works wherever the
-// installation was unpacked. executableDirectory ends in '/'. Reads the file system only; any
-// thread.
+// installation was unpacked. executableDirectory ends in '/'. A folder that would have to come
+// from a home folder when there is none (no HOME and no account) is left empty: nothing is ever
+// put at the root of the file system. Reads the file system only; any thread.
 ChosenLocations chooseLocations(const std::string& executableDirectory, const HomeEnvironment& env);
 
 // Makes an installed layout ready. On its first start (no setup.ini in the settings folder) the
@@ -70,5 +72,12 @@ ChosenLocations chooseLocations(const std::string& executableDirectory, const Ho
 // every folder or file that could not be made (empty: all in place); the program goes on either
 // way, as with a missing setup.ini. Call once, before anything reads the settings.
 [[nodiscard]] std::vector<std::u16string> prepareLocations(const ChosenLocations& chosen);
+
+// The locations to use once prepareLocations has done what it could. Where the user's settings
+// folder holds no setup.ini, or the user's data folder is missing (it could not be made, or there
+// is no home folder), the shipped setup.ini and data/user/ are used instead, read-only, so that
+// the program still checks with the shipped dictionaries and settings; problems then gets one
+// message that says so. A portable layout is returned as it is. Reads the file system only.
+Locations usableLocations(const ChosenLocations& chosen, std::vector<std::u16string>& problems);
 
 }  // namespace kjf

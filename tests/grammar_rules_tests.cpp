@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "context/grammar_rules.h"
-#include "documents/workbook_writer.h"
 #include "run/context_pass.h"
 #include "text/utf.h"
 

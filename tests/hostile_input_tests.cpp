@@ -192,6 +192,30 @@ TEST_F(Hostile, TextCommandFailsOnWhatItCannotRead) {
     EXPECT_EQ(cli({"text", dir.file("empty.txt")}).status, 0);
 }
 
+// A byte that no encoding reads (Latin-1 in UTF-8 text) and a U+0000 in UTF-16 text ended the
+// text early: check found only what stood before it and text printed that part, exit 0, as if it
+// were all. Now nothing is checked or printed, and standard error says how much could be read.
+TEST_F(Hostile, AFileReadOnlyInPartIsNeverTakenForTheWhole) {
+    writeBytes(dir.file("latin.txt"), "甲乙\xFF再接再励丙");
+    writeBytes(dir.file("zero.txt"),
+               "\xFF\xFE" + utf16le(u"甲") + std::string(2, '\0') + utf16le(u"再接再励"));
+    for (const auto& [name, readable] : {std::pair{"latin.txt", 2}, std::pair{"zero.txt", 1}}) {
+        const std::string path = dir.file(name);
+        const std::string said =
+            "only the first " + std::to_string(readable) + " characters could be decoded";
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--root", dir.path(), "check", path},
+              std::vector<std::string>{"--root", dir.path(), "learn", path},
+              std::vector<std::string>{"text", path},
+              std::vector<std::string>{"text", "--import", path}}) {
+            const CliResult r = cli(args);
+            EXPECT_EQ(r.status, 2) << name << " " << args[args.size() - 2];
+            EXPECT_TRUE(contains(r.err, said)) << r.err;
+            EXPECT_FALSE(contains(r.out, "再接再")) << r.out;
+        }
+    }
+}
+
 TEST_F(Hostile, CheckRefusesToReportNothingWhenNothingWasLoaded) {
     // Regression: these all said "共检测出0个问题" and exited with 0.
     const std::string text = dir.file("in.txt");
@@ -255,8 +279,11 @@ TEST_F(Hostile, BigEndianTextWithItsMarkIsReadEverywhere) {
                          bigEndian(u"再接再励$=$再接再厉\r\n"));
     EXPECT_TRUE(contains(check().out, "再接再厉"));
 
+    writeBytes(dir.file("in16.txt"), bigEndian(u"甲乙再接再励丙"));
+    EXPECT_EQ(cli({"text", dir.file("in16.txt")}).out, "甲乙再接再励丙");
+    EXPECT_TRUE(contains(cli({"--root", dir.path(), "check", dir.file("in16.txt")}).out,
+                         "再接再励\t再接再厉"));
     writeBytes(dir.file("in16.txt"), bigEndian(u"甲乙丙"));
-    EXPECT_EQ(cli({"text", dir.file("in16.txt")}).out, "甲乙丙");
     EXPECT_EQ(cli({"text", "--import", dir.file("in16.txt")}).out, "甲乙丙");
 
     // Optimising writes the format's own little-endian text, mark dropped, entries kept.

@@ -202,3 +202,51 @@ TEST_F(InstalledTest, MissingSharedDataIsReportedAndNoSettingsAreMadeUp) {
               u"找不到程序数据：" + utf8ToUtf16(m_prefix.file("share/kanjianfang/data/user/")));
     EXPECT_FALSE(fs::exists(chosen.locations.settingsFile()));
 }
+
+// A settings or data folder that cannot be made meant no dictionary at all ("没有加载到任何词条"):
+// the shipped settings and dictionaries are used instead, read-only, and the user is told.
+TEST_F(InstalledTest, FoldersThatCannotBeMadeFallBackToTheShippedFilesReadOnly) {
+    writeBytes(m_home.file(".config"), "a file where the folder belongs");
+    writeBytes(m_home.file(".local"), "another one");
+    const ChosenLocations chosen = choose();
+    auto problems = prepareLocations(chosen);
+    ASSERT_FALSE(problems.empty());
+    const auto before = problems.size();
+    const Locations usable = usableLocations(chosen, problems);
+    ASSERT_EQ(problems.size(), before + 1);
+    EXPECT_NE(problems.back().find(u"只读"), std::u16string::npos);
+    EXPECT_EQ(usable.settingsDirectory, chosen.shippedDirectory);
+    EXPECT_EQ(usable.userDataDirectory, chosen.shippedDirectory + "data/user/");
+    EXPECT_EQ(usable.systemDataDirectory, chosen.locations.systemDataDirectory);
+    EXPECT_TRUE(fs::exists(usable.settingsFile()));
+    EXPECT_TRUE(fs::exists(usable.automaticDictionaryPath()));
+
+    // Once the folders can be made, the user's own are used again.
+    fs::remove(m_home.file(".config"));
+    fs::remove(m_home.file(".local"));
+    problems = prepareLocations(chosen);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(usableLocations(chosen, problems).settingsDirectory,
+              chosen.locations.settingsDirectory);
+    EXPECT_TRUE(problems.empty());
+}
+
+// Without HOME and without an account the folders became /.config/kanjianfang/ and the like, at
+// the root of the file system.
+TEST_F(InstalledTest, WithoutAHomeFolderNothingIsPutAtTheRoot) {
+    m_env.home.clear();
+    const ChosenLocations chosen = choose();
+    EXPECT_EQ(chosen.locations.settingsDirectory, "");
+    EXPECT_EQ(chosen.locations.userDataDirectory, "");
+    EXPECT_EQ(chosen.locations.cacheDirectory, "");
+    EXPECT_EQ(chosen.locations.dictionaryCacheFile(), "");
+    auto problems = prepareLocations(chosen);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(u"HOME"), std::u16string::npos);
+    const Locations usable = usableLocations(chosen, problems);
+    EXPECT_EQ(usable.settingsDirectory, chosen.shippedDirectory);
+    EXPECT_TRUE(fs::exists(usable.settingsFile()));
+    // An XDG folder that is set still counts without a home.
+    m_env.cacheHome = m_home.file("cache");
+    EXPECT_EQ(choose().locations.cacheDirectory, m_home.file("cache/kanjianfang/"));
+}

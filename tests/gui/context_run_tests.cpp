@@ -101,12 +101,7 @@ class ContextRunTest : public ::testing::Test {
         }
         return cells;
     }
-    bool marked(int position) const {
-        QTextCursor c(main()->editor()->document());
-        c.setPosition(position);
-        c.setPosition(position + 1, QTextCursor::KeepAnchor);
-        return c.charFormat().hasProperty(QTextFormat::ForegroundBrush);
-    }
+    bool marked(int position) const { return markColour(main()->editor(), position).isValid(); }
 
     TempDir m_dir;
     std::unique_ptr<rg_QiDongLei> m_startup;

@@ -1,6 +1,6 @@
-// Acting on findings from "错误列表" and the keyboard: accepting suggestions (and undoing it),
-// ignoring, teaching the user's correct dictionary, copying, moving from finding to finding,
-// rows that follow edits, the keys and the menus.
+// Acting on findings from "错误列表" and the keyboard: accepting suggestions (and undoing and
+// redoing it), ignoring, teaching the dictionaries, copying, moving from finding to finding, rows
+// that follow edits, the keys and the menus.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -66,6 +66,7 @@ class FindingActionTest : public ::testing::Test {
     ErrorListModel* list() const { return main()->errorList(); }
     QTableView* view() const { return child<QTableView>(main(), "errorListView"); }
     QString status() const { return m_startup->statusText().text(); }
+    QString statusLabel() const { return child<QLabel>(main(), "statusMessage")->text(); }
     QString text() const { return editor()->toPlainText(); }
 
     // Types the text (as one edit) and checks it with F7.
@@ -93,11 +94,26 @@ class FindingActionTest : public ::testing::Test {
         }
     }
     QString selectedText() const { return editor()->textCursor().selectedText(); }
-    bool coloured(int position) const {
-        QTextCursor c(editor()->document());
-        c.setPosition(position);
-        c.setPosition(position + 1, QTextCursor::KeepAnchor);
-        return c.charFormat().hasProperty(QTextFormat::ForegroundBrush);
+    bool coloured(int position) const { return markColour(editor(), position).isValid(); }
+    // The colour each character of the text is marked with, as a string: r red, p pink, '.' none.
+    QString colours() const {
+        QString drawn;
+        for (int i = 0; i < editor()->document()->characterCount() - 1; ++i) {
+            const QColor colour = markColour(editor(), i);
+            drawn += !colour.isValid()                 ? u'.'
+                     : colour == QColor(255, 0, 0)     ? u'r'
+                     : colour == QColor(255, 168, 255) ? u'p'
+                                                       : u'?';
+        }
+        return drawn;
+    }
+    QStringList rowWords() const {
+        QStringList words;
+        for (int row = 0; row < list()->rowCount(); ++row) {
+            words.append(list()->cellText(row, ErrorListModel::Word) + u'@' +
+                         list()->cellText(row, ErrorListModel::Position));
+        }
+        return words;
     }
     QString counts() const { return child<QLabel>(main(), "countLabel")->text(); }
     QAction* listAction(const char16_t* caption) const {
@@ -154,9 +170,56 @@ TEST_F(FindingActionTest, ReturnAcceptsTheSuggestionInOneUndoableEditAndRowsStay
     QTest::keyClick(view(), Qt::Key_Return);
     EXPECT_EQ(list()->rowCount(), 2);
 
-    // Ctrl+Z in the editor brings the word back in one step.
-    editor()->undo();
+    // Ctrl+Z in the editor brings the word back in one step, with its mark and its row; redo
+    // takes them away again.
+    focus(editor());
+    QTest::keyClick(editor(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(text(), q(kText));
+    EXPECT_EQ(rowWords(), (QStringList{q(u"再接再励@2"), q(u"丁@8"), q(u"按步就班@11")}));
+    EXPECT_EQ(colours(), q(u"..rrrr..p..rrrr.."));
+    EXPECT_EQ(counts(), q(u"错误 2，疑似 1"));
+    editor()->redo();
+    EXPECT_EQ(text(), q(u"文章再接再厉写完丁之后按步就班检查"));
+    EXPECT_EQ(rowWords(), (QStringList{q(u"丁@8"), q(u"按步就班@11")}));
+    EXPECT_EQ(colours(), q(u"........p..rrrr.."));
+}
+
+// Regression: undoing "采用建议" brought the wrong word back red but without its row.
+TEST_F(FindingActionTest, UndoBringsAcceptedWordsBackWithTheirMarksAndRowsAndRedoTakesThemAway) {
+    checkText(u"再接再励丁按步就班丁再接再励");
+    selectRows({0, 2, 4});
+    QTest::keyClick(view(), Qt::Key_Return);
+    ASSERT_EQ(text(), q(u"再接再厉丁按部就班丁再接再厉"));
+    // An edit of the user's afterwards is undone on its own, first.
+    QTextCursor(editor()->document()).insertText(q(u"甲"));
+    EXPECT_EQ(rowWords(), (QStringList{q(u"丁@5"), q(u"丁@10")}));
+    editor()->undo();
+    EXPECT_EQ(rowWords(), (QStringList{q(u"丁@4"), q(u"丁@9")}));
+
+    // The rows between the accepted ones stay where they are; the accepted ones come back in
+    // their places.
+    editor()->undo();
+    EXPECT_EQ(text(), q(u"再接再励丁按步就班丁再接再励"));
+    const QStringList all = {q(u"再接再励@0"), q(u"丁@4"), q(u"按步就班@5"), q(u"丁@9"),
+                             q(u"再接再励@10")};
+    EXPECT_EQ(rowWords(), all);
+    EXPECT_EQ(colours(), q(u"rrrrprrrrprrrr"));
+    for (int row = 0; row < list()->rowCount(); ++row) {
+        EXPECT_EQ(list()->cellText(row, ErrorListModel::Number), QString::number(row + 1));
+    }
+    editor()->redo();
+    EXPECT_EQ(rowWords(), (QStringList{q(u"丁@4"), q(u"丁@9")}));
+    EXPECT_EQ(colours(), q(u"....p....p...."));
+    editor()->undo();
+    EXPECT_EQ(rowWords(), all);
+
+    // After "清除标记" undoing brings the words back, but no mark or row: they were cleared.
+    editor()->redo();
+    main()->clearMarks();
+    editor()->undo();
+    EXPECT_EQ(text(), q(u"再接再励丁按步就班丁再接再励"));
+    EXPECT_EQ(list()->rowCount(), 0);
+    EXPECT_EQ(colours(), q(u".............."));
 }
 
 TEST_F(FindingActionTest, SeveralRowsAreAcceptedLaterPositionsFirst) {
@@ -174,6 +237,37 @@ TEST_F(FindingActionTest, SeveralRowsAreAcceptedLaterPositionsFirst) {
     }
     editor()->undo();
     EXPECT_EQ(text(), q(u"再接再励丁按步就班丁再接再励"));
+}
+
+// Many accepted rows come back in one pass, and a reverse scan's list keeps its backward order.
+TEST_F(FindingActionTest, UndoKeepsTheListsOrderForManyRowsAndAfterAReverseScan) {
+    QString many;
+    for (int i = 0; i < 70; ++i) {
+        many += q(u"再接再励丁");
+    }
+    checkText(many.toStdU16String());
+    ASSERT_EQ(list()->rowCount(), 140);
+    const QStringList all = rowWords();
+    focus(view());
+    view()->clearSelection();
+    for (int row = 0; row < 140; row += 2) {
+        view()->selectionModel()->select(list()->index(row, ErrorListModel::Word),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QTest::keyClick(view(), Qt::Key_Return);
+    ASSERT_EQ(list()->rowCount(), 70);
+    editor()->undo();
+    EXPECT_EQ(rowWords(), all);
+
+    EXPECT_TRUE(writeSetting(m_dir.path(), setting::kEngineSection, setting::kEngineType, u"2"));
+    checkText(u"再接再励丁按步就班");
+    const QStringList backwards = {q(u"按步就班@5"), q(u"丁@4"), q(u"再接再励@0")};
+    ASSERT_EQ(rowWords(), backwards);
+    selectRows({0, 2});
+    QTest::keyClick(view(), Qt::Key_Return);
+    EXPECT_EQ(rowWords(), QStringList{q(u"丁@4")});
+    editor()->undo();
+    EXPECT_EQ(rowWords(), backwards);
 }
 
 TEST_F(FindingActionTest, RowsFollowTheUsersEditsAndGoWhenTheirCharactersChange) {
@@ -241,14 +335,31 @@ TEST_F(FindingActionTest, AddingToTheUserCorrectDictionaryMakesAndEnablesIt) {
     EXPECT_EQ(readBytes(file), utf16le(u"丁\r\n"));
     EXPECT_EQ(readSetting(m_dir.path(), u"词库设置", u"用户正确词库列表", u""), u"user.dict,");
     ASSERT_EQ(list()->rowCount(), 1);  // every row of 丁 went
-    EXPECT_TRUE(status().contains(q(u"下次加载词库时生效"))) << status().toStdString();
+    // The label: the reload's loaders report their files on their own threads.
+    EXPECT_EQ(statusLabel(), q(u"“丁”已加入用户正确词库，正在重新加载词库"));
 
-    // The next load knows the word.
-    m_startup->engine().loadDictionaries();
-    m_startup->engine().waitForLoading();
+    // The dictionaries are loaded again at once: the next check knows the word.
     focus(editor());
     QTest::keyClick(main(), Qt::Key_F7);
-    ASSERT_TRUE(waitUntil([&] { return status() == q(u"校对完毕，共检测出1个问题！"); }));
+    ASSERT_TRUE(waitUntil([&] { return status().startsWith(q(u"校对完毕")); }));
+    EXPECT_EQ(status(), q(u"校对完毕，共检测出1个问题！"));
+    EXPECT_EQ(rowWords(), QStringList{q(u"再接再励@1")});
+}
+
+// Regression: a word added to the automatic dictionary from the editor counted only after a
+// restart.
+TEST_F(FindingActionTest, AWordAddedToTheAutomaticDictionaryCountsAtTheNextCheck) {
+    checkText(u"丁再接再励丁");
+    QTextCursor cursor(editor()->document());
+    cursor.setPosition(0);
+    cursor.setPosition(1, QTextCursor::KeepAnchor);
+    editor()->setTextCursor(cursor);
+    main()->addSelectionToAutoDictionary();
+    EXPECT_EQ(statusLabel(), q(u"加入成功！"));
+    focus(editor());
+    QTest::keyClick(main(), Qt::Key_F7);
+    ASSERT_TRUE(waitUntil([&] { return status().startsWith(q(u"校对完毕")); }));
+    EXPECT_EQ(status(), q(u"校对完毕，共检测出1个问题！"));
 }
 
 TEST_F(FindingActionTest, AUserCorrectDictionaryThatCannotBeWrittenKeepsTheRows) {
@@ -291,6 +402,52 @@ TEST_F(FindingActionTest, KeysMoveFromFindingToFindingAndTheToolBarShowsItsKeys)
     QTest::keyClick(editor(), Qt::Key_F8, Qt::ShiftModifier);
     EXPECT_EQ(selectedText(), q(u"按步就班"));
     EXPECT_EQ(view()->selectionModel()->selectedRows().value(0).row(), 2);
+}
+
+// No key is bound twice where both bindings work, and no key of the whole window takes one of the
+// editor's own editing keys.
+TEST_F(FindingActionTest, NoTwoActionsShareAKeyWhereBothWork) {
+    struct Binding {
+        QKeySequence key;
+        const QObject* scope;  // the main window for a key of the whole window, else the widget
+        QString caption;
+    };
+    std::vector<Binding> bindings;
+    for (const QAction* action : main()->findChildren<QAction*>()) {
+        for (const QKeySequence& key : action->shortcuts()) {
+            if (action->shortcutContext() == Qt::WindowShortcut) {
+                bindings.push_back({key, main(), action->text()});
+                continue;
+            }
+            EXPECT_EQ(action->shortcutContext(), Qt::WidgetShortcut)
+                << action->text().toStdString();
+            for (const QObject* widget : action->associatedObjects()) {
+                bindings.push_back({key, widget, action->text()});
+            }
+        }
+    }
+    // The tool bar's four keys, F8 and Shift+F8, and the list's Return, Enter, Delete and Ctrl+C.
+    EXPECT_EQ(bindings.size(), 10u);
+    for (std::size_t i = 0; i < bindings.size(); ++i) {
+        for (std::size_t j = i + 1; j < bindings.size(); ++j) {
+            const Binding& a = bindings[i];
+            const Binding& b = bindings[j];
+            EXPECT_FALSE(a.key == b.key &&
+                         (a.scope == main() || b.scope == main() || a.scope == b.scope))
+                << a.caption.toStdString() << " and " << b.caption.toStdString() << " share "
+                << a.key.toString().toStdString();
+        }
+    }
+    for (const auto standard : {QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Cut,
+                                QKeySequence::Copy, QKeySequence::Paste, QKeySequence::SelectAll}) {
+        for (const QKeySequence& key : QKeySequence::keyBindings(standard)) {
+            for (const Binding& binding : bindings) {
+                EXPECT_FALSE(binding.scope == main() && binding.key == key)
+                    << binding.caption.toStdString() << " takes the editor's "
+                    << key.toString().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(FindingActionTest, TheListsMenuOffersWhatFitsTheSelection) {

@@ -4,11 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QColor>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <chrono>
@@ -50,6 +56,32 @@ T* child(const QObject* parent, const char* name) {
         std::abort();
     }
     return found.front();
+}
+
+// The colour that the marks draw over the character at position: what its block's layout paints
+// over the document's own format (the last range wins); invalid where no mark is drawn.
+inline QColor markColour(const QTextEdit* editor, int position) {
+    const QTextBlock block = editor->document()->findBlock(position);
+    QColor colour;
+    if (!block.isValid()) {
+        return colour;
+    }
+    const int offset = position - block.position();
+    for (const auto& range : block.layout()->formats()) {
+        if (range.start <= offset && offset < range.start + range.length &&
+            range.format.hasProperty(QTextFormat::ForegroundBrush)) {
+            colour = range.format.foreground().color();
+        }
+    }
+    return colour;
+}
+
+// Whether the document's own format of the character at position sets a text colour.
+inline bool documentColours(const QTextEdit* editor, int position) {
+    QTextCursor c(editor->document());
+    c.setPosition(position);
+    c.setPosition(position + 1, QTextCursor::KeepAnchor);
+    return c.charFormat().hasProperty(QTextFormat::ForegroundBrush);
 }
 
 // Triggers command (the tool-bar's "校对") and returns when it does, that is once its modal
