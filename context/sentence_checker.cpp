@@ -18,6 +18,9 @@ constexpr float kSwapRarityLimit = 1.0F;
 // Least unigram log10 probability of a word tried over two neighbouring characters: a rare word
 // almost never wins there, and there are many.
 constexpr float kNeighbourMinUnigram = -4.5F;
+// Characters this common as words of their own (的, 是, 在) are what they seem: two neighbours are
+// not tried together when one of them is, which saves most of the work at no measured cost.
+constexpr float kNeighbourMaxCommon = -2.5F;
 // What two characters changed together need beyond a whole word swapped.
 constexpr double kNeighbourOffset = 3.0;
 // Longest shield word looked for around a flagged replacement.
@@ -408,6 +411,10 @@ void SentenceChecker::detectNeighbours(std::vector<Detection>& detections) {
             continue;
         }
         const auto written = text.substr(static_cast<std::size_t>(x), 2);
+        if (m_model.unigram(m_model.wordIndex(written.substr(0, 1))) > kNeighbourMaxCommon ||
+            m_model.unigram(m_model.wordIndex(written.substr(1, 1))) > kNeighbourMaxCommon) {
+            continue;
+        }
         m_pairs.clear();
         // Words of the same sound (both characters differ).
         m_model.sameSoundWords(written, m_sameSound, kNeighbourMinUnigram);
