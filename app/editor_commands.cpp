@@ -1,16 +1,17 @@
 // The main window's commands on the editor's text: import, export of the error list, the
-// editor's context menu and the auto-learning window.
-#include <QApplication>
-#include <QClipboard>
+// editor's context menu and the auto-learning window ("导出修订稿" is in revision_export.cpp).
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMimeData>
 #include <QTextCursor>
 #include <QTextEdit>
 
 #include "app/findings_export.h"
 #include "app/main_window.h"
 #include "app/main_window_texts.h"
+#include "app/proof_editor.h"
 #include "documents/document_reader.h"
 #include "engine/checking_engine.h"
 #include "engine/dictionary_kind.h"
@@ -64,7 +65,9 @@ void rg_WoDeZhuChuangKou::importCommand() {
 }
 
 void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
-    const DocumentReadResult read = readDocument(QFile::encodeName(path).toStdString());
+    // Absolute, so that an export finds the source again whatever the working folder.
+    const QString file = QFileInfo(path).absoluteFilePath();
+    DocumentReadResult read = readDocument(QFile::encodeName(file).toStdString());
     if (!read.ok) {
         showMessage(this, QMessageBox::Warning, text(kMessageCaption),
                     QString::fromStdU16String(read.message));
@@ -72,20 +75,20 @@ void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
     }
     // The editor's own paste decides how the text is stored, as for text the user pastes. Its
     // plain-text paste makes a paragraph of every CR and every LF, so CR LF becomes one break
-    // first, as the engine counts it.
+    // first, as the engine counts it. The data goes to the paste directly instead of through the
+    // clipboard, so that whatever the user had copied (in every format) stays there.
     const QString imported = QString::fromStdU16String(normalizeLineBreaks(read.text));
-    QClipboard* clipboard = QApplication::clipboard();
-    if (imported.isEmpty()) {
-        clipboard->clear();
-    } else {
-        clipboard->setText(imported);
+    QMimeData pasted;
+    if (!imported.isEmpty()) {
+        pasted.setText(imported);
     }
     QTextCursor all(m_editor->document());
     all.select(QTextCursor::Document);
     m_editor->setTextCursor(all);
-    // An empty file leaves the clipboard empty, and the paste then keeps the editor's text.
-    // The list and the marks stay as they were, for the text that was there.
-    m_marks->replaceKeepingMarks([this] { m_editor->paste(); });
+    // Empty data (an empty file) pastes nothing, and the editor keeps its text. The list and the
+    // marks stay as they were, for the text that was there.
+    m_marks->replaceKeepingMarks([this, &pasted] { m_proofEditor->pasteData(pasted); });
+    m_source = std::move(read.source);
     showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
 }
 

@@ -51,6 +51,7 @@ rg_WoDeZhuChuangKou::rg_WoDeZhuChuangKou(StatusText& status, QWidget* parent)
     auto* editor = new ProofEditor(this);
     editor->setObjectName(QStringLiteral("editor"));
     m_editor = editor;
+    m_proofEditor = editor;
     // Queued: the import's message box must not run inside the drop's own handling.
     connect(
         editor, &ProofEditor::filesDropped, this,

@@ -3,12 +3,14 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "app/error_list_model.h"
 #include "app/finding_marks.h"
+#include "documents/document_source.h"
 #include "engine/finding.h"
 #include "learning/auto_learning_window.h"
 
@@ -26,13 +28,23 @@ namespace main_window_texts {
 struct ActionItem;
 }
 
+class ProofEditor;
 class SplitterBar;
 class StatusText;
 class rg_ChaCuoYinQing;
 class rg_SheZhiChuangKou1;
 
 // The tool-bar commands, in button order.
-enum class Command { Import, Check, ClearMarks, ExportErrors, DictionarySettings, About, Exit };
+enum class Command {
+    Import,
+    Check,
+    ClearMarks,
+    ExportErrors,
+    ExportRevised,
+    DictionarySettings,
+    About,
+    Exit
+};
 
 // The main window: lays out its parts and carries out its commands; the findings' marks and
 // rows are its FindingMarks'. Every member runs on the GUI thread.
@@ -63,16 +75,30 @@ class rg_WoDeZhuChuangKou : public QWidget {
 
     // The tool-bar command "导入": a file dialog, then importDocument with the chosen file.
     void importCommand();
-    // Reads the file (readDocument) and pastes its text over the editor's whole text through the
-    // clipboard, then says "导入成功！". A file that cannot be read as text gives its message and
-    // changes nothing. Findings, marks and the list stay.
+    // Reads the file (readDocument) and pastes its text over the editor's whole text as the
+    // editor pastes from the clipboard, then says "导入成功！"; what the user had copied stays on
+    // the clipboard. Remembers the file as the document's source (documentSource). A file that
+    // cannot be read as text gives its message and changes nothing. Findings, marks and the list
+    // stay.
     void importDocument(const QString& path);
+    // What the last successful import read: the file (its absolute path), its kind, encoding and
+    // line ends and the text exactly as imported; nullopt before the first import.
+    const std::optional<DocumentSource>& documentSource() const { return m_source; }
     // The tool-bar command "导出错误": "请先校对后再导出！" for an empty list, else exportFindings.
     void exportErrorsCommand();
     // Asks for a workbook file and writes the list's first four columns to it; on success says so
     // in the status bar and a message, then shows the file in the file manager. A failed write
     // gives a message and nothing else.
     void exportFindings();
+    // The tool-bar command "导出修订稿" (Ctrl+S): asks where to save, offering NAME-校对.docx or
+    // NAME-校对.txt beside the source (the dialog confirms replacing an existing file), and hands
+    // the work back with exportRevised: for a .docx every difference between the imported text and
+    // the editor's text as a tracked change and every row of the list as a comment; for text the
+    // editor's text in the source's encoding and line ends. Text that was never imported is saved
+    // as UTF-8 text. A source changed or gone since the import, or a file that cannot be written,
+    // gives a message with the reason and writes nothing; success is said in the status bar and a
+    // message.
+    void exportRevisedCommand();
     // The editor's context menu at globalPos moved 3 pixels right and down.
     void showEditorMenu(const QPoint& globalPos);
     // Appends the editor's selected text as an entry (its line breaks as CR LF) to the automatic
@@ -144,6 +170,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     QToolBar* m_toolBar = nullptr;
     std::vector<QAction*> m_actions;
     QTextEdit* m_editor = nullptr;
+    ProofEditor* m_proofEditor = nullptr;  // the same widget as m_editor
     SplitterBar* m_splitter = nullptr;
     QGroupBox* m_group = nullptr;
     QTableView* m_listView = nullptr;
@@ -165,6 +192,7 @@ class rg_WoDeZhuChuangKou : public QWidget {
     Locations m_locations;
     rg_ZiDongXueXiChuangKou1::InputSource m_analysisInput;
     bool m_placed = false;
+    std::optional<DocumentSource> m_source;
 };
 
 }  // namespace kjf

@@ -10,7 +10,7 @@ namespace kjf::main_window_texts {
 inline constexpr char16_t kTitle[] = u"勘鉴坊 v1.3 build 20220721";
 // The tool-bar buttons, in the order of Command.
 inline constexpr const char16_t* kCommandCaptions[] = {
-    u"导入", u"校对", u"清除标记", u"导出错误", u"词库设置", u"关于", u"退出"};
+    u"导入", u"校对", u"清除标记", u"导出错误", u"导出修订稿", u"词库设置", u"关于", u"退出"};
 inline constexpr char16_t kGroupCaption[] = u"错误列表";
 // The error list's column headers, in column order.
 inline constexpr const char16_t* kListHeaders[] = {u"序号", u"错误", u"建议",
@@ -45,6 +45,22 @@ inline constexpr char16_t kExported[] = u"导出成功！";
 inline constexpr char16_t kSaved[] = u"保存成功！";
 inline constexpr char16_t kSavedCaption[] = u"信息:";
 inline constexpr char16_t kNotExported[] = u"导出失败！%1";
+
+// "导出修订稿": the work handed back as a .docx with tracked changes and comments, or as text in
+// the source's encoding; text that was never imported is saved as UTF-8 text.
+inline constexpr char16_t kRevisedTitle[] = u"导出修订稿";
+inline constexpr char16_t kRevisedDocxFilter[] = u"Word文档(*.docx)|*.docx";
+inline constexpr char16_t kRevisedDocxSuffix[] = u"docx";
+inline constexpr char16_t kRevisedTextFilter[] = u"文本文件(*.txt)|*.txt|所有文件(*)|*";
+inline constexpr char16_t kRevisedTextSuffix[] = u"txt";
+// The file name offered for text that was never imported.
+inline constexpr char16_t kRevisedUntitled[] = u"校对稿.txt";
+inline constexpr char16_t kNothingToSave[] = u"没有可导出的文字，请先导入或输入文字！";
+inline constexpr char16_t kRevisedSaved[] = u"修订稿已保存：\n%1";
+inline constexpr char16_t kRevisedUncommented[] = u"以下问题未能加为批注：";
+inline constexpr char16_t kRevisedMoreUncommented[] = u"……另有%1处";
+// The comment over a finding of the context check that carries no suggestion.
+inline constexpr char16_t kContextNote[] = u"语境校对：此处用词可能有误";
 
 // The editor's context menu.
 inline constexpr char16_t kMenuCaption[] = u"超级列表框菜单";
@@ -85,6 +101,7 @@ inline constexpr QKeyCombination kCommandKeys[] = {
     Qt::Key_F7,                        // 校对
     Qt::CTRL | Qt::SHIFT | Qt::Key_X,  // 清除标记; Ctrl+X stays the editor's cut
     Qt::CTRL | Qt::Key_E,              // 导出错误
+    Qt::CTRL | Qt::Key_S,              // 导出修订稿
     Qt::Key_unknown,
     Qt::Key_unknown,
     Qt::Key_unknown,

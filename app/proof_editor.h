@@ -18,6 +18,10 @@ class ProofEditor : public QTextEdit {
     // The local file paths that mime data carries, in drop order.
     static QStringList localFiles(const QMimeData* data);
 
+    // Inserts source over the selection exactly as the editor's paste inserts the clipboard's data,
+    // without reading or changing the clipboard.
+    void pasteData(const QMimeData& source) { insertFromMimeData(&source); }
+
   signals:
     // The paths of the dropped files, in drop order; never empty.
     void filesDropped(const QStringList& paths);

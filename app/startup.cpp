@@ -258,6 +258,9 @@ void rg_QiDongLei::handleCommand(Command command) {
         case Command::ExportErrors:
             m_mainWindow->exportErrorsCommand();
             break;
+        case Command::ExportRevised:
+            m_mainWindow->exportRevisedCommand();
+            break;
     }
 }
 

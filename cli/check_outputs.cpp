@@ -107,6 +107,10 @@ bool writeRevisions(const std::string& out, const DocumentSource& source,
     if (!result.ok) {
         std::fprintf(stderr, "kanjianfang-cli: cannot write %s: ", out.c_str());
         printText(stderr, result.message);
+        if (!result.reason.empty()) {
+            std::fputs(": ", stderr);
+            printText(stderr, result.reason);
+        }
         std::fputc('\n', stderr);
         return false;
     }

@@ -219,8 +219,9 @@ ExportResult exportRevised(const DocumentSource& source, std::u16string_view cur
         }
         out = std::move(*bytes);
     }
-    if (!writeFileAtomically(outPath, out)) {
+    if (const WriteResult written = writeFileAtomically(outPath, out); !written) {
         result.message = kCannotWrite + utf8ToUtf16(outPath);
+        result.reason = written.reason();
         result.warnings.clear();
         return result;
     }

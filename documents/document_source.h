@@ -50,15 +50,17 @@ std::optional<std::string> encodeRevisedText(const DocumentSource& source,
 
 struct ExportResult {
     bool ok = false;
-    std::u16string message;                // why nothing was written
+    std::u16string message;  // why nothing was written
+    std::u16string reason;   // for a failed write: the system's reason (WriteResult::reason())
     std::vector<std::u16string> warnings;  // written, but these findings got no comment
 };
 
 // Hands the work back: reads the source file again (refusing one that changed or vanished since
 // the import), makes the revised document (writeDocxRevisions with findings) or text
 // (encodeRevisedText) and writes it to outPath through a temporary file renamed into place, so a
-// failure leaves an existing file whole. Refuses an outPath that is the source file itself. Any
-// thread; the files are the caller's to keep still.
+// failure leaves an existing file whole. A source without a path (text that was never imported)
+// is written as it is, with no file to compare. Refuses an outPath that is the source file itself.
+// Any thread; the files are the caller's to keep still.
 ExportResult exportRevised(const DocumentSource& source, std::u16string_view current,
                            const std::vector<OpenFinding>& findings, const std::string& outPath,
                            const RevisionSettings& settings = {});

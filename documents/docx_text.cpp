@@ -1,123 +1,16 @@
+// Reading the text of word/document.xml with pugixml, and with it where each character came from.
 #include "documents/docx_text.h"
 
 #include <pugixml.hpp>
 
 #include <algorithm>
-#include <cstring>
 
+#include "documents/xml_bytes.h"
 #include "text/utf.h"
 
 namespace kjf {
 
 namespace {
-
-// Every construct becomes a node with its position (comments, declarations, whitespace), and
-// nothing is rewritten in place: character data reaches the walk as written, so that entity
-// references are decoded by the rules below and byte positions stay those of the source.
-constexpr unsigned kParseOptions =
-    (pugi::parse_full | pugi::parse_ws_pcdata) &
-    ~(pugi::parse_escapes | pugi::parse_eol | pugi::parse_wconv_attribute);
-
-constexpr std::size_t kNoPosition = static_cast<std::size_t>(-1);
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
-}
-
-bool named(std::string_view name, std::string_view prefix, std::string_view local) {
-    if (prefix.empty()) {
-        return name == local;
-    }
-    return name.size() == prefix.size() + 1 + local.size() && startsWith(name, prefix) &&
-           name[prefix.size()] == ':' && name.substr(prefix.size() + 1) == local;
-}
-
-bool isBlank(const char* text) {
-    for (; *text != '\0'; ++text) {
-        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Where node starts: its '<', or its first character for character data.
-std::size_t nodeStart(std::string_view xml, pugi::xml_node node) {
-    const std::ptrdiff_t offset = node.offset_debug();
-    if (offset < 0 || static_cast<std::size_t>(offset) > xml.size()) {
-        return kNoPosition;
-    }
-    if (node.type() == pugi::node_pcdata) {
-        return static_cast<std::size_t>(offset);
-    }
-    return xml.rfind('<', static_cast<std::size_t>(offset));
-}
-
-// The bytes [begin, end) of an element. Between its end and the node that follows it in
-// the document there is only whitespace and one closing tag for every ancestor that ends
-// there, since comments, declarations and all character data are nodes of their own.
-bool elementRange(std::string_view xml, pugi::xml_node element, std::size_t& begin,
-                  std::size_t& end) {
-    begin = nodeStart(xml, element);
-    if (begin == kNoPosition) {
-        return false;
-    }
-    pugi::xml_node next = element;
-    int closers = 0;
-    while (next.type() != pugi::node_document && !next.next_sibling()) {
-        next = next.parent();
-        ++closers;
-    }
-    std::size_t position = xml.size();
-    if (next.type() == pugi::node_document) {
-        --closers;
-    } else {
-        position = nodeStart(xml, next.next_sibling());
-        if (position == kNoPosition) {
-            return false;
-        }
-    }
-    for (int i = 0; i < closers && position != kNoPosition && position > 0; ++i) {
-        position = xml.rfind('<', position - 1);
-    }
-    if (position == kNoPosition || position == 0) {
-        return false;
-    }
-    const std::size_t close = xml.rfind('>', position - 1);
-    if (close == kNoPosition || close < begin) {
-        return false;
-    }
-    end = close + 1;
-    // The bytes must be exactly this element: its name after '<', and either its own
-    // closing tag or "/>" with nothing inside.
-    const std::string_view name = element.name();
-    const auto nameAt = [&](std::size_t at) {
-        return at + name.size() < end && xml.compare(at, name.size(), name) == 0 &&
-               std::strchr(" \t\r\n/>", xml[at + name.size()]) != nullptr;
-    };
-    if (!nameAt(begin + 1)) {
-        return false;
-    }
-    if (xml[end - 2] == '/' && xml.find('<', begin + 1) >= end) {
-        return !element.first_child();
-    }
-    const std::size_t closeTag = xml.rfind('<', end - 1);
-    return closeTag != kNoPosition && closeTag > begin && xml[closeTag + 1] == '/' &&
-           nameAt(closeTag + 2);
-}
-
-// The end of an element's start tag.
-std::size_t startTagEnd(std::string_view xml, pugi::xml_node element, std::size_t end) {
-    if (const pugi::xml_node first = element.first_child()) {
-        const std::size_t child = nodeStart(xml, first);
-        return child == kNoPosition || child == 0 ? kNoPosition : xml.rfind('>', child - 1) + 1;
-    }
-    if (xml[end - 2] == '/') {
-        return end;
-    }
-    const std::size_t closeTag = xml.rfind('<', end - 1);
-    return xml.rfind('>', closeTag - 1) + 1;
-}
 
 // Walks the parsed document in order and keeps what a reader of the document sees as text;
 // with a map, also where every unit came from.
@@ -180,7 +73,7 @@ class DocxWalker {
     };
 
     bool word(std::string_view name, std::string_view local) const {
-        return named(name, m_wordPrefix, local);
+        return isNamed(name, m_wordPrefix, local);
     }
 
     void readNamespaces(pugi::xml_node element) {
@@ -189,7 +82,7 @@ class DocxWalker {
             std::string_view prefix;
             if (key == "xmlns") {
                 prefix = "";
-            } else if (startsWith(key, "xmlns:")) {
+            } else if (key.starts_with("xmlns:")) {
                 prefix = key.substr(6);
             } else {
                 continue;
@@ -233,10 +126,10 @@ class DocxWalker {
             }
         }
         // Alternate content carries the same text twice; the fallback copy is for older readers.
-        if (named(name, m_compatibilityPrefix, "Fallback")) {
+        if (isNamed(name, m_compatibilityPrefix, "Fallback")) {
             return false;
         }
-        if (named(name, m_compatibilityPrefix, "AlternateContent")) {
+        if (isNamed(name, m_compatibilityPrefix, "AlternateContent")) {
             ++m_alternateContent;
         }
         if (word(name, "del") || word(name, "moveFrom")) {
@@ -294,10 +187,10 @@ class DocxWalker {
             return;
         }
         const std::string_view name = node.name();
-        if (named(name, m_compatibilityPrefix, "Fallback")) {
+        if (isNamed(name, m_compatibilityPrefix, "Fallback")) {
             return;
         }
-        if (named(name, m_compatibilityPrefix, "AlternateContent")) {
+        if (isNamed(name, m_compatibilityPrefix, "AlternateContent")) {
             --m_alternateContent;
         }
         if (word(name, "del") || word(name, "moveFrom")) {
@@ -477,76 +370,8 @@ class DocxWalker {
         }
     }
 
-    void appendCodePoint(std::uint32_t value, std::u16string& out) {
-        if (value == 0 || value > 0x10FFFF) {
-            return;
-        }
-        if (value <= 0xFFFF) {
-            out.push_back(static_cast<char16_t>(value));
-        } else {
-            const std::uint32_t v = value - 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 | (v >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 | (v & 0x3FF)));
-        }
-    }
-
-    // Character data as written: the five predefined entities and character references are
-    // decoded, anything else that starts with '&' is kept as written.
-    void appendCharacterData(std::string_view data) {
-        std::u16string out;
-        std::size_t i = 0;
-        while (i < data.size()) {
-            const auto amp = data.find('&', i);
-            if (amp == std::string_view::npos) {
-                out += utf8ToUtf16(data.substr(i));
-                break;
-            }
-            out += utf8ToUtf16(data.substr(i, amp - i));
-            const auto semicolon = data.find(';', amp);
-            if (semicolon == std::string_view::npos || semicolon - amp > 12) {
-                out.push_back(u'&');
-                i = amp + 1;
-                continue;
-            }
-            const std::string_view entity = data.substr(amp + 1, semicolon - amp - 1);
-            if (entity == "lt") {
-                out.push_back(u'<');
-            } else if (entity == "gt") {
-                out.push_back(u'>');
-            } else if (entity == "amp") {
-                out.push_back(u'&');
-            } else if (entity == "quot") {
-                out.push_back(u'"');
-            } else if (entity == "apos") {
-                out.push_back(u'\'');
-            } else if (entity.size() >= 2 && entity[0] == '#') {
-                const bool hex = entity[1] == 'x' || entity[1] == 'X';
-                std::uint32_t value = 0;
-                bool valid = entity.size() > (hex ? 2u : 1u);
-                for (std::size_t k = hex ? 2 : 1; k < entity.size() && valid; ++k) {
-                    const char c = entity[k];
-                    int digit = -1;
-                    if (c >= '0' && c <= '9') {
-                        digit = c - '0';
-                    } else if (hex && c >= 'a' && c <= 'f') {
-                        digit = c - 'a' + 10;
-                    } else if (hex && c >= 'A' && c <= 'F') {
-                        digit = c - 'A' + 10;
-                    }
-                    valid = digit >= 0 && value <= 0x10FFFF;
-                    value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
-                }
-                if (valid) {
-                    appendCodePoint(value, out);
-                }
-            } else {
-                // An entity the format does not define: kept as written.
-                out += utf8ToUtf16(data.substr(amp, semicolon - amp + 1));
-            }
-            i = semicolon + 1;
-        }
-        appendText(out);
-    }
+    // Characters of a w:t as written, entity references decoded.
+    void appendCharacterData(std::string_view data) { appendText(decodeCharacterData(data)); }
 
     std::string_view m_xml;
     DocxTextMap* m_map;
@@ -576,7 +401,7 @@ std::u16string docxXmlText(std::string_view xml) {
         xml = copy;
     }
     pugi::xml_document document;
-    document.load_buffer(xml.data(), xml.size(), kParseOptions, pugi::encoding_utf8);
+    document.load_buffer(xml.data(), xml.size(), kXmlParseOptions, pugi::encoding_utf8);
     return DocxWalker(xml, nullptr).run(document);
 }
 
@@ -585,32 +410,12 @@ std::optional<MappedDocxText> mapDocxXml(std::string_view xml) {
         return std::nullopt;
     }
     pugi::xml_document document;
-    if (!document.load_buffer(xml.data(), xml.size(), kParseOptions, pugi::encoding_utf8)) {
+    if (!document.load_buffer(xml.data(), xml.size(), kXmlParseOptions, pugi::encoding_utf8)) {
         return std::nullopt;
     }
     MappedDocxText mapped;
     mapped.text = DocxWalker(xml, &mapped.map).run(document);
     return mapped;
-}
-
-std::optional<XmlRootEnd> xmlRootEnd(std::string_view xml) {
-    pugi::xml_document document;
-    if (xml.find('\0') != std::string_view::npos ||
-        !document.load_buffer(xml.data(), xml.size(), kParseOptions, pugi::encoding_utf8)) {
-        return std::nullopt;
-    }
-    const pugi::xml_node root = document.document_element();
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    if (!root || !elementRange(xml, root, begin, end)) {
-        return std::nullopt;
-    }
-    XmlRootEnd out;
-    out.name = root.name();
-    out.end = end;
-    out.selfClosing = !root.first_child() && xml[end - 2] == '/';
-    out.at = out.selfClosing ? end - 2 : xml.rfind('<', end - 1);
-    return out;
 }
 
 }  // namespace kjf

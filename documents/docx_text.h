@@ -76,14 +76,4 @@ struct MappedDocxText {
 };
 std::optional<MappedDocxText> mapDocxXml(std::string_view xml);
 
-// Where new children of the root element of an XML part go: before its end tag, or, for a root
-// written <x/>, in place of the "/>" at [at, end). nullopt when xml is not well-formed.
-struct XmlRootEnd {
-    std::string name;  // the root element's name as written
-    std::size_t at = 0;
-    std::size_t end = 0;
-    bool selfClosing = false;
-};
-std::optional<XmlRootEnd> xmlRootEnd(std::string_view xml);
-
 }  // namespace kjf

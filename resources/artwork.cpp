@@ -90,6 +90,33 @@ void drawExport(QPainter& p) {
     p.drawLine(QPointF(18.5, 15.5), QPointF(22, 12));
 }
 
+// 导出修订稿: a sheet whose middle line has a word struck out in red and its correction written
+// above it, with an arrow going out to the right.
+void drawRevised(QPainter& p) {
+    p.setPen(pen(kInk, 1.2));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(2.5, 2.5, 14, 19));
+    p.setPen(pen(QColor(120, 130, 150), 1));
+    p.drawLine(QPointF(5, 6.5), QPointF(14, 6.5));
+    p.drawLine(QPointF(5, 13.5), QPointF(7, 13.5));
+    p.drawLine(QPointF(5, 18), QPointF(11, 18));
+    // The struck-out word and the stroke through it.
+    p.setPen(pen(kInk, 1.6));
+    p.drawLine(QPointF(8.5, 13.5), QPointF(13.5, 13.5));
+    p.setPen(pen(kSeal, 1.3));
+    p.drawLine(QPointF(7.8, 15), QPointF(14.2, 12));
+    // The correction above, with the caret that shows where it goes.
+    p.setPen(pen(QColor(30, 130, 60), 1.6));
+    p.drawLine(QPointF(9, 9.5), QPointF(13.5, 9.5));
+    p.setPen(pen(kSeal, 1));
+    p.drawLine(QPointF(7, 12), QPointF(8.2, 10.2));
+    p.drawLine(QPointF(8.2, 10.2), QPointF(9.4, 12));
+    p.setPen(pen(kInk, 2.2));
+    p.drawLine(QPointF(15, 17.5), QPointF(22.5, 17.5));
+    p.drawLine(QPointF(19.5, 14.5), QPointF(22.5, 17.5));
+    p.drawLine(QPointF(19.5, 20.5), QPointF(22.5, 17.5));
+}
+
 // 词库设置: a closed book with a small gear.
 void drawDictionaries(QPainter& p) {
     p.setPen(pen(kInk, 1.2));
@@ -154,7 +181,8 @@ QPixmap toolBarStrip(int scale) {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         void (*const painters[kToolBarImageCount])(QPainter&) = {
-            drawImport, drawCheck, drawEraser, drawExport, drawDictionaries, drawAbout, drawExit};
+            drawImport,  drawCheck,        drawEraser, drawExport,
+            drawRevised, drawDictionaries, drawAbout,  drawExit};
         for (int i = 0; i < kToolBarImageCount; ++i) {
             p.save();
             p.translate(i * kToolBarImageSize, 0);

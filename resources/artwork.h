@@ -10,13 +10,13 @@
 
 namespace kjf {
 
-inline constexpr int kToolBarImageCount = 7;
+inline constexpr int kToolBarImageCount = 8;
 inline constexpr int kToolBarImageSize = 24;
 
-// Seven 24 x 24 images side by side, one per tool-bar command in button order, drawn with scale
+// Eight 24 x 24 images side by side, one per tool-bar command in button order, drawn with scale
 // device pixels to a pixel (the pixmap's devicePixelRatio is scale).
 QPixmap toolBarStrip(int scale = 1);
-// The image of tool-bar button index (0..6), cut from the strips of scale 1 and 2, so that it
+// The image of tool-bar button index (0..7), cut from the strips of scale 1 and 2, so that it
 // stays sharp on screens of twice the density.
 QIcon toolBarIcon(int index);
 // 400 x 250, the background of the welcome window.

@@ -208,6 +208,22 @@ WriteResult writeTemporaryBeside(const std::string& path, mode_t mode, const Con
     return {};
 }
 
+// writeTemporaryBeside, then the temporary file renamed over path (whatever path is, a link
+// included); nothing is left behind when a step fails.
+WriteResult writeAndRename(const std::string& path, mode_t mode, const ContentWriter& write) {
+    std::string temp;
+    if (auto written = writeTemporaryBeside(path, mode, write, temp); !written) {
+        return written;
+    }
+    const bool injected = injectedFault("rename");
+    if (injected || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = failedWith(injected);
+        ::unlink(temp.c_str());
+        return WriteResult::failed(ReplaceOutcome::CannotReplace, error);
+    }
+    return {};
+}
+
 mode_t newFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -228,17 +244,7 @@ WriteResult replaceFile(const std::string& link, const ContentWriter& write) {
     if (hadFile) {
         mode = old.st_mode & 07777;
     }
-    std::string temp;
-    if (auto written = writeTemporaryBeside(path, mode, write, temp); !written) {
-        return written;
-    }
-    const bool injected = injectedFault("rename");
-    if (injected || ::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = failedWith(injected);
-        ::unlink(temp.c_str());
-        return WriteResult::failed(ReplaceOutcome::CannotReplace, error);
-    }
-    return {};
+    return writeAndRename(path, mode, write);
 }
 
 CreateOutcome createFileAtomically(const std::string& path, std::string_view bytes) {
@@ -321,18 +327,8 @@ WriteResult writeOwnFileAtomically(const std::string& path, std::string_view byt
             return WriteResult::failed(ReplaceOutcome::NotAFile, 0);
         }
     }
-    std::string temp;
-    const auto writer = [bytes](int fd, const std::string&) { return writeAll(fd, bytes); };
-    if (auto written = writeTemporaryBeside(path, mode, writer, temp); !written) {
-        return written;
-    }
-    const bool injected = injectedFault("rename");
-    if (injected || ::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = failedWith(injected);
-        ::unlink(temp.c_str());
-        return WriteResult::failed(ReplaceOutcome::CannotReplace, error);
-    }
-    return {};
+    return writeAndRename(path, mode,
+                          [bytes](int fd, const std::string&) { return writeAll(fd, bytes); });
 }
 
 WriteResult WriteResult::failed(ReplaceOutcome outcome, int systemError) {

@@ -90,8 +90,9 @@ TEST_F(AppTest, WelcomeWindowClosesWhenLoadingEndedBeforeItAppeared) {
 
 TEST_F(AppTest, MainWindowControls) {
     start();
-    const QStringList captions = {q(u"导入"),     q(u"校对"), q(u"清除标记"), q(u"导出错误"),
-                                  q(u"词库设置"), q(u"关于"), q(u"退出")};
+    const QStringList captions = {q(u"导入"),       q(u"校对"),     q(u"清除标记"), q(u"导出错误"),
+                                  q(u"导出修订稿"), q(u"词库设置"), q(u"关于"),     q(u"退出")};
+    ASSERT_EQ(toolBar()->actions().size(), captions.size());
     for (int i = 0; i < captions.size(); ++i) {
         QAction* action = main()->commandAction(static_cast<Command>(i));
         EXPECT_EQ(action->text(), captions[i]);

@@ -60,6 +60,8 @@ inline void whenModal(std::function<void(T*)> act) {
 // and the file name the dialog offered are kept.
 struct FileDialogAnswer {
     QStringList filters;
+    QString selectedFilter;
+    QString directory;  // the folder the dialog showed first
     QString offeredName;
     QString defaultSuffix;
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
@@ -69,6 +71,8 @@ inline void answerFileDialog(FileDialogAnswer& answer, const QString& path) {
     whenModal<QFileDialog>([&answer, path](QFileDialog* dialog) {
         answer.shown = true;
         answer.filters = dialog->nameFilters();
+        answer.selectedFilter = dialog->selectedNameFilter();
+        answer.directory = dialog->directory().absolutePath();
         answer.defaultSuffix = dialog->defaultSuffix();
         answer.mode = dialog->acceptMode();
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

@@ -34,9 +34,16 @@ TEST(FileDialogFilter, PairsBecomeQtFiltersWithTheSameDescriptionsAndPatterns) {
     EXPECT_EQ(nameFiltersFromPairs(u"Text|*.txt|dangling"), QStringList{"Text (*.txt)"});
 }
 
-TEST_F(EditorCommandTest, ImportReplacesTheTextThroughTheClipboardAndSaysSo) {
+// The import pastes as the editor pastes, and what the user had copied stays on the clipboard in
+// every format.
+TEST_F(EditorCommandTest, ImportReplacesTheTextAsAPasteAndLeavesTheClipboardAlone) {
     start();
     editor()->setPlainText(QStringLiteral("old text"));
+    auto* copied = new QMimeData;
+    copied->setText(QStringLiteral("copied text"));
+    copied->setHtml(QStringLiteral("<b>copied</b> text"));
+    copied->setData(QStringLiteral("application/x-kjf-test"), QByteArray("\x00\x01binary", 8));
+    QApplication::clipboard()->setMimeData(copied);
     // UTF-8 with CR LF and a lone CR: each line break is one break in the editor.
     const std::string file = m_files.file("a.txt");
     writeBytes(file, "\xE4\xB8\xAD\xE6\x96\x87\r\nabc\rdef");
@@ -48,7 +55,17 @@ TEST_F(EditorCommandTest, ImportReplacesTheTextThroughTheClipboardAndSaysSo) {
                                            q(u"Office文件(*.doc)")}));
     EXPECT_EQ(answer.mode, QFileDialog::AcceptOpen);
     EXPECT_EQ(editorText(), u"中文\nabc\ndef");
-    EXPECT_EQ(QApplication::clipboard()->text(), q(u"中文\nabc\ndef"));
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    ASSERT_NE(clipboard, nullptr);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("copied text"));
+    EXPECT_EQ(clipboard->html(), QStringLiteral("<b>copied</b> text"));
+    EXPECT_EQ(clipboard->data(QStringLiteral("application/x-kjf-test")),
+              QByteArray("\x00\x01binary", 8));
+    ASSERT_TRUE(main()->documentSource().has_value());
+    EXPECT_EQ(main()->documentSource()->path,
+              QFileInfo(QString::fromStdString(file)).absoluteFilePath().toStdString());
+    EXPECT_EQ(main()->documentSource()->lineEnd, LineEnd::CrLf);
+    EXPECT_EQ(main()->documentSource()->importedText, u"中文\r\nabc\rdef");
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].text, q(u"导入成功！"));
     EXPECT_EQ(m_messages[0].caption, q(u"提示"));
@@ -106,6 +123,8 @@ TEST_F(EditorCommandTest, ADocumentNamedAtStartIsImportedOnceTheMainWindowShows)
     EXPECT_TRUE(main()->isVisible());
     EXPECT_EQ(editorText(), u"开机就打开的稿件");
     EXPECT_TRUE(shown(u"导入成功！"));
+    ASSERT_TRUE(main()->documentSource().has_value());
+    EXPECT_EQ(main()->documentSource()->encoding, TextEncoding::Utf8WithMark);
 }
 
 TEST_F(EditorCommandTest, ImportRefusesBinaryAndMissingFilesAndKeepsTheEditorAsItWas) {
@@ -128,6 +147,7 @@ TEST_F(EditorCommandTest, ImportRefusesBinaryAndMissingFilesAndKeepsTheEditorAsI
     }
     EXPECT_EQ(editor()->toHtml(), html);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("clipboard before"));
+    EXPECT_FALSE(main()->documentSource().has_value());
 }
 
 TEST_F(EditorCommandTest, DroppingFilesImportsTheFirstOnly) {
@@ -149,6 +169,8 @@ TEST_F(EditorCommandTest, DroppingFilesImportsTheFirstOnly) {
 
     ASSERT_TRUE(waitUntil([&] { return !m_messages.empty(); }));
     EXPECT_EQ(editorText(), u"first file");
+    ASSERT_TRUE(main()->documentSource().has_value());
+    EXPECT_EQ(main()->documentSource()->path, first);
     EXPECT_EQ(messageTexts(), std::vector<QString>{q(u"导入成功！")});
 }
 

@@ -388,6 +388,9 @@ TEST_F(FindingActionTest, KeysMoveFromFindingToFindingAndTheToolBarShowsItsKeys)
               QKeySequence(Qt::CTRL | Qt::Key_O));
     EXPECT_EQ(main()->commandAction(Command::ExportErrors)->shortcut(),
               QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_EQ(main()->commandAction(Command::ExportRevised)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(main()->commandAction(Command::ExportRevised)->toolTip(), q(u"导出修订稿 (Ctrl+S)"));
     checkText(kText);
     focus(editor());
     editor()->setTextCursor(QTextCursor(editor()->document()));
@@ -426,8 +429,8 @@ TEST_F(FindingActionTest, NoTwoActionsShareAKeyWhereBothWork) {
             }
         }
     }
-    // The tool bar's four keys, F8 and Shift+F8, and the list's Return, Enter, Delete and Ctrl+C.
-    EXPECT_EQ(bindings.size(), 10u);
+    // The tool bar's five keys, F8 and Shift+F8, and the list's Return, Enter, Delete and Ctrl+C.
+    EXPECT_EQ(bindings.size(), 11u);
     for (std::size_t i = 0; i < bindings.size(); ++i) {
         for (std::size_t j = i + 1; j < bindings.size(); ++j) {
             const Binding& a = bindings[i];

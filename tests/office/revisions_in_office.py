@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""LibreOffice judges the documents that `kanjianfang-cli check --revisions` writes.
+"""LibreOffice judges the documents that `kanjianfang-cli check --revisions` and the desktop
+program's "导出修订稿" write.
 
 LibreOffice itself makes .docx files (headings, bold, coloured and 10.5-point runs, a table, a
 footnote, planted errors); the tool checks each with a small dictionary set of its own and writes
@@ -7,8 +8,15 @@ its revisions; LibreOffice opens the result and must find that accepting every c
 corrected text, rejecting every change gives the original, the comments are the findings without a
 suggestion, and the changed characters keep their run's format.
 
+The desktop program's test (RevisionExportTest in tests/gui/revision_export_tests.cpp, offscreen)
+imports a .docx, checks it, accepts two suggestions, types over a word and exports; it runs here
+once on a document LibreOffice made and once on its own, and LibreOffice must find that accepting
+every change gives exactly the editor's text, rejecting every change exactly the imported text,
+and that the comments are the rows left in the list.
+
 Run with Debian's /usr/bin/python3 (python3-uno): kanjianfang-cli's path is the first argument, a
-scratch folder the second. One LibreOffice process serves every document.
+scratch folder the second, and the desktop program's test executable (editor_command_tests) the
+optional third. One LibreOffice process serves every document.
 """
 
 import os
@@ -31,6 +39,7 @@ except ImportError as error:  # pragma: no cover - a machine without python3-uno
 CLI = None
 SCRATCH = None
 OFFICE = None
+GUI_TEST = None
 
 BOLD = 150.0
 RED = 0xC9211E
@@ -69,6 +78,17 @@ DOCUMENTS = {
         ("Standard", [("没有错误的段落保持原样。", {})]),
     ],
 }
+
+
+# The document of the desktop program's test, as LibreOffice makes it: the same paragraphs, runs
+# and table that the test builds itself (docxBody in revision_export_tests.cpp).
+GUI_DOCUMENT = [
+    ("Standard", [("文章写完之后", {}), ("再接再励", {"bold": True, "color": RED}), ("检查", {})]),
+    ("Standard", [("编辑按步就班地检查书稿", {})]),
+    ("table", [["作者", "迫不急待"]]),
+    ("Standard", [("作者丌", {})]),
+]
+GUI_EXPORT_TEST = "RevisionExportTest.DocxKeepsEveryDifferenceAsATrackedChangeAndTheRowsLeftAsComments"
 
 
 def prop(name, value):
@@ -154,7 +174,8 @@ def build(office, blocks, path):
     document = office.new_document()
     text = document.Text
     cursor = text.createTextCursor()
-    first = True
+    # A table goes in before the paragraph at the cursor, which then takes the next block.
+    open_paragraph = True
     for block in blocks:
         kind = block[0]
         if kind == "footnote":
@@ -162,9 +183,9 @@ def build(office, blocks, path):
             text.insertTextContent(cursor, footnote, False)
             footnote.setString(block[1])
             continue
-        if not first:
+        if not open_paragraph:
             text.insertControlCharacter(cursor, PARAGRAPH_BREAK, False)
-        first = False
+        open_paragraph = kind == "table"
         if kind == "table":
             rows = block[1]
             table = document.createInstance("com.sun.star.text.TextTable")
@@ -203,6 +224,23 @@ def view(document):
     return "\n".join(parts)
 
 
+def editor_view(document):
+    """The document's body as the import gives it: a line per paragraph and per table row, the
+    cells of a row separated by tabs."""
+    lines = []
+    enumeration = document.Text.createEnumeration()
+    while enumeration.hasMoreElements():
+        element = enumeration.nextElement()
+        if element.supportsService("com.sun.star.text.TextTable"):
+            for row in range(element.getRows().getCount()):
+                cells = [element.getCellByPosition(column, row).getString()
+                         for column in range(element.getColumns().getCount())]
+                lines.append("\t".join(cells))
+        else:
+            lines.append(element.getString())
+    return "\n".join(lines)
+
+
 def comments(document):
     """(anchor text, content) of every comment."""
     found = []
@@ -238,6 +276,35 @@ def write_program_directory(folder, texts):
     with open(os.path.join(folder, "setup.ini"), "wb") as f:
         f.write("[词库设置]\r\n系统正确词库列表=c.dict,\r\n系统错误词库列表=e.dict,\r\n"
                 "[引擎设置]\r\n语境校对=0\r\n".encode("utf-8"))
+
+
+def judge_revisions(office, path, folder, name, view_of):
+    """The comments of the document at path, and its text (view_of) after rejecting and after
+    accepting every change; the document after accepting is returned open."""
+    # The comments are read and taken out, and the document with its tracked changes kept in
+    # LibreOffice's own format, which then opens in a window for the commands.
+    document = office.open_model(path)
+    has_changes = document.getRedlines().createEnumeration().hasMoreElements()
+    found = comments(document)
+    fields = document.getTextFields().createEnumeration()
+    annotations = []
+    while fields.hasMoreElements():
+        field = fields.nextElement()
+        if field.supportsService("com.sun.star.text.TextField.Annotation"):
+            annotations.append(field)
+    for field in annotations:
+        field.dispose()
+    kept = os.path.join(folder, name + "-kept.odt")
+    document.storeToURL(uno.systemPathToFileUrl(kept), (prop("FilterName", "writer8"),))
+    document.close(True)
+    document = office.open(kept)
+    office.dispatch(document, ".uno:RejectAllTrackedChanges")
+    rejected = view_of(document)
+    document.close(True)
+    document = office.open(kept)
+    office.dispatch(document, ".uno:AcceptAllTrackedChanges")
+    accepted = view_of(document)
+    return has_changes, found, rejected, accepted, document
 
 
 class RevisionsInOffice(unittest.TestCase):
@@ -278,29 +345,9 @@ class RevisionsInOffice(unittest.TestCase):
         document = OFFICE.open_model(source)
         original = view(document)
         document.close(True)
-        # The comments are read and taken out, and the document with its tracked changes kept in
-        # LibreOffice's own format, which then opens in a window for the commands.
-        document = OFFICE.open_model(revised)
-        self.assertTrue(document.getRedlines().createEnumeration().hasMoreElements())
-        found = comments(document)
-        fields = document.getTextFields().createEnumeration()
-        annotations = []
-        while fields.hasMoreElements():
-            field = fields.nextElement()
-            if field.supportsService("com.sun.star.text.TextField.Annotation"):
-                annotations.append(field)
-        for field in annotations:
-            field.dispose()
-        kept = os.path.join(self.folder, name + "-kept.odt")
-        document.storeToURL(uno.systemPathToFileUrl(kept), (prop("FilterName", "writer8"),))
-        document.close(True)
-        document = OFFICE.open(kept)
-        OFFICE.dispatch(document, ".uno:RejectAllTrackedChanges")
-        rejected = view(document)
-        document.close(True)
-        document = OFFICE.open(kept)
-        OFFICE.dispatch(document, ".uno:AcceptAllTrackedChanges")
-        accepted = view(document)
+        has_changes, found, rejected, accepted, document = judge_revisions(
+            OFFICE, revised, self.folder, name, view)
+        self.assertTrue(has_changes)
         return original, found, rejected, accepted, document
 
     def test_formats_table_and_footnote(self):
@@ -331,17 +378,78 @@ class RevisionsInOffice(unittest.TestCase):
             document.close(True)
 
 
+class GuiExportInOffice(unittest.TestCase):
+    """What the desktop program's "导出修订稿" wrote, judged by LibreOffice."""
+
+    @classmethod
+    def setUpClass(cls):
+        if GUI_TEST is None:
+            raise unittest.SkipTest("built without the desktop program")
+        cls.folder = tempfile.mkdtemp(prefix="kjf-office-gui-", dir=SCRATCH)
+
+    @classmethod
+    def tearDownClass(cls):
+        if not os.environ.get("KJF_OFFICE_KEEP"):
+            shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def exported(self, name, source=None):
+        """Runs the desktop program's export test, on source when given; the folder it left its
+        files in."""
+        folder = os.path.join(self.folder, name)
+        os.makedirs(folder)
+        environment = dict(os.environ, QT_QPA_PLATFORM="offscreen", KJF_EXPORT_KEEP=folder)
+        if source is not None:
+            environment["KJF_EXPORT_SOURCE"] = source
+        run = subprocess.run([GUI_TEST, f"--gtest_filter={GUI_EXPORT_TEST}"], env=environment,
+                             capture_output=True, text=True, timeout=240)
+        self.assertEqual(run.returncode, 0, run.stdout[-4000:] + run.stderr[-2000:])
+        self.assertTrue(os.path.exists(os.path.join(folder, "revised.docx")), run.stdout[-2000:])
+        return folder
+
+    def judge(self, folder):
+        def read(name):
+            with open(os.path.join(folder, name), encoding="utf-8") as f:
+                return f.read()
+        editor, imported = read("editor.txt"), read("imported.txt")
+        rows = sorted(tuple(line.split("\t")) for line in read("comments.tsv").splitlines())
+        has_changes, found, rejected, accepted, document = judge_revisions(
+            OFFICE, os.path.join(folder, "revised.docx"), folder, "revised", editor_view)
+        try:
+            self.assertTrue(has_changes)
+            self.assertNotEqual(editor, imported)
+            self.assertEqual(accepted, editor)
+            self.assertEqual(rejected, imported)
+            self.assertEqual(found, rows)
+            self.assertEqual(len(found), 2)
+            # The corrected word keeps the bold of its run.
+            self.assertEqual([f[0] for f in formats_of(document, "再接再厉")], [BOLD])
+        finally:
+            document.close(True)
+
+    def test_a_document_libreoffice_made(self):
+        source = os.path.join(self.folder, "书稿.docx")
+        build(OFFICE, GUI_DOCUMENT, source)
+        self.judge(self.exported("office", source))
+
+    def test_the_tests_own_document(self):
+        self.judge(self.exported("own"))
+
+
 def main():
-    global CLI, SCRATCH, OFFICE
+    global CLI, SCRATCH, OFFICE, GUI_TEST
     if len(sys.argv) < 3:
-        sys.exit("usage: revisions_in_office.py KANJIANFANG_CLI SCRATCH_DIR")
+        sys.exit("usage: revisions_in_office.py KANJIANFANG_CLI SCRATCH_DIR [GUI_TEST]")
     CLI = os.path.abspath(sys.argv[1])
     SCRATCH = os.path.abspath(sys.argv[2])
+    if len(sys.argv) > 3:
+        GUI_TEST = os.path.abspath(sys.argv[3])
     os.makedirs(SCRATCH, exist_ok=True)
     home = tempfile.mkdtemp(prefix="kjf-office-home-", dir=SCRATCH)
     OFFICE = Office(home)
     try:
-        suite = unittest.defaultTestLoader.loadTestsFromTestCase(RevisionsInOffice)
+        suite = unittest.TestSuite(
+            unittest.defaultTestLoader.loadTestsFromTestCase(case)
+            for case in (RevisionsInOffice, GuiExportInOffice))
         result = unittest.TextTestRunner(verbosity=2).run(suite)
     finally:
         OFFICE.close()
