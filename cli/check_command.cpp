@@ -54,6 +54,19 @@ std::string parseCheckArguments(const std::vector<std::string>& args, CheckArgum
         });
 }
 
+// The JSON name of who found a finding.
+const char* sourceName(FindingSource source) {
+    switch (source) {
+        case FindingSource::Context:
+            return "context";
+        case FindingSource::Rule:
+            return "rule";
+        case FindingSource::Dictionary:
+            break;
+    }
+    return "dictionary";
+}
+
 // Prints findings as the run reports them, so that nothing grows with their number.
 class CheckPrinter {
   public:
@@ -93,7 +106,7 @@ class CheckPrinter {
                 {"length", f.length},
                 {"word", jsonText(f.word)},
                 {"suggestion", jsonText(f.suggestion)},
-                {"source", f.source == FindingSource::Context ? "context" : "dictionary"},
+                {"source", sourceName(f.source)},
             });
         } else {
             if (m_args.eachLine) {

@@ -12,9 +12,15 @@
 // - false flags per 1000 characters of the sentences without errors.
 // --context 0 measures the dictionaries alone, --context 1 with the language model's context
 // check after each run; without the option both are printed.
+//
+// A fifth column names the class of a sentence's errors (tools/everyday_set.py writes one). Sets
+// that have it also print, per class, the share of sentences whose every error position is
+// covered (found) and of those whose covering findings' suggestions give the corrected text
+// (corrected).
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,7 +38,9 @@ namespace {
 
 struct Sentence {
     std::u16string text;
+    std::u16string target;
     std::set<std::int64_t> errors;  // code-point positions
+    std::string errorClass;         // empty when the set names none
 };
 
 bool readSet(const std::string& path, std::vector<Sentence>& sentences) {
@@ -57,6 +65,10 @@ bool readSet(const std::string& path, std::vector<Sentence>& sentences) {
         }
         Sentence s;
         s.text = utf8ToUtf16(cells[1]);
+        s.target = utf8ToUtf16(cells[2]);
+        if (cells.size() > 4) {
+            s.errorClass = cells[4];
+        }
         if (cells.size() > 3) {
             for (const auto& piece : splitText(utf8ToUtf16(cells[3]), u",")) {
                 // A position that is not a whole number makes the set unreadable; std::stoll
@@ -93,15 +105,47 @@ std::vector<std::int64_t> codePointIndex(std::u16string_view text) {
     return index;
 }
 
+// Sentences of one class: how many, how many found, how many corrected.
+struct ClassCount {
+    std::int64_t sentences = 0, found = 0, corrected = 0;
+};
+
 struct Metrics {
     double charPrecision, charRecall, sentencePrecision, sentenceRecall, sentenceF1, falseFlags;
+    std::map<std::string, ClassCount> classes;
 };
+
+// Whether every finding that touches an error position replaces its characters by the target's.
+bool correctsErrors(const std::vector<rg_BiaoJiCiYuLei>& findings, const Sentence& s,
+                    const std::vector<std::int64_t>& index) {
+    for (const auto& f : findings) {
+        const auto begin = static_cast<std::size_t>(f.position);
+        const auto end = begin + static_cast<std::size_t>(f.length);
+        if (end > s.text.size()) {
+            continue;
+        }
+        bool touches = false;
+        for (std::size_t u = begin; u < end; ++u) {
+            touches = touches || s.errors.count(index[u]) != 0;
+        }
+        if (!touches) {
+            continue;
+        }
+        // Sets pair sentences of equal length, so the target's units line up with the source's.
+        if (f.type != FindingType::Error || end > s.target.size() ||
+            std::u16string_view(s.target).substr(begin, end - begin) != f.suggestion) {
+            return false;
+        }
+    }
+    return true;
+}
 
 Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
                 const std::vector<Sentence>& sentences, const ContextPass* context,
                 double threshold) {
     std::int64_t findingsAll = 0, findingsHit = 0, errorsAll = 0, errorsHit = 0;
     std::int64_t detected = 0, found = 0, withErrors = 0, cleanChars = 0, cleanFindings = 0;
+    Metrics m{};
     for (const auto& s : sentences) {
         source = s.text;
         engine.runCheck(static_cast<std::int32_t>(source.size()), 0, 1, 1);
@@ -131,6 +175,13 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
             findingsHit += hit ? 1 : 0;
             everyFindingHits = everyFindingHits && hit;
         }
+        if (!s.errorClass.empty()) {
+            ClassCount& c = m.classes[s.errorClass];
+            const bool all = covered == s.errors;
+            ++c.sentences;
+            c.found += all ? 1 : 0;
+            c.corrected += all && correctsErrors(findings, s, index) ? 1 : 0;
+        }
         errorsAll += static_cast<std::int64_t>(s.errors.size());
         errorsHit += static_cast<std::int64_t>(covered.size());
         detected += findings.empty() ? 0 : 1;
@@ -145,7 +196,6 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
         }
     }
     const auto ratio = [](double a, double b) { return b != 0 ? a / b : 0.0; };
-    Metrics m{};
     m.charPrecision = ratio(findingsHit, findingsAll);
     m.charRecall = ratio(errorsHit, errorsAll);
     m.sentencePrecision = ratio(found, detected);
@@ -154,6 +204,17 @@ Metrics measure(rg_ChaCuoYinQing& engine, std::u16string& source,
         ratio(2 * m.sentencePrecision * m.sentenceRecall, m.sentencePrecision + m.sentenceRecall);
     m.falseFlags = ratio(1000.0 * static_cast<double>(cleanFindings), cleanChars);
     return m;
+}
+
+std::string classRow(const std::string& set, int mode, const std::string& errorClass,
+                     const ClassCount& c) {
+    const auto share = [&](std::int64_t n) {
+        return c.sentences != 0 ? static_cast<double>(n) / static_cast<double>(c.sentences) : 0.0;
+    };
+    char line[160];
+    std::snprintf(line, sizeof line, " | %lld | %.3f | %.3f |\n",
+                  static_cast<long long>(c.sentences), share(c.found), share(c.corrected));
+    return "| " + set + " | " + (mode == 1 ? "on" : "off") + " | " + errorClass + line;
 }
 
 }  // namespace
@@ -208,6 +269,7 @@ int evaluateCommand(const Locations& locations, const std::vector<std::string>& 
     std::printf(
         "| set | context | sentence F1 | sentence P | sentence R | char precision | "
         "char recall | false flags / 1000 |\n|---|---|---|---|---|---|---|---|\n");
+    std::string classRows;
     for (std::size_t i = 0; i < files.size(); ++i) {
         std::string name = files[i].substr(files[i].find_last_of('/') + 1);
         name = name.substr(0, name.rfind(".tsv"));
@@ -218,7 +280,23 @@ int evaluateCommand(const Locations& locations, const std::vector<std::string>& 
                         mode == 1 ? "on" : "off", m.sentenceF1, m.sentencePrecision,
                         m.sentenceRecall, m.charPrecision, m.charRecall, m.falseFlags);
             std::fflush(stdout);
+            ClassCount all;
+            for (const auto& [errorClass, c] : m.classes) {
+                classRows += classRow(name, mode, errorClass, c);
+                all.sentences += c.sentences;
+                all.found += c.found;
+                all.corrected += c.corrected;
+            }
+            if (!m.classes.empty()) {
+                classRows += classRow(name, mode, "all", all);
+            }
         }
+    }
+    if (!classRows.empty()) {
+        std::printf(
+            "\n| set | context | class | sentences | found | corrected |\n"
+            "|---|---|---|---|---|---|\n%s",
+            classRows.c_str());
     }
     return 0;
 }

@@ -33,7 +33,7 @@ struct ContextOptions {
     double contextMargin = 1.0;
     double frequencyOnlyExtra = 3.0;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
-    double keepMargin = 2.0;
+    double keepMargin = 4.0;
     // Worker threads; 0 means std::thread::hardware_concurrency().
     unsigned workers = 0;
 };
@@ -48,8 +48,9 @@ struct ContextInput {
     std::u16string_view text;
     // The dictionary findings of the engine's run over text, in the engine's order.
     std::span<const rg_BiaoJiCiYuLei> findings;
-    // Per finding: true when it came from a generated system error dictionary, so that the model
-    // may refute it. Missing entries count as false.
+    // Per finding: true when the model may refute it: an Error of a generated system error
+    // dictionary stays when its suggestion gains keepMargin; a Suspected finding goes, and the
+    // detector judges its characters like any others. Missing entries count as false.
     std::vector<bool> verifiable;
     // Words the detector never flags (may be empty).
     ShieldPredicate isShieldWord;

@@ -15,6 +15,14 @@ constexpr int kRightContext = 4;
 // How much rarer (log10 of unigram probability) a same-sound word may be than the word written
 // and still be tried in its place.
 constexpr float kSwapRarityLimit = 1.0F;
+// Least unigram log10 probability of a word tried over two neighbouring characters: a rare word
+// almost never wins there, and there are many.
+constexpr float kNeighbourMinUnigram = -4.5F;
+// Characters this common as words of their own (的, 是, 在) are what they seem: two neighbours are
+// not tried together when one of them is, which saves most of the work at no measured cost.
+constexpr float kNeighbourMaxCommon = -2.5F;
+// What two characters changed together need beyond a whole word swapped.
+constexpr double kNeighbourOffset = 3.0;
 // Longest shield word looked for around a flagged replacement.
 constexpr int kMaxShieldLength = 12;
 constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
@@ -373,6 +381,76 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             }
         }
     }
+
+    detectNeighbours(detections);
+}
+
+void SentenceChecker::detectNeighbours(std::vector<Detection>& detections) {
+    // Two neighbouring characters that no vocabulary word holds, replaced together: a word of the
+    // same sound typed over a non-word (按装 for 安装 reads as 按 + 装), or two wrong characters
+    // side by side. One candidate at a time cannot repair them: neither change alone makes a word.
+    const std::u16string_view text = m_input.text;
+    const auto n = static_cast<std::size_t>(m_end - m_begin);
+    m_inWord.assign(n, 0);
+    for (std::size_t x = 0; x < n; ++x) {
+        for (auto t = m_tokenStart[x]; t < m_tokenStart[x + 1]; ++t) {
+            const Token token = m_tokens[static_cast<std::size_t>(t)];
+            if (token.length >= 2 && token.word != m_lm.unknown()) {
+                for (std::size_t k = x; k < x + static_cast<std::size_t>(token.length); ++k) {
+                    m_inWord[k] = 1;
+                }
+            }
+        }
+    }
+    const auto covered = [&](std::int32_t x) {
+        return m_covered[static_cast<std::size_t>(x - m_sentence.begin)] != 0;
+    };
+    for (std::int32_t x = m_begin; x + 1 < m_end; ++x) {
+        const auto at = static_cast<std::size_t>(x - m_begin);
+        if (m_inWord[at] != 0 || m_inWord[at + 1] != 0 || covered(x) || covered(x + 1)) {
+            continue;
+        }
+        const auto written = text.substr(static_cast<std::size_t>(x), 2);
+        if (m_model.unigram(m_model.wordIndex(written.substr(0, 1))) > kNeighbourMaxCommon ||
+            m_model.unigram(m_model.wordIndex(written.substr(1, 1))) > kNeighbourMaxCommon) {
+            continue;
+        }
+        m_pairs.clear();
+        // Words of the same sound (both characters differ).
+        m_model.sameSoundWords(written, m_sameSound, kNeighbourMinUnigram);
+        for (const auto other : m_sameSound) {
+            m_pairs.emplace_back(std::u16string(other), Confusion::SameSound);
+        }
+        // Words whose characters each sound like the one written (shapes: too many pairs for what
+        // they find).
+        for (const auto& first : m_model.confusables(written[0])) {
+            if (first.kind != Confusion::SameSound && first.kind != Confusion::NearSound) {
+                continue;
+            }
+            const char16_t key[2] = {first.character, 0};
+            for (const char16_t fill :
+                 m_model.fills(ContextModel::maskedKey(std::u16string_view(key, 2), 1))) {
+                const Confusion second = m_model.confusion(written[1], fill);
+                if ((second != Confusion::SameSound && second != Confusion::NearSound) ||
+                    (first.kind == Confusion::SameSound && second == Confusion::SameSound)) {
+                    continue;  // same-sound pairs came above
+                }
+                m_pairs.emplace_back(std::u16string{first.character, fill},
+                                     std::max(first.kind, second));
+            }
+        }
+        for (const auto& [word, kind] : m_pairs) {
+            if (m_model.unigram(m_model.wordIndex(word)) < kNeighbourMinUnigram) {
+                continue;
+            }
+            const double g = gain(x, x + 2, word);
+            if (accepted(
+                    g, thresholdFor(kind, m_options) + m_options.wordSwapOffset + kNeighbourOffset,
+                    x, x + 2, word)) {
+                detections.push_back({x, x + 2, x, x + 2, word, g});
+            }
+        }
+    }
 }
 
 void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t> findings,
@@ -390,6 +468,9 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                                 f.suggestion != f.word;
         if (verifiable) {
             toVerify.push_back(i);
+        } else if (i < m_input.verifiable.size() && m_input.verifiable[i] &&
+                   f.type == FindingType::Suspected) {
+            keep[i] = 0;  // the detector below judges its character like any other
         }
     }
 

@@ -153,6 +153,7 @@ class SentenceChecker {
                     std::u16string_view replacement);
     double bestUnigramPath(std::u16string_view text);
     void detect(std::vector<Detection>& detections);
+    void detectNeighbours(std::vector<Detection>& detections);
     bool shielded(std::int32_t changeBegin, std::int32_t changeEnd) const;
     bool accepted(double gain, double threshold, std::int32_t changeBegin, std::int32_t changeEnd,
                   std::u16string_view replacement);
@@ -176,6 +177,8 @@ class SentenceChecker {
     // 1 + its index among the candidates (the rest); all zero between positions.
     std::vector<std::uint32_t> m_candidateSlot = std::vector<std::uint32_t>(0x10000, 0);
     std::vector<std::u16string_view> m_sameSound;
+    std::vector<std::uint8_t> m_inWord;  // per clause unit: inside a vocabulary word of 2+ units
+    std::vector<std::pair<std::u16string, Confusion>> m_pairs;
     std::vector<Beam> m_beams;  // per clause boundary
     std::vector<Beam> m_changed;
     std::u16string m_changedText;

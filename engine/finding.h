@@ -14,8 +14,9 @@ enum class FindingType : std::int32_t {
     Suspected = 2,  // a character that belongs to no known word; marked pink
 };
 
-// Who found a finding: the engine's dictionaries, or the context check with its language model.
-enum class FindingSource : std::int32_t { Dictionary = 0, Context = 1 };
+// Who found a finding: the engine's dictionaries, the context check with its language model, or
+// the context check's grammar rules.
+enum class FindingSource : std::int32_t { Dictionary = 0, Context = 1, Rule = 2 };
 
 // Whether findings of this type are stored, marked and listed.
 constexpr bool isStoredFinding(FindingType type) {
@@ -35,13 +36,21 @@ struct rg_BiaoJiCiYuLei {
 };
 
 // The error list's 类型 cell, also in the exported workbook and the command-line tool's TSV:
-// "错误" for a dictionary Error, "语境" for one of the context check, nothing for a Suspected
-// finding.
+// "错误" for a dictionary Error, "语境" for one of the context check, "语法" for one of its
+// grammar rules, nothing for a Suspected finding.
 constexpr std::u16string_view findingTypeText(FindingType type, FindingSource source) {
     if (type != FindingType::Error) {
         return u"";
     }
-    return source == FindingSource::Context ? u"语境" : u"错误";
+    switch (source) {
+        case FindingSource::Context:
+            return u"语境";
+        case FindingSource::Rule:
+            return u"语法";
+        case FindingSource::Dictionary:
+            break;
+    }
+    return u"错误";
 }
 
 }  // namespace kjf

@@ -1,6 +1,9 @@
 #include "run/context_pass.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <unordered_map>
 
 #include "engine/checking_engine.h"
 #include "run/model_trust.h"
@@ -31,12 +34,100 @@ ContextSettings readContextSettings(const std::string& settingsDirectory) {
     return settings;
 }
 
+namespace {
+
+bool overlaps(const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
+    return a.position < b.position + b.length && b.position < a.position + a.length;
+}
+
+}  // namespace
+
+void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings) {
+    std::unordered_map<std::u16string_view, int> counts;
+    std::size_t longest = 0;
+    for (const auto& f : findings) {
+        if (f.source == FindingSource::Context && !f.word.empty()) {
+            counts.emplace(f.word, 0);
+            longest = std::max(longest, f.word.size());
+        }
+    }
+    if (counts.empty()) {
+        return;
+    }
+    std::vector<bool> lengths(longest + 1, false);
+    for (const auto& [word, count] : counts) {
+        lengths[word.size()] = true;
+    }
+    for (std::size_t length = 1; length <= longest; ++length) {
+        if (!lengths[length]) {
+            continue;
+        }
+        for (std::size_t x = 0; x + length <= text.size(); ++x) {
+            if (const auto it = counts.find(text.substr(x, length)); it != counts.end()) {
+                ++it->second;
+            }
+        }
+    }
+    std::erase_if(findings, [&](const rg_BiaoJiCiYuLei& f) {
+        const auto it = counts.find(f.word);
+        return f.source == FindingSource::Context && it != counts.end() && it->second >= 2;
+    });
+}
+
+void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
+                     std::span<const rg_BiaoJiCiYuLei> dictionary, std::size_t textLength,
+                     ContextResult& result) {
+    if (rules.empty()) {
+        return;
+    }
+    std::vector<bool> covered(textLength + 1, false);
+    for (std::size_t i = 0; i < dictionary.size(); ++i) {
+        const auto& f = dictionary[i];
+        if (i < result.keep.size() && result.keep[i] && f.position >= 0) {
+            const auto end = std::min(textLength, static_cast<std::size_t>(f.position + f.length));
+            for (auto x = static_cast<std::size_t>(f.position); x < end; ++x) {
+                covered[x] = true;
+            }
+        }
+    }
+    std::erase_if(rules, [&](const rg_BiaoJiCiYuLei& r) {
+        for (auto x = r.position; x < r.position + r.length; ++x) {
+            if (covered[static_cast<std::size_t>(x)]) {
+                return true;
+            }
+        }
+        return false;
+    });
+    if (rules.empty()) {
+        return;
+    }
+    std::erase_if(result.findings, [&](const rg_BiaoJiCiYuLei& f) {
+        const auto after = std::lower_bound(
+            rules.begin(), rules.end(), f.position + f.length,
+            [](const rg_BiaoJiCiYuLei& r, std::int32_t end) { return r.position < end; });
+        return after != rules.begin() && overlaps(*(after - 1), f);
+    });
+    std::vector<rg_BiaoJiCiYuLei> merged;
+    merged.reserve(result.findings.size() + rules.size());
+    std::merge(std::make_move_iterator(result.findings.begin()),
+               std::make_move_iterator(result.findings.end()),
+               std::make_move_iterator(rules.begin()), std::make_move_iterator(rules.end()),
+               std::back_inserter(merged),
+               [](const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
+                   return a.position < b.position;
+               });
+    result.findings = std::move(merged);
+}
+
 bool ContextPass::loadModel(const Locations& locations, const std::string& modelPath,
                             std::u16string& message) {
     m_modelPath = modelPath;
-    const ModelTrust trust =
-        trustModel(modelPath, locations.contextDataDirectory(),
-                   locations.cacheDirectory + std::string(kModelVerdictFileName));
+    m_rules.reset();
+    const std::string verdictFile =
+        locations.cacheDirectory.empty()
+            ? std::string()
+            : locations.cacheDirectory + std::string(kModelVerdictFileName);
+    const ModelTrust trust = trustModel(modelPath, locations.contextDataDirectory(), verdictFile);
     if (!trust.trusted) {
         message = u"语言模型加载失败：" + utf8ToUtf16(modelPath) + u"（" + trust.reason + u"）";
         m_model.reset();
@@ -50,6 +141,11 @@ bool ContextPass::loadModel(const Locations& locations, const std::string& model
         return false;
     }
     m_model = std::move(load.model);
+    auto rules = std::make_unique<GrammarRules>();
+    std::string ignored;
+    if (rules->load(locations.contextDataDirectory(), ignored)) {
+        m_rules = std::move(rules);
+    }
     return true;
 }
 
@@ -68,6 +164,18 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     input.text = text;
     input.findings = findings;
     input.verifiable = verifiableFindings(findings, m_curated);
+    // A character the model knows as a word of its own, that the dictionaries list in no word, is
+    // mostly a name's (on fiction a pink mark is an error 3 times in 100): the model judges it
+    // like any other character instead of the mark standing.
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const auto& f = findings[i];
+        if (f.type == FindingType::Suspected && f.length == 1 && f.word.size() == 1 &&
+            ((f.word[0] >= 0x4E00 && f.word[0] <= 0x9FFF) ||
+             (f.word[0] >= 0x3400 && f.word[0] <= 0x4DBF)) &&
+            m_model->wordIndex(f.word) != m_model->languageModel().unknown()) {
+            input.verifiable[i] = true;
+        }
+    }
     input.isShieldWord = [&engine](std::u16string_view word) {
         const auto tag = engine.correctWords().value(word);
         return tag && (*tag == u"user" || *tag == u"auto");
@@ -75,8 +183,12 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     ContextOptions options;
     options.threshold = threshold;
     ContextResult result = runContextCheck(*m_model, input, options, control);
+    dropRepeatedWords(text, result.findings);
     if (kept != nullptr) {
         *kept = result.keep;
+    }
+    if (m_rules && result.completed) {
+        addRuleFindings(m_rules->check(*m_model, text), findings, text.size(), result);
     }
     return mergeContextFindings(findings, result.keep, result.findings, order);
 }

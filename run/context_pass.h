@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "context/context_check.h"
+#include "context/grammar_rules.h"
 #include "context/verifiable_findings.h"
 #include "settings/locations.h"
 
@@ -27,17 +28,31 @@ struct ContextSettings {
 };
 ContextSettings readContextSettings(const std::string& settingsDirectory);
 
+// Adds the rule findings (in text order) that no kept dictionary finding of the pass overlaps to
+// result's contextual findings, in place of the model's findings that they overlap, keeping text
+// order. textLength bounds every finding. Any thread.
+void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
+                     std::span<const rg_BiaoJiCiYuLei> dictionary, std::size_t textLength,
+                     ContextResult& result);
+
 // The file in the cache folder that keeps the verdict on the last model file checked.
 inline constexpr std::string_view kModelVerdictFileName = "language-model.checked";
+
+// Drops the model's findings whose word text writes two or more times: a name, a term or a
+// transliteration that a text repeats is far likelier meant than the common word the model
+// prefers. Other findings stay. Any thread.
+void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings);
 
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
 // Load on any thread; apply from any number of threads once loaded. A copy shares the loaded
 // model (it never changes) and has curated words of its own, for a second engine.
 class ContextPass {
   public:
-    // Loads the model at modelPath and the confusion sets of locations' system data, once the
-    // file is trusted (trustModel; the verdict is kept in locations' cache folder). On failure
-    // the message names the file ("语言模型加载失败：" and the path and the reason).
+    // Loads the model at modelPath, the confusion sets and the grammar rules of locations' system
+    // data, once the file is trusted (trustModel; the verdict is kept in locations' cache folder).
+    // On failure the message names the file ("语言模型加载失败：" and the path and the reason).
+    // The rules need the model's vocabulary to cut clauses into words, so they run only with the
+    // model; rules that cannot be read leave the pass without them.
     bool loadModel(const Locations& locations, const std::string& modelPath,
                    std::u16string& message);
     bool modelLoaded() const { return m_model != nullptr; }
@@ -50,10 +65,13 @@ class ContextPass {
     void readCuratedWords(const Locations& locations, const rg_ChaCuoYinQing& engine);
 
     // The findings of a run over text with the pass applied: dictionary findings the model
-    // refutes dropped, contextual ones merged in by position, in the order of the scan that
-    // found them. Words of the user's correct dictionaries and of the automatic dictionary are
-    // never flagged. control may stop the pass early (the rest keeps its dictionary findings).
-    // Needs a loaded model.
+    // refutes dropped, contextual ones and those of the grammar rules merged in by position, in
+    // the order of the scan that found them. A rule finding gives way to a kept dictionary
+    // finding that overlaps it and wins over an overlapping finding of the model. The model
+    // judges generated error words, and the suspected characters that it knows as words (mostly
+    // names' characters) like any others; it flags no word that text writes twice or more. Words of
+    // the user's correct dictionaries and of the automatic dictionary are never flagged. control
+    // may stop the pass early (the rest keeps its dictionary findings). Needs a loaded model.
     std::vector<rg_BiaoJiCiYuLei> apply(const rg_ChaCuoYinQing& engine,
                                         std::span<const rg_BiaoJiCiYuLei> findings,
                                         std::u16string_view text, double threshold, ScanOrder order,
@@ -62,6 +80,7 @@ class ContextPass {
 
   private:
     std::shared_ptr<const ContextModel> m_model;
+    std::shared_ptr<const GrammarRules> m_rules;  // null when none could be read
     std::string m_modelPath;
     CuratedErrorWords m_curated;
 };

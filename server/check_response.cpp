@@ -123,6 +123,8 @@ MatchRule matchRuleOf(const rg_BiaoJiCiYuLei& finding) {
         case FindingSource::Context:
             return {"KJF_CONTEXT_ERROR", "语境中的错字", "misspelling",
                     "KJF_CONTEXT",       "语境校对",     "Other"};
+        case FindingSource::Rule:
+            return {"KJF_GRAMMAR_RULE", "语法规则", "grammar", "KJF_GRAMMAR", "语法", "Grammar"};
     }
     return {"KJF_UNKNOWN", "", "uncategorized", "KJF_UNKNOWN", "", "Other"};
 }
@@ -144,6 +146,8 @@ MatchMessages matchMessagesOf(const rg_BiaoJiCiYuLei& finding) {
                 return {"据上下文，“" + word + "”可能有误。", "语境错误"};
             }
             return {"据上下文，“" + word + "”应为“" + suggestion + "”。", "语境错误"};
+        case FindingSource::Rule:
+            return {"按语法，“" + word + "”应为“" + suggestion + "”。", "语法错误"};
     }
     return {word, ""};
 }

@@ -79,6 +79,28 @@ TEST_F(CliCheck, JsonIsByteForByteTheGoldenOutput) {
               golden);
 }
 
+TEST_F(CliCheck, GrammarRuleFindingsAreOfTheirOwnTypeAndSource) {
+    // The shipped context data beside a dictionary of the sentence's words; the packaged model.
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
+                          dir.file("data/sys/context"));
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"他", u"跑", u"的", u"很快", u"慢慢", u"走", u"。"});
+    const std::string text = "他跑的很快。慢慢的走";
+    CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t的\t得\t语法\t2\t1\n"
+              "2\t的\t地\t语法\t8\t1\n");
+    r = check({"--context", "1", "--format", "json"}, text);
+    EXPECT_NE(r.out.find("{\"type\":1,\"position\":2,\"length\":1,\"word\":\"的\","
+                         "\"suggestion\":\"得\",\"source\":\"rule\"}"),
+              std::string::npos)
+        << r.out;
+    // Without the context check, no rule runs.
+    EXPECT_EQ(check({"--context", "0"}, text).status, 0);
+}
+
 TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
     const CliResult r = check({"--boost", "0"}, "甲乙\r\n丁\r丁\n丁");
     EXPECT_EQ(r.out,

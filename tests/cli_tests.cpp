@@ -97,6 +97,34 @@ TEST(CliEvaluate, MalformedErrorPositionsRefuseTheSetInsteadOfAborting) {
     EXPECT_EQ(runCli({"evaluate", "--context", "2", dir.file("set.tsv")}).status, 2);
 }
 
+TEST(CliEvaluate, ClassesOfPlantedErrorsCountFoundAndCorrectedSentences) {
+    // 再接再励 is listed with its correction; 丙 is no known word, so it is found but not
+    // corrected; 甲乙 is correct and its sentence untouched.
+    kjf::test::TempDir dir;
+    std::filesystem::create_directories(dir.file("data/sys/right"));
+    std::filesystem::create_directories(dir.file("data/sys/error"));
+    writeBytes(dir.file("data/sys/right/c.dict"), kjf::test::utf16le(u"甲乙\r\n再接再厉\r\n"));
+    writeBytes(dir.file("data/sys/error/e.dict"), kjf::test::utf16le(u"再接再励$=$再接再厉\r\n"));
+    EXPECT_TRUE(kjf::writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict"));
+    EXPECT_TRUE(kjf::writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict"));
+    writeBytes(dir.file("set.tsv"),
+               "id\tsource\ttarget\tpositions\tclass\n"
+               "1\t甲乙再接再励\t甲乙再接再厉\t5\tidiom\n"
+               "2\t甲乙丙\t甲乙乙\t2\tshape\n"
+               "3\t甲乙甲乙\t甲乙甲乙乙\t1\tshape\n"
+               "4\t甲乙\t甲乙\t\t\n");
+    const auto r =
+        runCli({"--root", dir.path(), "evaluate", "--context", "0", dir.file("set.tsv")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto table = r.out.substr(r.out.find("| set | context | class"));
+    EXPECT_EQ(table,
+              "| set | context | class | sentences | found | corrected |\n"
+              "|---|---|---|---|---|---|\n"
+              "| set | off | idiom | 1 | 1.000 | 1.000 |\n"
+              "| set | off | shape | 2 | 0.500 | 0.000 |\n"
+              "| set | off | all | 3 | 0.667 | 0.333 |\n");
+}
+
 namespace {
 
 // A program directory whose one correct dictionary holds 甲乙 and 丁戊, and one error entry.

