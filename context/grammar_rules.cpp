@@ -326,6 +326,22 @@ bool GrammarRules::matchRight(const Rule& rule, std::size_t matcher, const Claus
     return false;
 }
 
+std::int32_t GrammarRules::tagOf(std::u16string_view word) const {
+    if (const auto tag = m_wordTags.find(std::u16string(word)); tag != m_wordTags.end()) {
+        return static_cast<std::int32_t>(tag->second);
+    }
+    // The model's vocabulary holds many verbs with their aspect particle as one word (走了, 看着,
+    // 去过): they read as the verb.
+    if (word.size() >= 2 &&
+        (word.back() == u'了' || word.back() == u'着' || word.back() == u'过')) {
+        const auto tag = m_wordTags.find(std::u16string(word.substr(0, word.size() - 1)));
+        if (tag != m_wordTags.end()) {
+            return static_cast<std::int32_t>(tag->second);
+        }
+    }
+    return -1;
+}
+
 void GrammarRules::cut(const ContextModel& model, std::u16string_view text, std::int32_t begin,
                        std::int32_t end, Words& words, std::vector<float>& best,
                        std::vector<std::int32_t>& from) const {
@@ -365,9 +381,7 @@ void GrammarRules::cut(const ContextModel& model, std::u16string_view text, std:
         const std::int32_t start = from[static_cast<std::size_t>(x)];
         const auto word = text.substr(static_cast<std::size_t>(begin + start),
                                       static_cast<std::size_t>(x - start));
-        const auto tag = m_wordTags.find(std::u16string(word));
-        words.push_back({begin + start, x - start,
-                         tag == m_wordTags.end() ? -1 : static_cast<std::int32_t>(tag->second)});
+        words.push_back({begin + start, x - start, tagOf(word)});
     }
     std::reverse(words.begin(), words.end());
 }

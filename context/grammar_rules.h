@@ -102,6 +102,9 @@ class GrammarRules {
     std::unordered_map<std::string, std::uint32_t> m_listNames;
     std::unordered_map<std::string, std::uint32_t> m_tagNames;
     std::unordered_map<std::u16string, std::uint32_t> m_wordTags;
+    // The tag of a word of the model's vocabulary: its own, or its stem's before an aspect
+    // particle; -1 for none.
+    std::int32_t tagOf(std::u16string_view word) const;
     std::u16string m_anchorCharacters;  // first characters of the marked words
 };
 

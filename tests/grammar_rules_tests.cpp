@@ -162,10 +162,16 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"需要确切的知道你的目标。"), Found{"的→地 地/状语"});
     EXPECT_EQ(findings(u"只是简单的复制到输出。"), Found{"的→地 地/形容词"});
     EXPECT_EQ(findings(u"必须明确的从列表里区分。"), Found{"的→地 地/介词"});
+    // A verb with its aspect particle read as one word (走了) is still a verb.
+    EXPECT_EQ(findings(u"他慢慢的走了。"), Found{"的→地 地/叠词"});
+    EXPECT_EQ(findings(u"可以轻松的在不同语言之间切换。"), Found{"的→地 地/形容词介词"});
+    EXPECT_EQ(findings(u"我们可以简单的创建一个哈希。"), Found{"的→地 地/情态"});
     for (const std::u16string_view right :
          {u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
           u"他的认真的态度。", u"某个特定的服务在开机时启动。", u"只需要小小的修改，即可。",
-          u"新的从解释器建立成功。", u"完整的与程序有关的说明。"}) {
+          u"新的从解释器建立成功。", u"完整的与程序有关的说明。", u"仅需要极少的维护工作。",
+          u"没有简单的转换方式。", u"可以将特殊的控制序列发送出去。",
+          u"一些著名的由系统提供的组。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
 }
@@ -181,11 +187,15 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"浏览器在重新打开。"), Found{"在→再 再/重新"});
     EXPECT_EQ(findings(u"左上角的区域将无法在滚动。"), Found{"在→再 再/能愿"});
     EXPECT_EQ(findings(u"错误显示再文件系统目录中。"), Found{"再→在 在/框架"});
+    EXPECT_EQ(findings(u"您可以再微调按钮字段中输入数字。"), Found{"再→在 在/框架后动词"});
+    EXPECT_EQ(findings(u"图像映射存储再图像的下一层。"), Found{"再→在 在/动词后"});
+    EXPECT_EQ(findings(u"先跳过域在跳过字符。"), Found{"在→再 再/先后"});
     for (const std::u16string_view right :
          {u"他在家里看书。", u"我会再来的。", u"请再检查一次。", u"我再也不去了。", u"他在说话。",
           u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。",
-          u"在重新安装软件包的时候。", u"客户端是否还在响应。",
-          u"运行程序时再把状态从文件中恢复。"}) {
+          u"在重新安装软件包的时候。", u"客户端是否还在响应。", u"运行程序时再把状态从文件中恢复。",
+          u"配置更改都将在重新启动后丢失。", u"就不需要再在这个文件中指定它们。",
+          u"先把文件放在目录里。", u"保存再退出。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
 }
