@@ -22,6 +22,7 @@ import tarfile
 import tempfile
 
 import context_data
+import grammar_data
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -87,11 +88,6 @@ CLASSIC_MIN_WEIGHT_RATIO = 20
 # particles) differ between forms of one word too often to tell two uses apart.
 FUNCTION_TAGS = {"c", "d", "p", "u", "uj", "ul", "uv", "ud", "ug", "uz", "y"}
 
-# The grammar rules' word classes: words jieba counts at least this often (nouns, the largest
-# class, at least NOUN_CLASS_MIN_COUNT) under the tags that the rules name.
-WORD_CLASS_MIN_COUNT = 20
-NOUN_CLASS_MIN_COUNT = 100
-GRAMMAR_RULES = os.path.join(HERE, "grammar_rules.txt")
 
 SETTINGS = [
     ("引擎设置", "引擎类型", "1"),
@@ -551,7 +547,7 @@ def main():
     for rel, entries in files.items():
         write(os.path.join(out, rel), dict_bytes(entries))
     context_files = context_data.build(src.unihan, src.wubi)
-    context_files.update(grammar_files(src))
+    context_files.update(grammar_data.grammar_files(src, utf16_order))
     for name, data in context_files.items():
         write(os.path.join(out, "sys/context", name), data)
 
@@ -588,41 +584,6 @@ def main():
     write(os.path.join(out, "SOURCES.md"), "\n".join(lines).encode("utf-8"))
     for rel, entries in files.items():
         print(f"{rel}: {len(entries)}")
-
-
-def rule_tags(rules_text):
-    """The part-of-speech tags that a rule file names (@name that no list defines)."""
-    lists = set()
-    tags = set()
-    for line in rules_text.splitlines():
-        line = line.strip()
-        if not line or line.startswith("#"):
-            continue
-        if line.startswith("@") and "=" in line:
-            lists.add(line[1:line.index("=")].strip())
-            continue
-        for token in line.split(":", 1)[1].split():
-            for alternative in token.lstrip("!").rstrip("?+").split("|"):
-                if alternative.startswith("@"):
-                    tags.add(alternative[1:])
-    return tags - lists - {"redup"}
-
-
-def grammar_files(src):
-    """grammar.txt (the rule file as written) and word_classes.txt (word<TAB>tag)."""
-    with open(GRAMMAR_RULES, encoding="utf-8") as f:
-        rules = f.read()
-    tags = rule_tags(rules)
-    rows = []
-    for word, tag in src.tags.items():
-        least = NOUN_CLASS_MIN_COUNT if tag == "n" else WORD_CLASS_MIN_COUNT
-        if tag in tags and src.jieba.get(word, 0) >= least and src.simplified_han(word):
-            rows.append(f"{word}\t{tag}")
-    header = ["# word <TAB> its part-of-speech tag in jieba, for the tags that grammar.txt names",
-              f"# ({', '.join(sorted(tags))}); words jieba counts at least {WORD_CLASS_MIN_COUNT}"
-              f" times, nouns {NOUN_CLASS_MIN_COUNT}"]
-    body = "\n".join(header + sorted(rows, key=utf16_order)) + "\n"
-    return {"grammar.txt": rules.encode("utf-8"), "word_classes.txt": body.encode("utf-8")}
 
 
 def result_licences(src):

@@ -36,6 +36,19 @@ class CheckLayersTest(unittest.TestCase):
             self.assertEqual(arrows["engine"]["settings"],
                              [("engine/b.h", '#include "settings/locations.h"')])
 
+    def test_no_source_file_is_over_600_lines(self):
+        root = os.path.join(os.path.dirname(__file__), "..", "..")
+        long = {}
+        for folder in check_layers.SOURCE_FOLDERS + ["tests", "bench", "tools"]:
+            for base, dirs, files in os.walk(os.path.join(root, folder)):
+                for name in files:
+                    if name.endswith((".cpp", ".h", ".py")):
+                        with open(os.path.join(base, name), encoding="utf-8") as source:
+                            lines = sum(1 for _ in source)
+                        if lines > 600:
+                            long[os.path.relpath(os.path.join(base, name), root)] = lines
+        self.assertEqual(long, {})
+
     def test_the_project_is_layered(self):
         root = os.path.join(os.path.dirname(__file__), "..", "..")
         self.assertEqual(check_layers.cycles(check_layers.folder_arrows(root)), [])
