@@ -10,16 +10,11 @@ namespace kjf {
 
 namespace {
 
-void appendCodePoint(std::uint32_t value, std::u16string& out) {
-    if (value == 0 || value > 0x10FFFF) {
-        return;
-    }
-    if (value <= 0xFFFF) {
-        out.push_back(static_cast<char16_t>(value));
-    } else {
-        const std::uint32_t v = value - 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 | (v >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 | (v & 0x3FF)));
+// A character reference's code point, when the document may hold it (no U+0000, none past
+// U+10FFFF).
+void appendReference(std::uint32_t value, std::u16string& out) {
+    if (value != 0 && value <= 0x10FFFF) {
+        appendCodePoint(value, out);
     }
 }
 
@@ -163,7 +158,7 @@ std::u16string decodeCharacterData(std::string_view data) {
                 value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
             }
             if (valid) {
-                appendCodePoint(value, out);
+                appendReference(value, out);
             }
         } else {
             // An entity the format does not define: kept as written.

@@ -188,13 +188,7 @@ std::u16string utf8ToUtf16(std::string_view bytes) {
             continue;
         }
         i += 1 + static_cast<std::size_t>(extra);
-        if (value <= 0xFFFF) {
-            out.push_back(static_cast<char16_t>(value));
-        } else {
-            const std::uint32_t v = value - 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 | (v >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 | (v & 0x3FF)));
-        }
+        appendCodePoint(value, out);
     }
     return out;
 }
@@ -224,6 +218,16 @@ std::u16string decodeUtf16Units(std::string_view bytes, bool bigEndian, bool* co
 bool startsWithUtf16BigEndianMark(std::string_view bytes) {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
            static_cast<unsigned char>(bytes[1]) == 0xFF;
+}
+
+void appendCodePoint(std::uint32_t value, std::u16string& out) {
+    if (value <= 0xFFFF) {
+        out.push_back(static_cast<char16_t>(value));
+    } else {
+        const std::uint32_t v = value - 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 | (v >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 | (v & 0x3FF)));
+    }
 }
 
 }  // namespace kjf

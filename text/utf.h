@@ -1,6 +1,7 @@
 // Conversions between the core's UTF-16 text and UTF-8 bytes.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,10 @@ namespace kjf {
 // zero byte, at the end of the input, at a byte that cannot start a sequence or inside a sequence
 // that is cut short; everything decoded so far is the result. Any thread.
 std::u16string decodeUtf8Lenient(std::string_view bytes);
+
+// Appends the UTF-16 units of code point value (a surrogate pair above U+FFFF). The caller makes
+// sure that value is a scalar value (not a surrogate, at most U+10FFFF).
+void appendCodePoint(std::uint32_t value, std::u16string& out);
 
 // Like decodeUtf8Lenient, and tells whether decoding consumed every byte of the input.
 struct LenientDecoding {
