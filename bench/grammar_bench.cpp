@@ -1,12 +1,14 @@
 // The grammar rules over the corpus: their speed (characters per second) and how often each rule
 // fires per million characters of clean prose (a rule that fires more than a few times is wrong).
 // With --words FILE it prints instead how each line of FILE is cut into words, with their tags,
-// and the rule findings on it: for writing rules.
+// and the rule findings on it: for writing rules. With --fired FILE it prints every rule finding
+// on FILE with the rule's name and the words around it: for judging a rule on real text.
 //
 // Text: the prose corpus in ../shared/corpus when it is there, generated text otherwise.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "bench_support.h"
@@ -93,11 +95,46 @@ int printWords(const char* path) {
     return 0;
 }
 
+int printFired(const char* path) {
+    const Loaded& l = loaded();
+    const auto bytes = readWholeFile(path);
+    if (!l.model || !bytes) {
+        std::fprintf(stderr, "%s\n", l.model ? "cannot read the file" : l.message.c_str());
+        return 1;
+    }
+    std::vector<std::int64_t> fired;
+    for (const auto& line : splitText(utf8ToUtf16(*bytes), u"\n")) {
+        const auto findings = l.rules.check(*l.model, line, &fired);
+        if (findings.empty()) {
+            continue;
+        }
+        std::string names;
+        for (std::size_t r = 0; r < fired.size(); ++r) {
+            if (fired[r] > 0) {
+                names += l.rules.ruleName(r) + " ";
+            }
+        }
+        for (const auto& f : findings) {
+            const auto from = static_cast<std::size_t>(std::max(0, f.position - 12));
+            const auto to = std::min(line.size(), static_cast<std::size_t>(f.position + 12));
+            std::printf("%s| %s [%s→%s] %s\n", names.c_str(),
+                        utf16ToUtf8Lossy(line.substr(from, static_cast<std::size_t>(f.position) - from)).c_str(),
+                        utf16ToUtf8Lossy(f.word).c_str(), utf16ToUtf8Lossy(f.suggestion).c_str(),
+                        utf16ToUtf8Lossy(line.substr(static_cast<std::size_t>(f.position + f.length),
+                                                     to - std::min(to, static_cast<std::size_t>(f.position + f.length)))).c_str());
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--words") == 0) {
         return printWords(argv[2]);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--fired") == 0) {
+        return printFired(argv[2]);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -166,6 +166,17 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"他慢慢的走了。"), Found{"的→地 地/叠词"});
     EXPECT_EQ(findings(u"可以轻松的在不同语言之间切换。"), Found{"的→地 地/形容词介词"});
     EXPECT_EQ(findings(u"我们可以简单的创建一个哈希。"), Found{"的→地 地/情态"});
+    EXPECT_EQ(findings(u"这个脚本被精确的执行一次。"), Found{"的→地 地/被动"});
+    EXPECT_EQ(findings(u"它能够方便的从备份中恢复。"), Found{"的→地 地/情态介词"});
+    EXPECT_EQ(findings(u"如果您需要安全的删除文件。"), Found{"的→地 地/情态宾语"});
+    EXPECT_EQ(findings(u"用命令显式的删除变量。"), Found{"的→地 地/显式"});
+    EXPECT_EQ(findings(u"不需要显式的引用这些字符。"), Found{"的→地 地/显式情态"});
+    EXPECT_EQ(findings(u"安全的在密钥环中保存。"), Found{"的→地 地/形名介词"});
+    for (const std::u16string_view right :
+         {u"能被不同的搜索引擎索引。", u"建议您去正规的直销中心去买。", u"会使用显式的转换。",
+          u"提供显式的对行结束转换的控制。", u"需要安全的环境。", u"列出已被激活的阻止锁。"}) {
+        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
+    }
     for (const std::u16string_view right :
          {u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
           u"他的认真的态度。", u"某个特定的服务在开机时启动。", u"只需要小小的修改，即可。",
@@ -190,6 +201,16 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"您可以再微调按钮字段中输入数字。"), Found{"再→在 在/框架后动词"});
     EXPECT_EQ(findings(u"图像映射存储再图像的下一层。"), Found{"再→在 在/动词后"});
     EXPECT_EQ(findings(u"先跳过域在跳过字符。"), Found{"在→再 再/先后"});
+    EXPECT_EQ(findings(u"本进程再电源不足时执行。"), Found{"再→在 在/名词前"});
+    EXPECT_EQ(findings(u"声明再所有副本中必须保持原样。"), Found{"再→在 在/指代前"});
+    EXPECT_EQ(findings(u"不必在担心其工作负担。"), Found{"在→再 再/无法"});
+    EXPECT_EQ(findings(u"这样在算一下就明白了。"), Found{"在→再 再/尝试"});
+    for (const std::u16string_view right :
+         {u"因此无法再编辑组合中的对象。", u"完成之后再手动装入纸张。", u"无法在本地运行。",
+          u"不要在显示管理器中运行。", u"再这样下去不行。", u"再一个问题是速度。",
+          u"不必在启动时加载。"}) {
+        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
+    }
     for (const std::u16string_view right :
          {u"他在家里看书。", u"我会再来的。", u"请再检查一次。", u"我再也不去了。", u"他在说话。",
           u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。",
