@@ -34,6 +34,8 @@ struct ContextOptions {
     double frequencyOnlyExtra = 3.0;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
+    // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).
+    double unscannedMargin = 3.0;
     // Worker threads; 0 means std::thread::hardware_concurrency().
     unsigned workers = 0;
 };
@@ -52,6 +54,10 @@ struct ContextInput {
     // dictionary stays when its suggestion gains keepMargin; a Suspected finding goes, and the
     // detector judges its characters like any others. Missing entries count as false.
     std::vector<bool> verifiable;
+    // Per finding: true for a curated wrong word that the scan read past because a word it matched
+    // covers its start (不因该 read as 不因 + 该). It is verifiable too, kept when its suggestion
+    // gains unscannedMargin. Missing entries count as false.
+    std::vector<bool> unscanned;
     // Words the detector never flags (may be empty).
     ShieldPredicate isShieldWord;
 };

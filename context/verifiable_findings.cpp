@@ -1,5 +1,7 @@
 #include "context/verifiable_findings.h"
 
+#include <algorithm>
+
 #include "engine/dictionary_file.h"
 #include "engine/dictionary_kind.h"
 #include "text/files.h"
@@ -15,6 +17,8 @@ void CuratedErrorWords::load(const Locations& locations,
                              const std::vector<std::u16string>& systemError,
                              const std::vector<std::u16string>& userError) {
     m_words.clear();
+    m_starts.clear();
+    m_longest = 0;
     const auto read = [&](DictionaryKind kind, const std::u16string& name) {
         const std::string path = locations.dictionaryDirectory(kind) + utf16ToUtf8Lossy(name);
         const auto bytes = readWholeFile(path);
@@ -23,8 +27,10 @@ void CuratedErrorWords::load(const Locations& locations,
         }
         WordBatch batch;
         parseDictionaryText(decodeDictionaryBytes(*bytes), true, u"", batch);
+        const std::u16string_view pool(batch.pool);
         for (const auto& entry : batch.entries) {
-            m_words.emplace(batch.pool.substr(entry.keyOffset, entry.keyLength));
+            add(pool.substr(entry.keyOffset, entry.keyLength),
+                pool.substr(entry.valueOffset, entry.valueLength));
         }
     };
     for (const auto& name : systemError) {
@@ -35,6 +41,59 @@ void CuratedErrorWords::load(const Locations& locations,
     for (const auto& name : userError) {
         read(DictionaryKind::UserError, name);
     }
+}
+
+void CuratedErrorWords::add(std::u16string_view word, std::u16string_view suggestion) {
+    m_words.emplace(std::u16string(word), std::u16string(suggestion));
+    if (word.size() >= 2) {
+        m_starts.insert(static_cast<std::uint32_t>(word[0]) << 16 | word[1]);
+        m_longest = std::max(m_longest, word.size());
+    }
+}
+
+std::vector<rg_BiaoJiCiYuLei> CuratedErrorWords::unscanned(
+    std::u16string_view text, std::span<const rg_BiaoJiCiYuLei> findings) const {
+    std::vector<rg_BiaoJiCiYuLei> out;
+    if (m_starts.empty() || text.size() < 2) {
+        return out;
+    }
+    // Units up to which a finding lies, as a running count: taken(b, e) is true when one does.
+    std::vector<std::int32_t> taken(text.size() + 1, 0);
+    for (const auto& f : findings) {
+        const auto b = std::clamp<std::int64_t>(f.position, 0, static_cast<std::int64_t>(text.size()));
+        const auto e = std::clamp<std::int64_t>(static_cast<std::int64_t>(f.position) + f.length, b,
+                                                static_cast<std::int64_t>(text.size()));
+        for (auto x = b; x < e; ++x) {
+            taken[static_cast<std::size_t>(x) + 1] = 1;
+        }
+    }
+    for (std::size_t x = 1; x <= text.size(); ++x) {
+        taken[x] += taken[x - 1];
+    }
+    std::u16string key;
+    for (std::size_t p = 0; p + 1 < text.size(); ++p) {
+        if (m_starts.count(static_cast<std::uint32_t>(text[p]) << 16 | text[p + 1]) == 0) {
+            continue;
+        }
+        for (std::size_t length = std::min(m_longest, text.size() - p); length >= 2; --length) {
+            if (taken[p + length] != taken[p]) {
+                continue;
+            }
+            key.assign(text.substr(p, length));
+            if (const auto it = m_words.find(key); it != m_words.end() && it->second != key) {
+                rg_BiaoJiCiYuLei f;
+                f.type = FindingType::Error;
+                f.position = static_cast<std::int32_t>(p);
+                f.length = static_cast<std::int32_t>(length);
+                f.word = key;
+                f.suggestion = it->second;
+                out.push_back(std::move(f));
+                p += length - 1;
+                break;
+            }
+        }
+    }
+    return out;
 }
 
 std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,

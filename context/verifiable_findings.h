@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -34,8 +35,22 @@ class CuratedErrorWords {
         return m_words.count(std::u16string(word)) != 0;
     }
 
+    // Errors for the curated wrong words in text that no finding touches. The scan matches words
+    // from where the last one ended, so a wrong word whose first character ends a word it matched
+    // is never looked at (请按装 reads as 请按 + 装, 不因该 as 不因 + 该); these are the model's
+    // to judge. In text order, none overlapping another; the longest word wins where two start
+    // together.
+    std::vector<rg_BiaoJiCiYuLei> unscanned(std::u16string_view text,
+                                            std::span<const rg_BiaoJiCiYuLei> findings) const;
+
   private:
-    std::unordered_set<std::u16string> m_words;
+    void add(std::u16string_view word, std::u16string_view suggestion);
+
+    // Wrong word -> its suggestion; the first listing of a word stays, as in the engine.
+    std::unordered_map<std::u16string, std::u16string> m_words;
+    // The first two units of every word of two or more, for a quick look before a lookup.
+    std::unordered_set<std::uint32_t> m_starts;
+    std::size_t m_longest = 0;
 };
 
 // Per finding: an Error whose word no curated dictionary lists.

@@ -160,10 +160,23 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
                                                  std::vector<bool>* kept) const {
     // The guard keeps a dictionary load (and with it readCuratedWords) from finishing meanwhile.
     const rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    // Curated wrong words that the scan read past join the findings as the model's to judge.
+    const std::vector<rg_BiaoJiCiYuLei> unscanned = m_curated.unscanned(text, findings);
+    std::vector<rg_BiaoJiCiYuLei> joined;
+    if (!unscanned.empty()) {
+        joined.reserve(findings.size() + unscanned.size());
+        joined.assign(findings.begin(), findings.end());
+        joined.insert(joined.end(), unscanned.begin(), unscanned.end());
+    }
+    const std::span<const rg_BiaoJiCiYuLei> all =
+        unscanned.empty() ? findings : std::span<const rg_BiaoJiCiYuLei>(joined);
     ContextInput input;
     input.text = text;
-    input.findings = findings;
+    input.findings = all;
     input.verifiable = verifiableFindings(findings, m_curated);
+    input.verifiable.resize(all.size(), true);
+    input.unscanned.assign(findings.size(), false);
+    input.unscanned.resize(all.size(), true);
     // A character the model knows as a word of its own, that the dictionaries list in no word, is
     // mostly a name's (on fiction a pink mark is an error 3 times in 100): the model judges it
     // like any other character instead of the mark standing.
@@ -184,6 +197,26 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     options.threshold = threshold;
     ContextResult result = runContextCheck(*m_model, input, options, control);
     dropRepeatedWords(text, result.findings);
+    // The unscanned words the model kept are listed where they stand, as dictionary findings.
+    if (!unscanned.empty()) {
+        std::vector<rg_BiaoJiCiYuLei> keptUnscanned;
+        for (std::size_t i = 0; i < unscanned.size(); ++i) {
+            if (result.completed && result.keep[findings.size() + i]) {
+                keptUnscanned.push_back(unscanned[i]);
+            }
+        }
+        result.keep.resize(findings.size());
+        std::vector<rg_BiaoJiCiYuLei> merged;
+        merged.reserve(result.findings.size() + keptUnscanned.size());
+        std::merge(std::make_move_iterator(result.findings.begin()),
+                   std::make_move_iterator(result.findings.end()),
+                   std::make_move_iterator(keptUnscanned.begin()),
+                   std::make_move_iterator(keptUnscanned.end()), std::back_inserter(merged),
+                   [](const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
+                       return a.position < b.position;
+                   });
+        result.findings = std::move(merged);
+    }
     if (kept != nullptr) {
         *kept = result.keep;
     }

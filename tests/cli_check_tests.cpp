@@ -101,6 +101,25 @@ TEST_F(CliCheck, GrammarRuleFindingsAreOfTheirOwnTypeAndSource) {
     EXPECT_EQ(check({"--context", "0"}, text).status, 0);
 }
 
+TEST_F(CliCheck, CuratedWordsTheScanReadPastAreTheModelsToJudge) {
+    // 横座 is matched first, so the scan never looks at 座标; the model finds 坐标 reads far better.
+    // In 回车符和 the scan's 回车符 is right and the model keeps the text as it is.
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
+                          dir.file("data/sys/context"));
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"与", u"底部", u"横座", u"标", u"轴线", u"组成", u"小", u"方格", u"。",
+                           u"回车符", u"和", u"一个", u"换行符"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict",
+                          {u"座标$=$坐标", u"符和$=$符合"});
+    const std::string text = "与底部横座标轴线组成小方格。回车符和一个换行符。";
+    EXPECT_EQ(check({"--context", "0"}, text).status, 0);
+    const CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t座标\t坐标\t错误\t4\t2\n")
+        << r.err;
+}
+
 TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
     const CliResult r = check({"--boost", "0"}, "甲乙\r\n丁\r丁\n丁");
     EXPECT_EQ(r.out,

@@ -166,6 +166,24 @@ TEST_F(ContextFixture, CuratedErrorWordsAreNotVerifiable) {
               (std::vector<bool>{false, true, false, false}));
 }
 
+TEST_F(ContextFixture, CuratedWordsNoFindingTouchesAreListedForTheModel) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() + "data/sys/error");
+    writeBytes(dir.file("data/sys/error/common.dict"),
+               test::utf16le(u"按装$=$安装\r\n按装好$=$安装好\r\n已下$=$以下\r\n同同$=$同同\r\n"));
+    writeBytes(dir.file("data/sys/error/homophones.dict"), test::utf16le(u"驱东$=$驱动\r\n"));
+    CuratedErrorWords curated;
+    curated.load(dir.path(), {u"common.dict", u"homophones.dict"}, {});
+    // The longest word wins where two start together; a found word is not listed again, nor one
+    // that a finding touches, nor a generated one, nor one that is its own suggestion.
+    const std::u16string text = u"请按装好驱东。已下内容，按装，同同";
+    const std::vector<rg_BiaoJiCiYuLei> findings = {finding(kSuspected, 8, u"下", u""),
+                                                    finding(kError, 12, u"按装", u"安装")};
+    EXPECT_EQ(curated.unscanned(text, findings),
+              (std::vector<rg_BiaoJiCiYuLei>{finding(kError, 1, u"按装好", u"安装好")}));
+    EXPECT_TRUE(curated.unscanned(u"按", {}).empty());
+}
+
 TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
     EXPECT_EQ(s_model->confusion(u'神', u'审'), Confusion::SameSound);
     EXPECT_EQ(s_model->confusion(u'资', u'知'), Confusion::NearSound);
