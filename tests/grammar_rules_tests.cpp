@@ -172,6 +172,7 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"用命令显式的删除变量。"), Found{"的→地 地/显式"});
     EXPECT_EQ(findings(u"不需要显式的引用这些字符。"), Found{"的→地 地/显式情态"});
     EXPECT_EQ(findings(u"安全的在密钥环中保存。"), Found{"的→地 地/形名介词"});
+    EXPECT_EQ(findings(u"清晰的列出所有软件包。"), Found{"的→地 地/形容词代词"});
     for (const std::u16string_view right :
          {u"能被不同的搜索引擎索引。", u"建议您去正规的直销中心去买。", u"会使用显式的转换。",
           u"提供显式的对行结束转换的控制。", u"需要安全的环境。", u"列出已被激活的阻止锁。"}) {
@@ -205,10 +206,16 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"声明再所有副本中必须保持原样。"), Found{"再→在 在/指代前"});
     EXPECT_EQ(findings(u"不必在担心其工作负担。"), Found{"在→再 再/无法"});
     EXPECT_EQ(findings(u"这样在算一下就明白了。"), Found{"在→再 再/尝试"});
+    EXPECT_EQ(findings(u"表明该函数再自己的参数是空值时。"), Found{"再→在 在/代词的"});
+    EXPECT_EQ(findings(u"这个整数值控制再浏览器选举中的行为。"), Found{"再→在 在/名词动词框架"});
+    EXPECT_EQ(findings(u"安装光盘再光驱里，它不需要配置。"), Found{"再→在 在/框架句末"});
+    EXPECT_EQ(findings(u"无法在对该形状应用填充。"), Found{"在→再 再/无法介词"});
+    EXPECT_EQ(findings(u"您可以根据这些信息在体会一下。"), Found{"在→再 再/名词尝试"});
     for (const std::u16string_view right :
          {u"因此无法再编辑组合中的对象。", u"完成之后再手动装入纸张。", u"无法在本地运行。",
           u"不要在显示管理器中运行。", u"再这样下去不行。", u"再一个问题是速度。",
-          u"不必在启动时加载。"}) {
+          u"不必在启动时加载。", u"再这样的话就不行了。", u"他再回来时已经晚了。",
+          u"无法在对话框中输入。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
     for (const std::u16string_view right :
