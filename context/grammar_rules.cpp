@@ -152,8 +152,10 @@ bool GrammarRules::parse(std::string_view rules, std::string_view wordClasses,
             }
             for (const auto alternative : splitOn(token, '|')) {
                 Alternative a{};
-                if (alternative == "$" || alternative == "^") {
-                    a.kind = alternative == "$" ? Alternative::Kind::End : Alternative::Kind::Start;
+                if (alternative == "$" || alternative == "^" || alternative == "%") {
+                    a.kind = alternative == "$"   ? Alternative::Kind::End
+                             : alternative == "%" ? Alternative::Kind::Edge
+                                                  : Alternative::Kind::Start;
                 } else if (alternative == "@redup") {
                     a.kind = Alternative::Kind::Redup;
                 } else if (!alternative.empty() && alternative.front() == '@') {
@@ -230,6 +232,8 @@ bool GrammarRules::matches(const Alternative& a, const Clause& clause, std::ptrd
             return at < 0;
         case Alternative::Kind::End:
             return at >= n && clause.closed;
+        case Alternative::Kind::Edge:
+            return at >= n;
         default:
             break;
     }
@@ -265,8 +269,8 @@ int GrammarRules::takes(const Matcher& m, const Clause& clause, std::ptrdiff_t a
     for (const auto& a : m.alternatives) {
         if (matches(a, clause, at)) {
             hit = true;
-            takesNone =
-                takesNone || a.kind == Alternative::Kind::Start || a.kind == Alternative::Kind::End;
+            takesNone = takesNone || a.kind == Alternative::Kind::Start ||
+                        a.kind == Alternative::Kind::End || a.kind == Alternative::Kind::Edge;
         }
     }
     if (m.negated) {
@@ -276,7 +280,7 @@ int GrammarRules::takes(const Matcher& m, const Clause& clause, std::ptrdiff_t a
 }
 
 // Matchers before the anchor are matched leftwards from the word before it, those after it
-// rightwards from the word after it. '^' and '$' take no word, every other matcher one (a
+// rightwards from the word after it. '^', '$' and '%' take no word, every other matcher one (a
 // repeated one one to kMaxRepeat).
 bool GrammarRules::matchLeft(const Rule& rule, std::ptrdiff_t matcher, const Clause& clause,
                              std::ptrdiff_t at) const {

@@ -25,7 +25,8 @@ namespace kjf {
 // - a word; the start of a word and '*' (不* for 不去); '*' and the end of a word (*式 for 交互式);
 // - a class: '@' and a list's name, a part-of-speech tag of the word classes, or @redup for a
 //   reduplicated word such as 慢慢 or 高高兴兴;
-// - '^' (the clause's start) or '$' (its end, where no letter or digit goes on after blanks).
+// - '^' (the clause's start), '$' (its end, where no letter or digit goes on after blanks) or
+//   '%' (its end, whatever follows: 轻松的使用 Debian).
 // '!' before a matcher takes any one word that it does not match; '?' after it makes it optional,
 // '+' lets it take one to three words in a row. Exactly one matcher of a rule is
 // "word>replacement": the word a finding marks and what it suggests; "word>word" keeps the word
@@ -56,7 +57,7 @@ class GrammarRules {
 
   private:
     struct Alternative {
-        enum class Kind : std::uint8_t { Word, Prefix, Suffix, List, Tag, Redup, Start, End } kind;
+        enum class Kind : std::uint8_t { Word, Prefix, Suffix, List, Tag, Redup, Start, End, Edge } kind;
         std::u16string word;      // Word
         std::uint32_t index = 0;  // List or Tag
     };
