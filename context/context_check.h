@@ -32,6 +32,9 @@ struct ContextOptions {
     // frequencyOnlyExtra more gain. Names of rare characters otherwise turn into common words.
     double contextMargin = 1.0;
     double frequencyOnlyExtra = 3.0;
+    // Unless it makes one word of characters that are each a word of their own and no name's
+    // (目绿 for 目录, as pinyin input gets it wrong): then madeWordExtra more gain is enough.
+    double madeWordExtra = 2.0;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).

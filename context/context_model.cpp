@@ -188,6 +188,15 @@ bool ContextModel::loadConfusions(const std::string& directory, std::string& mes
         }
         pack(lists, first, items);
     };
+    // Characters mostly written in names: an optional table, older data folders lack it.
+    std::vector<Row> names;
+    std::string ignored;
+    if (readTable(directory + "name_chars.txt", names, ignored)) {
+        m_nameCharacters.assign(kCharacterCount, false);
+        for (const auto& row : names) {
+            m_nameCharacters[row.key] = true;
+        }
+    }
     characterLists(shapes, m_shapeStart, m_shapes);
     characterLists(variants, m_variantStart, m_variants);
     if (m_readings.empty()) {
@@ -456,7 +465,8 @@ std::size_t ContextModel::memoryUsage() const {
            m_variantStart.capacity() * 4 + m_variants.capacity() * 2 +
            m_confusableStart.capacity() * 4 + m_confusables.capacity() * sizeof(Confusable) +
            m_soundGroups.memoryUsage() + m_soundStart.capacity() * 4 + m_soundWords.capacity() * 4 +
-           m_soundUnigram.capacity() * 4 + m_wordPool.capacity() * 2;
+           m_soundUnigram.capacity() * 4 + m_wordPool.capacity() * 2 +
+           m_nameCharacters.capacity() / 8;
 }
 
 }  // namespace kjf

@@ -47,8 +47,9 @@ class ContextModel {
     static constexpr std::uint32_t kRoot = 0;
 
     // Loads the binary model at modelPath and the confusion sets of dataDirectory (readings.txt,
-    // near_syllables.txt, shapes.txt, variants.txt; the path ends in '/'). Never throws: a
-    // missing or damaged file gives a null model and a message naming it.
+    // near_syllables.txt, shapes.txt, variants.txt; the path ends in '/'), and name_chars.txt
+    // when it is there. Never throws: a missing or damaged file gives a null model and a message
+    // naming it.
     static ContextModelLoad load(const std::string& modelPath, const std::string& dataDirectory);
 
     ContextModel();
@@ -97,6 +98,9 @@ class ContextModel {
     void sameSoundWords(std::u16string_view word, std::vector<std::u16string_view>& out,
                         float minUnigram = -std::numeric_limits<float>::infinity()) const;
 
+    // Whether c is written mostly in names (name_chars.txt; none when the file is missing).
+    bool isNameCharacter(char16_t c) const { return !m_nameCharacters.empty() && m_nameCharacters[c]; }
+
     // Bytes held by the tables (the mapped model file not included).
     std::size_t memoryUsage() const;
 
@@ -128,6 +132,7 @@ class ContextModel {
     std::vector<std::vector<std::uint16_t>> m_nearSyllables;
     std::vector<std::uint32_t> m_shapeStart;
     std::vector<char16_t> m_shapes;
+    std::vector<bool> m_nameCharacters;  // by code unit; empty without name_chars.txt
     std::vector<std::uint32_t> m_variantStart;
     std::vector<char16_t> m_variants;
     std::vector<std::uint32_t> m_confusableStart;

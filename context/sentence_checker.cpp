@@ -23,6 +23,10 @@ constexpr float kNeighbourMinUnigram = -4.5F;
 constexpr float kNeighbourMaxCommon = -2.5F;
 // What two characters changed together need beyond a whole word swapped.
 constexpr double kNeighbourOffset = 3.0;
+// Least unigram log10 probability of a character that a replacement making a word of no words
+// may replace: a pinyin input method offers common characters first, so a rare one was mostly
+// chosen (a name's, classical text's).
+constexpr float kMistypedMinUnigram = -5.0F;
 // Longest shield word looked for around a flagged replacement.
 constexpr int kMaxShieldLength = 12;
 constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
@@ -259,7 +263,39 @@ bool SentenceChecker::shielded(std::int32_t changeBegin, std::int32_t changeEnd)
     return false;
 }
 
+void SentenceChecker::markWords() {
+    const auto n = static_cast<std::size_t>(m_end - m_begin);
+    m_inWord.assign(n, 0);
+    for (std::size_t x = 0; x < n; ++x) {
+        for (auto t = m_tokenStart[x]; t < m_tokenStart[x + 1]; ++t) {
+            const Token token = m_tokens[static_cast<std::size_t>(t)];
+            if (token.length >= 2 && token.word != m_lm.unknown()) {
+                for (std::size_t k = x; k < x + static_cast<std::size_t>(token.length); ++k) {
+                    m_inWord[k] = 1;
+                }
+            }
+        }
+    }
+}
+
+bool SentenceChecker::makesWordOfNoWords(std::int32_t begin, std::int32_t end,
+                                         std::int32_t at) const {
+    const std::u16string_view text = m_input.text;
+    if (m_model.unigram(m_model.wordIndex(text.substr(static_cast<std::size_t>(at), 1))) <
+        kMistypedMinUnigram) {
+        return false;
+    }
+    for (auto x = begin; x < end; ++x) {
+        if (m_inWord[static_cast<std::size_t>(x - m_begin)] != 0 ||
+            m_model.isNameCharacter(text[static_cast<std::size_t>(x)])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void SentenceChecker::detect(std::vector<Detection>& detections) {
+    markWords();
     const std::u16string_view text = m_input.text;
     const auto covered = [&](std::int32_t x) {
         return m_covered[static_cast<std::size_t>(x - m_sentence.begin)] != 0;
@@ -326,7 +362,10 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
         for (const auto& c : candidates) {
             const std::u16string_view replacement(&c.character, 1);
             const double g = gain(i, i + 1, replacement);
-            if (accepted(g, thresholdFor(c.kind, m_options), i, i + 1, replacement)) {
+            const double threshold = thresholdFor(c.kind, m_options);
+            if (accepted(g, threshold, i, i + 1, replacement) ||
+                (g >= threshold + m_options.madeWordExtra &&
+                 makesWordOfNoWords(c.spanBegin, c.spanEnd, i))) {
                 std::u16string suggestion(
                     text.substr(static_cast<std::size_t>(c.spanBegin),
                                 static_cast<std::size_t>(c.spanEnd - c.spanBegin)));
@@ -390,18 +429,6 @@ void SentenceChecker::detectNeighbours(std::vector<Detection>& detections) {
     // same sound typed over a non-word (按装 for 安装 reads as 按 + 装), or two wrong characters
     // side by side. One candidate at a time cannot repair them: neither change alone makes a word.
     const std::u16string_view text = m_input.text;
-    const auto n = static_cast<std::size_t>(m_end - m_begin);
-    m_inWord.assign(n, 0);
-    for (std::size_t x = 0; x < n; ++x) {
-        for (auto t = m_tokenStart[x]; t < m_tokenStart[x + 1]; ++t) {
-            const Token token = m_tokens[static_cast<std::size_t>(t)];
-            if (token.length >= 2 && token.word != m_lm.unknown()) {
-                for (std::size_t k = x; k < x + static_cast<std::size_t>(token.length); ++k) {
-                    m_inWord[k] = 1;
-                }
-            }
-        }
-    }
     const auto covered = [&](std::int32_t x) {
         return m_covered[static_cast<std::size_t>(x - m_sentence.begin)] != 0;
     };

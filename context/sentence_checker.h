@@ -157,6 +157,13 @@ class SentenceChecker {
     bool shielded(std::int32_t changeBegin, std::int32_t changeEnd) const;
     bool accepted(double gain, double threshold, std::int32_t changeBegin, std::int32_t changeEnd,
                   std::u16string_view replacement);
+    // Marks the clause's units that a vocabulary word of two or more units holds.
+    void markWords();
+    // Whether replacing the character at `at` makes one word of [begin, end), whose characters
+    // are each a word of their own as written, none of them mostly a name's, the replaced one
+    // common: what a pinyin input method gets wrong (目绿 for 目录), where how common the word is
+    // counts as evidence too.
+    bool makesWordOfNoWords(std::int32_t begin, std::int32_t end, std::int32_t at) const;
 
     const ContextModel& m_model;
     const LanguageModel& m_lm;

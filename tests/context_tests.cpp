@@ -193,6 +193,8 @@ TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
     EXPECT_EQ(s_model->confusion(u'审', u'载'), Confusion::None);
     EXPECT_EQ(s_model->sameSoundWords(u"神迹"), std::vector<std::u16string_view>{u"审计"});
     EXPECT_TRUE(s_model->sameSoundWords(u"神").empty());
+    // A data folder without name_chars.txt names no character a name's.
+    EXPECT_FALSE(s_model->isNameCharacter(u'洛'));
 }
 
 TEST_F(ContextFixture, MaskedWordsListTheCharactersThatCompleteThem) {

@@ -246,6 +246,22 @@ TEST_F(PackagedModel, NeighbouringCharactersAreRepairedTogether) {
     EXPECT_EQ(result.findings[0], error(3, u"社制", u"设置", FindingSource::Context));
 }
 
+TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsNeedsLessOfItsGainFromContext) {
+    // 目绿 reads as 目 + 绿; 目录 sounds alike, and most of its gain is how common it is.
+    const std::u16string text = u"“/usr” 当然就是应用程序的目绿。";
+    ContextInput input;
+    input.text = text;
+    auto result = runContextCheck(*s_model, input, ContextOptions{});
+    ASSERT_EQ(result.findings.size(), 1U);
+    EXPECT_EQ(result.findings[0], error(16, u"目绿", u"目录", FindingSource::Context));
+    ContextOptions strict;
+    strict.madeWordExtra = strict.frequencyOnlyExtra;
+    EXPECT_TRUE(runContextCheck(*s_model, input, strict).findings.empty());
+    // Characters mostly written in names are left out: 普洛 is a transliteration's.
+    EXPECT_TRUE(s_model->isNameCharacter(u'洛'));
+    EXPECT_FALSE(s_model->isNameCharacter(u'录'));
+}
+
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
     const std::u16string text = u"ab 他跑的很快。\n我们要慢慢的走";
     const auto found = s_rules->check(*s_model, text);

@@ -548,6 +548,7 @@ def main():
         write(os.path.join(out, rel), dict_bytes(entries))
     context_files = context_data.build(src.unihan, src.wubi)
     context_files.update(grammar_data.grammar_files(src, utf16_order))
+    context_files["name_chars.txt"] = context_data.name_characters(src.jieba, src.tags)
     for name, data in context_files.items():
         write(os.path.join(out, "sys/context", name), data)
 
