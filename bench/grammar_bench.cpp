@@ -7,8 +7,8 @@
 // Text: the prose corpus in ../shared/corpus when it is there, generated text otherwise.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "bench_support.h"
@@ -117,11 +117,15 @@ int printFired(const char* path) {
         for (const auto& f : findings) {
             const auto from = static_cast<std::size_t>(std::max(0, f.position - 12));
             const auto to = std::min(line.size(), static_cast<std::size_t>(f.position + 12));
-            std::printf("%s| %s [%s→%s] %s\n", names.c_str(),
-                        utf16ToUtf8Lossy(line.substr(from, static_cast<std::size_t>(f.position) - from)).c_str(),
-                        utf16ToUtf8Lossy(f.word).c_str(), utf16ToUtf8Lossy(f.suggestion).c_str(),
-                        utf16ToUtf8Lossy(line.substr(static_cast<std::size_t>(f.position + f.length),
-                                                     to - std::min(to, static_cast<std::size_t>(f.position + f.length)))).c_str());
+            std::printf(
+                "%s| %s [%s→%s] %s\n", names.c_str(),
+                utf16ToUtf8Lossy(line.substr(from, static_cast<std::size_t>(f.position) - from))
+                    .c_str(),
+                utf16ToUtf8Lossy(f.word).c_str(), utf16ToUtf8Lossy(f.suggestion).c_str(),
+                utf16ToUtf8Lossy(
+                    line.substr(static_cast<std::size_t>(f.position + f.length),
+                                to - std::min(to, static_cast<std::size_t>(f.position + f.length))))
+                    .c_str());
         }
     }
     return 0;

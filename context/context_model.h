@@ -99,7 +99,9 @@ class ContextModel {
                         float minUnigram = -std::numeric_limits<float>::infinity()) const;
 
     // Whether c is written mostly in names (name_chars.txt; none when the file is missing).
-    bool isNameCharacter(char16_t c) const { return !m_nameCharacters.empty() && m_nameCharacters[c]; }
+    bool isNameCharacter(char16_t c) const {
+        return !m_nameCharacters.empty() && m_nameCharacters[c];
+    }
 
     // Bytes held by the tables (the mapped model file not included).
     std::size_t memoryUsage() const;

@@ -57,7 +57,17 @@ class GrammarRules {
 
   private:
     struct Alternative {
-        enum class Kind : std::uint8_t { Word, Prefix, Suffix, List, Tag, Redup, Start, End, Edge } kind;
+        enum class Kind : std::uint8_t {
+            Word,
+            Prefix,
+            Suffix,
+            List,
+            Tag,
+            Redup,
+            Start,
+            End,
+            Edge
+        } kind;
         std::u16string word;      // Word
         std::uint32_t index = 0;  // List or Tag
     };

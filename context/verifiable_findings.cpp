@@ -60,7 +60,8 @@ std::vector<rg_BiaoJiCiYuLei> CuratedErrorWords::unscanned(
     // Units up to which a finding lies, as a running count: taken(b, e) is true when one does.
     std::vector<std::int32_t> taken(text.size() + 1, 0);
     for (const auto& f : findings) {
-        const auto b = std::clamp<std::int64_t>(f.position, 0, static_cast<std::int64_t>(text.size()));
+        const auto b =
+            std::clamp<std::int64_t>(f.position, 0, static_cast<std::int64_t>(text.size()));
         const auto e = std::clamp<std::int64_t>(static_cast<std::int64_t>(f.position) + f.length, b,
                                                 static_cast<std::int64_t>(text.size()));
         for (auto x = b; x < e; ++x) {

@@ -102,8 +102,8 @@ TEST_F(CliCheck, GrammarRuleFindingsAreOfTheirOwnTypeAndSource) {
 }
 
 TEST_F(CliCheck, CuratedWordsTheScanReadPastAreTheModelsToJudge) {
-    // 横座 is matched first, so the scan never looks at 座标; the model finds 坐标 reads far better.
-    // In 回车符和 the scan's 回车符 is right and the model keeps the text as it is.
+    // 横座 is matched first, so the scan never looks at 座标; the model finds 坐标 reads far
+    // better. In 回车符和 the scan's 回车符 is right and the model keeps the text as it is.
     std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
                           dir.file("data/sys/context"));
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
