@@ -215,6 +215,9 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"安装光盘再光驱里，它不需要配置。"), Found{"再→在 在/框架句末"});
     EXPECT_EQ(findings(u"无法在对该形状应用填充。"), Found{"在→再 再/无法介词"});
     EXPECT_EQ(findings(u"您可以根据这些信息在体会一下。"), Found{"在→再 再/名词尝试"});
+    EXPECT_EQ(findings(u"你应该再本地运行这个服务。"), Found{"再→在 在/处所"});
+    EXPECT_EQ(findings(u"您可以再该对话框中编辑。"), Found{"再→在 在/指代前"});
+    EXPECT_EQ(findings(u"转换之后就无法在编辑这些对象。"), Found{"在→再 再/无法"});
     for (const std::u16string_view right :
          {u"因此无法再编辑组合中的对象。", u"完成之后再手动装入纸张。", u"无法在本地运行。",
           u"不要在显示管理器中运行。", u"再这样下去不行。", u"再一个问题是速度。",
