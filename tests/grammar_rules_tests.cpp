@@ -235,6 +235,18 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     }
 }
 
+TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
+    EXPECT_EQ(findings(u"此用户无法使用登陆密码。"), Found{"登陆→登录 登录/账号"});
+    EXPECT_EQ(findings(u"如果自动登陆失败。"), Found{"登陆→登录 登录/方式"});
+    EXPECT_EQ(findings(u"可以节省费用，应为你可以断开连接。"), Found{"应为→因为 因为/句首"});
+    EXPECT_EQ(findings(u"你必需拥有该表。"), Found{"必需→必须 必须/动词前"});
+    for (const std::u16string_view right :
+         {u"台风在沿海登陆。", u"部队登陆后向内陆推进。", u"其值应为零。", u"这是必需的软件包。",
+          u"系统正常运行必需的文件。"}) {
+        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
+    }
+}
+
 // The context check with the packaged model and the shipped confusion sets.
 using PackagedModel = ShippedGrammarRules;
 
