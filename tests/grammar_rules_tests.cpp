@@ -176,10 +176,12 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     // '%' ends the clause whatever follows; '$' only where no letter or digit goes on.
     EXPECT_EQ(findings(u"可以轻松的使用 Debian。"), Found{"的→地 地/方式外文"});
     EXPECT_EQ(findings(u"想要从档案库中手动的安装一个软件包。"), Found{"的→地 地/方式"});
+    EXPECT_EQ(findings(u"它能够独立的启用和禁用。"), Found{"的→地 地/方式情态"});
     for (const std::u16string_view right :
          {u"能被不同的搜索引擎索引。", u"建议您去正规的直销中心去买。", u"会使用显式的转换。",
           u"提供显式的对行结束转换的控制。", u"需要安全的环境。", u"列出已被激活的阻止锁。",
-          u"这是一个简单的配置。", u"在使用简单的配置 Debian 时。"}) {
+          u"这是一个简单的配置。", u"在使用简单的配置 Debian 时。",
+          u"每个域还需要独立的配置文件。"}) {
         EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
     }
     for (const std::u16string_view right :
