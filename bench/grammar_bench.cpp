@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "bench_support.h"
 #include "context/grammar_rules.h"
@@ -64,14 +66,25 @@ void BM_GrammarRules(benchmark::State& state) {
 }
 BENCHMARK(BM_GrammarRules)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-int printWords(const char* path) {
+// The lines of the UTF-8 file at path, or nothing (with a message) when it or the model cannot
+// be read.
+std::optional<std::vector<std::u16string>> linesOf(const char* path) {
     const Loaded& l = loaded();
     const auto bytes = readWholeFile(path);
     if (!l.model || !bytes) {
         std::fprintf(stderr, "%s\n", l.model ? "cannot read the file" : l.message.c_str());
+        return std::nullopt;
+    }
+    return splitText(utf8ToUtf16(*bytes), u"\n");
+}
+
+int printWords(const char* path) {
+    const Loaded& l = loaded();
+    const auto lines = linesOf(path);
+    if (!lines) {
         return 1;
     }
-    for (const auto& line : splitText(utf8ToUtf16(*bytes), u"\n")) {
+    for (const auto& line : *lines) {
         std::u16string clause;
         for (const char16_t u : line) {
             if (u >= 0x4E00 && u <= 0x9FFF) {
@@ -97,13 +110,12 @@ int printWords(const char* path) {
 
 int printFired(const char* path) {
     const Loaded& l = loaded();
-    const auto bytes = readWholeFile(path);
-    if (!l.model || !bytes) {
-        std::fprintf(stderr, "%s\n", l.model ? "cannot read the file" : l.message.c_str());
+    const auto lines = linesOf(path);
+    if (!lines) {
         return 1;
     }
     std::vector<std::int64_t> fired;
-    for (const auto& line : splitText(utf8ToUtf16(*bytes), u"\n")) {
+    for (const auto& line : *lines) {
         const auto findings = l.rules.check(*l.model, line, &fired);
         if (findings.empty()) {
             continue;
@@ -114,18 +126,19 @@ int printFired(const char* path) {
                 names += l.rules.ruleName(r) + " ";
             }
         }
+        // Up to 12 units on either side of a finding.
+        const auto piece = [&line](std::int32_t from, std::int32_t to) {
+            from = std::clamp(from, 0, static_cast<std::int32_t>(line.size()));
+            to = std::clamp(to, from, static_cast<std::int32_t>(line.size()));
+            return utf16ToUtf8Lossy(std::u16string_view(line).substr(
+                static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+        };
         for (const auto& f : findings) {
-            const auto from = static_cast<std::size_t>(std::max(0, f.position - 12));
-            const auto to = std::min(line.size(), static_cast<std::size_t>(f.position + 12));
-            std::printf(
-                "%s| %s [%s→%s] %s\n", names.c_str(),
-                utf16ToUtf8Lossy(line.substr(from, static_cast<std::size_t>(f.position) - from))
-                    .c_str(),
-                utf16ToUtf8Lossy(f.word).c_str(), utf16ToUtf8Lossy(f.suggestion).c_str(),
-                utf16ToUtf8Lossy(
-                    line.substr(static_cast<std::size_t>(f.position + f.length),
-                                to - std::min(to, static_cast<std::size_t>(f.position + f.length))))
-                    .c_str());
+            const std::int32_t end = f.position + f.length;
+            std::printf("%s| %s [%s→%s] %s\n", names.c_str(),
+                        piece(f.position - 12, f.position).c_str(),
+                        utf16ToUtf8Lossy(f.word).c_str(), utf16ToUtf8Lossy(f.suggestion).c_str(),
+                        piece(end, end + 12).c_str());
         }
     }
     return 0;

@@ -40,6 +40,19 @@ bool overlaps(const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
     return a.position < b.position + b.length && b.position < a.position + a.length;
 }
 
+// Merges more, in text order, into into, also in text order.
+void mergeByPosition(std::vector<rg_BiaoJiCiYuLei>& into, std::vector<rg_BiaoJiCiYuLei>&& more) {
+    std::vector<rg_BiaoJiCiYuLei> merged;
+    merged.reserve(into.size() + more.size());
+    std::merge(std::make_move_iterator(into.begin()), std::make_move_iterator(into.end()),
+               std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()),
+               std::back_inserter(merged),
+               [](const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
+                   return a.position < b.position;
+               });
+    into = std::move(merged);
+}
+
 }  // namespace
 
 void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings) {
@@ -107,16 +120,7 @@ void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
             [](const rg_BiaoJiCiYuLei& r, std::int32_t end) { return r.position < end; });
         return after != rules.begin() && overlaps(*(after - 1), f);
     });
-    std::vector<rg_BiaoJiCiYuLei> merged;
-    merged.reserve(result.findings.size() + rules.size());
-    std::merge(std::make_move_iterator(result.findings.begin()),
-               std::make_move_iterator(result.findings.end()),
-               std::make_move_iterator(rules.begin()), std::make_move_iterator(rules.end()),
-               std::back_inserter(merged),
-               [](const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
-                   return a.position < b.position;
-               });
-    result.findings = std::move(merged);
+    mergeByPosition(result.findings, std::move(rules));
 }
 
 bool ContextPass::loadModel(const Locations& locations, const std::string& modelPath,
@@ -206,16 +210,7 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
             }
         }
         result.keep.resize(findings.size());
-        std::vector<rg_BiaoJiCiYuLei> merged;
-        merged.reserve(result.findings.size() + keptUnscanned.size());
-        std::merge(std::make_move_iterator(result.findings.begin()),
-                   std::make_move_iterator(result.findings.end()),
-                   std::make_move_iterator(keptUnscanned.begin()),
-                   std::make_move_iterator(keptUnscanned.end()), std::back_inserter(merged),
-                   [](const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
-                       return a.position < b.position;
-                   });
-        result.findings = std::move(merged);
+        mergeByPosition(result.findings, std::move(keptUnscanned));
     }
     if (kept != nullptr) {
         *kept = result.keep;

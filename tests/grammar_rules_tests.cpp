@@ -132,6 +132,13 @@ class ShippedGrammarRules : public ::testing::Test {
         return out;
     }
 
+    // Sentences right as written: no rule may fire on them.
+    static void expectLeftAlone(std::initializer_list<std::u16string_view> sentences) {
+        for (const auto right : sentences) {
+            EXPECT_EQ(findings(right), std::vector<std::string>{}) << utf16ToUtf8Lossy(right);
+        }
+    }
+
     static inline const ContextModel* s_model = nullptr;
     static inline GrammarRules* s_rules = nullptr;
 };
@@ -148,12 +155,9 @@ TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
     EXPECT_EQ(findings(u"会话关闭时记的退出。"), Found{"记的→记得 得/记的"});
     // Right as written: 得 already, 的 of a possessive or before a noun, 真的 one word, a clause
     // that goes on in Latin letters.
-    for (const std::u16string_view right :
-         {u"他跑得很快。", u"天气变得更冷了。", u"我觉得这样不好。", u"我的很多书都旧了。",
-          u"他写的很多文章。", u"真的很好。", u"这是返回值的类型。",
-          u"以前所做的更多 Debian 工作"}) {
-        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
-    }
+    expectLeftAlone({u"他跑得很快。", u"天气变得更冷了。", u"我觉得这样不好。",
+                     u"我的很多书都旧了。", u"他写的很多文章。", u"真的很好。",
+                     u"这是返回值的类型。", u"以前所做的更多 Debian 工作"});
 }
 
 TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
@@ -177,21 +181,16 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"可以轻松的使用 Debian。"), Found{"的→地 地/方式外文"});
     EXPECT_EQ(findings(u"想要从档案库中手动的安装一个软件包。"), Found{"的→地 地/方式"});
     EXPECT_EQ(findings(u"它能够独立的启用和禁用。"), Found{"的→地 地/方式情态"});
-    for (const std::u16string_view right :
-         {u"能被不同的搜索引擎索引。", u"建议您去正规的直销中心去买。", u"会使用显式的转换。",
-          u"提供显式的对行结束转换的控制。", u"需要安全的环境。", u"列出已被激活的阻止锁。",
-          u"这是一个简单的配置。", u"在使用简单的配置 Debian 时。",
-          u"每个域还需要独立的配置文件。"}) {
-        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
-    }
-    for (const std::u16string_view right :
-         {u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
-          u"他的认真的态度。", u"某个特定的服务在开机时启动。", u"只需要小小的修改，即可。",
-          u"新的从解释器建立成功。", u"完整的与程序有关的说明。", u"仅需要极少的维护工作。",
-          u"没有简单的转换方式。", u"可以将特殊的控制序列发送出去。",
-          u"一些著名的由系统提供的组。"}) {
-        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
-    }
+    expectLeftAlone({u"能被不同的搜索引擎索引。", u"建议您去正规的直销中心去买。",
+                     u"会使用显式的转换。", u"提供显式的对行结束转换的控制。", u"需要安全的环境。",
+                     u"列出已被激活的阻止锁。", u"这是一个简单的配置。",
+                     u"在使用简单的配置 Debian 时。", u"每个域还需要独立的配置文件。"});
+    expectLeftAlone({u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
+                     u"他的认真的态度。", u"某个特定的服务在开机时启动。",
+                     u"只需要小小的修改，即可。", u"新的从解释器建立成功。",
+                     u"完整的与程序有关的说明。", u"仅需要极少的维护工作。",
+                     u"没有简单的转换方式。", u"可以将特殊的控制序列发送出去。",
+                     u"一些著名的由系统提供的组。"});
 }
 
 TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
@@ -220,21 +219,16 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"你应该再本地运行这个服务。"), Found{"再→在 在/处所"});
     EXPECT_EQ(findings(u"您可以再该对话框中编辑。"), Found{"再→在 在/指代前"});
     EXPECT_EQ(findings(u"转换之后就无法在编辑这些对象。"), Found{"在→再 再/无法"});
-    for (const std::u16string_view right :
-         {u"因此无法再编辑组合中的对象。", u"完成之后再手动装入纸张。", u"无法在本地运行。",
-          u"不要在显示管理器中运行。", u"再这样下去不行。", u"再一个问题是速度。",
-          u"不必在启动时加载。", u"再这样的话就不行了。", u"他再回来时已经晚了。",
-          u"无法在对话框中输入。"}) {
-        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
-    }
-    for (const std::u16string_view right :
-         {u"他在家里看书。", u"我会再来的。", u"请再检查一次。", u"我再也不去了。", u"他在说话。",
-          u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。", u"在此期间密码有效。",
-          u"在重新安装软件包的时候。", u"客户端是否还在响应。", u"运行程序时再把状态从文件中恢复。",
-          u"配置更改都将在重新启动后丢失。", u"就不需要再在这个文件中指定它们。",
-          u"先把文件放在目录里。", u"保存再退出。"}) {
-        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
-    }
+    expectLeftAlone({u"因此无法再编辑组合中的对象。", u"完成之后再手动装入纸张。",
+                     u"无法在本地运行。", u"不要在显示管理器中运行。", u"再这样下去不行。",
+                     u"再一个问题是速度。", u"不必在启动时加载。", u"再这样的话就不行了。",
+                     u"他再回来时已经晚了。", u"无法在对话框中输入。"});
+    expectLeftAlone({u"他在家里看书。", u"我会再来的。", u"请再检查一次。", u"我再也不去了。",
+                     u"他在说话。", u"存在次数太多。", u"在次日早上。", u"然后在家里吃饭。",
+                     u"在此期间密码有效。", u"在重新安装软件包的时候。", u"客户端是否还在响应。",
+                     u"运行程序时再把状态从文件中恢复。", u"配置更改都将在重新启动后丢失。",
+                     u"就不需要再在这个文件中指定它们。", u"先把文件放在目录里。",
+                     u"保存再退出。"});
 }
 
 TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
@@ -242,11 +236,8 @@ TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"如果自动登陆失败。"), Found{"登陆→登录 登录/方式"});
     EXPECT_EQ(findings(u"可以节省费用，应为你可以断开连接。"), Found{"应为→因为 因为/句首"});
     EXPECT_EQ(findings(u"你必需拥有该表。"), Found{"必需→必须 必须/动词前"});
-    for (const std::u16string_view right :
-         {u"台风在沿海登陆。", u"部队登陆后向内陆推进。", u"其值应为零。", u"这是必需的软件包。",
-          u"系统正常运行必需的文件。"}) {
-        EXPECT_EQ(findings(right), Found{}) << utf16ToUtf8Lossy(right);
-    }
+    expectLeftAlone({u"台风在沿海登陆。", u"部队登陆后向内陆推进。", u"其值应为零。",
+                     u"这是必需的软件包。", u"系统正常运行必需的文件。"});
 }
 
 // The context check with the packaged model and the shipped confusion sets.
