@@ -39,6 +39,8 @@ struct ContextOptions {
     double keepMargin = 4.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).
     double unscannedMargin = 3.0;
+    // What a curated wrong word that a correct word crosses needs (see ContextInput::crossed).
+    double crossedMargin = 1.5;
     // Worker threads; 0 means std::thread::hardware_concurrency().
     unsigned workers = 0;
 };
@@ -61,6 +63,10 @@ struct ContextInput {
     // covers its start (不因该 read as 不因 + 该). It is verifiable too, kept when its suggestion
     // gains unscannedMargin. Missing entries count as false.
     std::vector<bool> unscanned;
+    // Per finding: true for a curated wrong word that a common correct word crosses (已下 in
+    // 已下载, 符和 in 字符和): the text reads as well without it. It is verifiable too, kept when
+    // its suggestion gains crossedMargin. Missing entries count as false.
+    std::vector<bool> crossed;
     // Words the detector never flags (may be empty).
     ShieldPredicate isShieldWord;
 };

@@ -534,8 +534,13 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                 gain(f.position + b, f.position + e,
                      std::u16string_view(f.suggestion)
                          .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
-            const bool unscanned = i < m_input.unscanned.size() && m_input.unscanned[i];
-            keep[i] = g >= (unscanned ? m_options.unscannedMargin : m_options.keepMargin) ? 1 : 0;
+            double margin = m_options.keepMargin;
+            if (i < m_input.unscanned.size() && m_input.unscanned[i]) {
+                margin = m_options.unscannedMargin;
+            } else if (i < m_input.crossed.size() && m_input.crossed[i]) {
+                margin = m_options.crossedMargin;
+            }
+            keep[i] = g >= margin ? 1 : 0;
         }
     });
     for (const auto i : findings) {

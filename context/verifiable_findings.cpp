@@ -18,6 +18,7 @@ void CuratedErrorWords::load(const Locations& locations,
                              const std::vector<std::u16string>& userError) {
     m_words.clear();
     m_starts.clear();
+    m_userWords.clear();
     m_longest = 0;
     const auto read = [&](DictionaryKind kind, const std::u16string& name) {
         const std::string path = locations.dictionaryDirectory(kind) + utf16ToUtf8Lossy(name);
@@ -30,7 +31,8 @@ void CuratedErrorWords::load(const Locations& locations,
         const std::u16string_view pool(batch.pool);
         for (const auto& entry : batch.entries) {
             add(pool.substr(entry.keyOffset, entry.keyLength),
-                pool.substr(entry.valueOffset, entry.valueLength));
+                pool.substr(entry.valueOffset, entry.valueLength),
+                kind == DictionaryKind::UserError);
         }
     };
     for (const auto& name : systemError) {
@@ -43,8 +45,11 @@ void CuratedErrorWords::load(const Locations& locations,
     }
 }
 
-void CuratedErrorWords::add(std::u16string_view word, std::u16string_view suggestion) {
+void CuratedErrorWords::add(std::u16string_view word, std::u16string_view suggestion, bool user) {
     m_words.emplace(std::u16string(word), std::u16string(suggestion));
+    if (user) {
+        m_userWords.emplace(word);
+    }
     if (word.size() >= 2) {
         m_starts.insert(static_cast<std::uint32_t>(word[0]) << 16 | word[1]);
         m_longest = std::max(m_longest, word.size());
@@ -102,6 +107,46 @@ std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,
     std::vector<bool> out(findings.size(), false);
     for (std::size_t i = 0; i < findings.size(); ++i) {
         out[i] = findings[i].type == FindingType::Error && !curated.contains(findings[i].word);
+    }
+    return out;
+}
+
+std::vector<bool> crossedFindings(std::u16string_view text,
+                                  std::span<const rg_BiaoJiCiYuLei> findings,
+                                  const CuratedErrorWords& curated,
+                                  const std::function<bool(std::u16string_view)>& isCorrect) {
+    std::vector<bool> out(findings.size(), false);
+    const auto size = static_cast<std::int64_t>(text.size());
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const auto& f = findings[i];
+        const std::int64_t b = f.position;
+        const std::int64_t e = b + f.length;
+        if (f.type != FindingType::Error || f.length < 2 || b < 0 || e > size ||
+            text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) !=
+                f.word ||
+            !curated.contains(f.word) || curated.isUserWord(f.word)) {
+            continue;
+        }
+        const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
+        const auto word = [&](std::int64_t from, std::int64_t to) {
+            return text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+        };
+        bool crossed = false;
+        // Words that start before the finding and end inside it.
+        for (std::int64_t end = b + 1; end < e && !crossed; ++end) {
+            for (std::int64_t start = std::max<std::int64_t>(0, end - maxWord);
+                 start < b && !crossed; ++start) {
+                crossed = isCorrect(word(start, end));
+            }
+        }
+        // Words that start inside it and end after it.
+        for (std::int64_t start = b + 1; start < e && !crossed; ++start) {
+            for (std::int64_t end = e + 1; end <= std::min(size, start + maxWord) && !crossed;
+                 ++end) {
+                crossed = isCorrect(word(start, end));
+            }
+        }
+        out[i] = crossed;
     }
     return out;
 }

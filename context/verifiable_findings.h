@@ -2,6 +2,7 @@
 // error dictionary gives. Hand-curated and user error words are always kept.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,10 @@ class CuratedErrorWords {
     bool contains(std::u16string_view word) const {
         return m_words.count(std::u16string(word)) != 0;
     }
+    // Whether a user error dictionary lists word: the user's own words are never doubted.
+    bool isUserWord(std::u16string_view word) const {
+        return m_userWords.count(std::u16string(word)) != 0;
+    }
 
     // Errors for the curated wrong words in text that no finding touches. The scan matches words
     // from where the last one ended, so a wrong word whose first character ends a word it matched
@@ -44,17 +49,29 @@ class CuratedErrorWords {
                                             std::span<const rg_BiaoJiCiYuLei> findings) const;
 
   private:
-    void add(std::u16string_view word, std::u16string_view suggestion);
+    void add(std::u16string_view word, std::u16string_view suggestion, bool user);
 
     // Wrong word -> its suggestion; the first listing of a word stays, as in the engine.
     std::unordered_map<std::u16string, std::u16string> m_words;
     // The first two units of every word of two or more, for a quick look before a lookup.
     std::unordered_set<std::uint32_t> m_starts;
+    std::unordered_set<std::u16string> m_userWords;
     std::size_t m_longest = 0;
 };
 
 // Per finding: an Error whose word no curated dictionary lists.
 std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,
                                      const CuratedErrorWords& curated);
+
+// Per finding: an Error of a curated system error dictionary whose edge a correct word of text
+// crosses, starting before it and ending inside, or starting inside and ending after (已下 in
+// 已下载, 在会 in 在会话, 符和 in 字符和). The text reads as well without the wrong word as with
+// it, so the model has to judge which reading was meant. isCorrect is asked about words of two to
+// kMaxCrossingWord units.
+inline constexpr std::size_t kMaxCrossingWord = 6;
+std::vector<bool> crossedFindings(std::u16string_view text,
+                                  std::span<const rg_BiaoJiCiYuLei> findings,
+                                  const CuratedErrorWords& curated,
+                                  const std::function<bool(std::u16string_view)>& isCorrect);
 
 }  // namespace kjf

@@ -36,6 +36,10 @@ ContextSettings readContextSettings(const std::string& settingsDirectory) {
 
 namespace {
 
+// How common (log10 of the model's unigram probability) a word crossing a curated wrong word must
+// be for the text to read as well without it: the word lists hold many words nobody writes.
+constexpr float kCrossingMinUnigram = -5.0F;
+
 bool overlaps(const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
     return a.position < b.position + b.length && b.position < a.position + a.length;
 }
@@ -181,6 +185,14 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     input.verifiable.resize(all.size(), true);
     input.unscanned.assign(findings.size(), false);
     input.unscanned.resize(all.size(), true);
+    input.crossed = crossedFindings(text, findings, m_curated, [this](std::u16string_view word) {
+        return m_model->unigram(m_model->wordIndex(word)) >= kCrossingMinUnigram;
+    });
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        if (input.crossed[i]) {
+            input.verifiable[i] = true;
+        }
+    }
     // A character the model knows as a word of its own, that the dictionaries list in no word, is
     // mostly a name's (on fiction a pink mark is an error 3 times in 100): the model judges it
     // like any other character instead of the mark standing.
