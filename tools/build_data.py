@@ -311,6 +311,8 @@ class Sources:
         for name in context_data.UNIHAN_FILES:
             blob = unicode_data.tar.extractfile(UNIHAN_DIR + name + ".bz2").read()
             self.unihan += bz2.decompress(blob).decode("utf-8").splitlines()
+        self.radicals = context_data.radical_forms(
+            unicode_data.text(UNIHAN_DIR + context_data.RADICALS_FILE).splitlines())
         self.traditional = traditional_only(opencc)
         self.jieba, self.tags = read_jieba(jieba)
         self.friso = read_friso(friso)
@@ -546,7 +548,7 @@ def main():
     }
     for rel, entries in files.items():
         write(os.path.join(out, rel), dict_bytes(entries))
-    context_files = context_data.build(src.unihan, src.wubi)
+    context_files = context_data.build(src.unihan, src.wubi, src.radicals)
     context_files.update(grammar_data.grammar_files(src, utf16_order))
     context_files["name_chars.txt"] = context_data.name_characters(src.jieba, src.tags)
     for name, data in context_files.items():

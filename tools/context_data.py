@@ -4,8 +4,8 @@
     tools/context_data.py UNIHAN_DIR OUT_DIR
 
 Reads Unihan_Readings.txt, Unihan_Variants.txt and Unihan_DictionaryLikeData.txt (plain or
-.bz2) from UNIHAN_DIR, and wubi.txt (a libime Wubi table as libime_tabledict dumps it) when the
-folder holds one, and writes readings.txt, near_syllables.txt, shapes.txt and variants.txt
+.bz2) from UNIHAN_DIR, and wubi.txt (a libime Wubi table as libime_tabledict dumps it) and
+EquivalentUnifiedIdeograph.txt (the radicals' forms) when the folder holds them, and writes readings.txt, near_syllables.txt, shapes.txt and variants.txt
 into OUT_DIR. tools/build_data.py calls build() with the files of the pinned unicode-data package;
 this entry point serves tests and quick experiments. Python 3 standard library only.
 
@@ -145,17 +145,41 @@ def shapes(data, wubi=None):
     return {ch: sorted(others) for ch, others in out.items() if others}
 
 
-def variants(data):
-    """{traditional character: sorted Simplified characters}: characters outside the general
-    standard list whose Simplified form is in it."""
+def code_points(value):
+    """The characters of a Unihan variant field ("U+51FA<kHanYu:T U+5C80")."""
+    return {chr(int(v.split("<")[0][2:], 16)) for v in value.split()}
+
+
+def variants(data, radicals=frozenset()):
+    """{character: sorted characters of the general standard list}: characters outside that list
+    and their Simplified forms; failing those, the forms of the list that Unihan calls the same
+    character (kSemanticVariant, kZVariant: 岀 for 出, 晩 for 晚). Radical forms (刂, 氵), which
+    texts about characters write as they are, are left out of the second kind."""
     general = set(general_characters(data))
     out = {}
     for ch, value in data["kSimplifiedVariant"].items():
         if ch in data["kTGHZ2013"] or ord(ch) > 0xFFFF:
             continue
-        targets = sorted({chr(int(v[2:], 16)) for v in value.split()} & general - {ch})
+        targets = sorted(code_points(value) & general - {ch})
         if targets:
             out[ch] = targets
+    same = {}
+    for field in ("kSemanticVariant", "kZVariant"):
+        for ch, value in data.get(field, {}).items():
+            if ch in data["kTGHZ2013"] or ord(ch) > 0xFFFF or ch in out or ch in radicals:
+                continue
+            same.setdefault(ch, set()).update(code_points(value) & general - {ch})
+    out.update({ch: sorted(targets) for ch, targets in same.items() if targets})
+    return out
+
+
+def radical_forms(lines):
+    """The unified ideographs that EquivalentUnifiedIdeograph.txt gives for the radicals."""
+    out = set()
+    for line in lines:
+        fields = line.split("#")[0].split(";")
+        if len(fields) == 2 and fields[1].strip():
+            out.add(chr(int(fields[1].strip(), 16)))
     return out
 
 
@@ -167,10 +191,11 @@ def table_bytes(header, rows):
     return ("\n".join(lines) + "\n").encode("utf-8")
 
 
-def build(unihan_lines, wubi_lines=()):
-    """{file name: bytes} of the context data from the lines of the three Unihan files and the
-    text of a Wubi table (libime's, dumped by libime_tabledict; none leaves Wubi out)."""
-    fields = READING_FIELDS + ("kCangjie", "kSimplifiedVariant")
+def build(unihan_lines, wubi_lines=(), radicals=frozenset()):
+    """{file name: bytes} of the context data from the lines of the three Unihan files, the
+    text of a Wubi table (libime's, dumped by libime_tabledict; none leaves Wubi out) and the
+    radical forms (radical_forms)."""
+    fields = READING_FIELDS + ("kCangjie", "kSimplifiedVariant", "kSemanticVariant", "kZVariant")
     data = parse_unihan(unihan_lines, fields)
     reading_table = readings(data)
     near = near_syllables(reading_table)
@@ -187,8 +212,8 @@ def build(unihan_lines, wubi_lines=()):
             {ch: "".join(others)
              for ch, others in shapes(data, wubi_codes(wubi_lines)).items()}),
         "variants.txt": table_bytes(
-            ["traditional character <TAB> its Simplified forms"],
-            {ch: "".join(targets) for ch, targets in variants(data).items()}),
+            ["character outside the general standard list <TAB> its Simplified or standard forms"],
+            {ch: "".join(targets) for ch, targets in variants(data, radicals).items()}),
     }
 
 
@@ -222,6 +247,7 @@ def name_characters(counts, tags):
 
 
 UNIHAN_FILES = ("Unihan_Readings.txt", "Unihan_Variants.txt", "Unihan_DictionaryLikeData.txt")
+RADICALS_FILE = "EquivalentUnifiedIdeograph.txt"
 
 
 def read_lines(folder):
@@ -245,7 +271,12 @@ def main():
     if os.path.exists(wubi):
         with open(wubi, encoding="utf-8") as f:
             wubi_lines = f.read().splitlines()
-    files = build(read_lines(sys.argv[1]), wubi_lines)
+    radicals = set()
+    equivalents = os.path.join(sys.argv[1], RADICALS_FILE)
+    if os.path.exists(equivalents):
+        with open(equivalents, encoding="utf-8") as f:
+            radicals = radical_forms(f.read().splitlines())
+    files = build(read_lines(sys.argv[1]), wubi_lines, radicals)
     os.makedirs(sys.argv[2], exist_ok=True)
     for name, data in files.items():
         with open(os.path.join(sys.argv[2], name), "wb") as f:

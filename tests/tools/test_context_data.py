@@ -64,8 +64,15 @@ class ContextData(unittest.TestCase):
         self.assertEqual(shapes["己"], "已")  # two-letter Wubi codes one letter apart do not pair
         self.assertNotIn("刀", shapes)
 
-    def test_variants_map_only_traditional_characters(self):
-        self.assertEqual(self.rows("variants.txt"), {"審": "审"})
+    def test_variants_map_characters_outside_the_list_but_not_radicals(self):
+        self.assertEqual(self.rows("variants.txt"), {"審": "审", "岀": "出", "刂": "刀"})
+        with open(os.path.join(FIXTURE, context_data.RADICALS_FILE), encoding="utf-8") as f:
+            radicals = context_data.radical_forms(f.read().splitlines())
+        self.assertEqual(radicals, {"刂", "艹"})
+        files = context_data.build(context_data.read_lines(FIXTURE), radicals=radicals)
+        text = files["variants.txt"].decode("utf-8")
+        self.assertEqual([line for line in text.splitlines() if not line.startswith("#")],
+                         ["審\t审", "岀\t出"])
 
     def test_output_is_sorted_and_reproducible(self):
         again = context_data.build(context_data.read_lines(FIXTURE))
