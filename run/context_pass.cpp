@@ -38,7 +38,7 @@ namespace {
 
 // How common (log10 of the model's unigram probability) a word crossing a curated wrong word must
 // be for the text to read as well without it: the word lists hold many words nobody writes.
-constexpr float kCrossingMinUnigram = -5.0F;
+constexpr float kCrossingMinUnigram = -5.5F;
 
 bool overlaps(const rg_BiaoJiCiYuLei& a, const rg_BiaoJiCiYuLei& b) {
     return a.position < b.position + b.length && b.position < a.position + a.length;
