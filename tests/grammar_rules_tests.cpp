@@ -231,6 +231,25 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
                      u"保存再退出。"});
 }
 
+TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
+    EXPECT_EQ(findings(u"他高兴的跳了起来。"), Found{"的→地 地/情绪"});
+    EXPECT_EQ(findings(u"孩子们开心的笑了。"), Found{"的→地 地/情绪句末"});
+    EXPECT_EQ(findings(u"老师耐心的给我们讲解。"), Found{"的→地 地/情绪介词"});
+    EXPECT_EQ(findings(u"他说的很对。"), Found{"的→得 得/程度"});
+    EXPECT_EQ(findings(u"他唱歌唱的真好听。"), Found{"的→得 得/程度"});
+    EXPECT_EQ(findings(u"别将它们删的太快了。"), Found{"的→得 得/程度"});
+    EXPECT_EQ(findings(u"他把房间打扫的干干净净。"), Found{"的→得 得/叠词"});
+    EXPECT_EQ(findings(u"我们再北京见面。"), Found{"再→在 在/场所"});
+    EXPECT_EQ(findings(u"他再学校上课。"), Found{"再→在 在/场所"});
+    EXPECT_EQ(findings(u"我们先吃饭，然后在讨论。"), Found{"在→再 再/然后"});
+    EXPECT_EQ(findings(u"等我吃完饭在去。"), Found{"在→再 再/完成后"});
+    EXPECT_EQ(findings(u"请你在仔细检查一遍。"), Found{"在→再 再/尝试"});
+    expectLeftAlone({u"这是一个令人高兴的消息。", u"紧张的工作环境。", u"热情的服务。",
+                     u"在执行仔细的复核后发布。", u"高兴的是他来了。", u"没有它打印的那么多。",
+                     u"类似的东东。", u"他在学校上课。", u"我会再来学校。", u"做完作业在家里玩。",
+                     u"然后在列表中选择。", u"他唱得真好听。"});
+}
+
 TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"此用户无法使用登陆密码。"), Found{"登陆→登录 登录/账号"});
     EXPECT_EQ(findings(u"如果自动登陆失败。"), Found{"登陆→登录 登录/方式"});
