@@ -244,6 +244,11 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     EXPECT_EQ(findings(u"我们先吃饭，然后在讨论。"), Found{"在→再 再/然后"});
     EXPECT_EQ(findings(u"等我吃完饭在去。"), Found{"在→再 再/完成后"});
     EXPECT_EQ(findings(u"请你在仔细检查一遍。"), Found{"在→再 再/尝试"});
+    EXPECT_EQ(findings(u"你在想想办法。"), Found{"在→再 再/叠词动词"});
+    EXPECT_EQ(findings(u"在这样下去可不行。"), Found{"在→再 再/这样下去词"});
+    EXPECT_EQ(findings(u"在过几天就是春节了。"), Found{"在→再 再/过时段"});
+    EXPECT_EQ(findings(u"你在不走就来不及了。"), Found{"在→再 再/不就"});
+    EXPECT_EQ(findings(u"他把字写的很工整。"), Found{"的→得 得/程度"});
     expectLeftAlone({u"这是一个令人高兴的消息。", u"紧张的工作环境。", u"热情的服务。",
                      u"在执行仔细的复核后发布。", u"高兴的是他来了。", u"没有它打印的那么多。",
                      u"类似的东东。", u"他在学校上课。", u"我会再来学校。", u"做完作业在家里玩。",
