@@ -153,8 +153,13 @@ TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
     EXPECT_EQ(findings(u"这个颜色显的不那么亮。"), Found{"显的→显得 得/显的"});
     EXPECT_EQ(findings(u"我觉的这样不好。"), Found{"觉的→觉得 得/觉的"});
     EXPECT_EQ(findings(u"会话关闭时记的退出。"), Found{"记的→记得 得/记的"});
+    EXPECT_EQ(findings(u"要记的在电子邮件地址中写明。"), Found{"记的→记得 得/记的"});
+    EXPECT_EQ(findings(u"文件使用完毕请记的检入。"), Found{"记的→记得 得/要记的"});
+    EXPECT_EQ(findings(u"还是要记的 不稳定版是有风险的。"), Found{"记的→记得 得/要记的句末"});
+    EXPECT_EQ(findings(u"其中有一些值的在这里进行简要解释。"), Found{"值的→值得 得/值的"});
     // Right as written: 得 already, 的 of a possessive or before a noun, 真的 one word, a clause
     // that goes on in Latin letters.
+    expectLeftAlone({u"要记的东西太多了。", u"请记的笔记都在这里。", u"最大值的设置。"});
     expectLeftAlone({u"他跑得很快。", u"天气变得更冷了。", u"我觉得这样不好。",
                      u"我的很多书都旧了。", u"他写的很多文章。", u"真的很好。",
                      u"这是返回值的类型。", u"以前所做的更多 Debian 工作"});
@@ -181,10 +186,13 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"可以轻松的使用 Debian。"), Found{"的→地 地/方式外文"});
     EXPECT_EQ(findings(u"想要从档案库中手动的安装一个软件包。"), Found{"的→地 地/方式"});
     EXPECT_EQ(findings(u"它能够独立的启用和禁用。"), Found{"的→地 地/方式情态"});
+    EXPECT_EQ(findings(u"这个技术可以很方便的查看系统。"), Found{"的→地 地/情态程度"});
+    EXPECT_EQ(findings(u"日志分析程序频繁的安装在服务器上。"), Found{"的→地 地/方式"});
     expectLeftAlone({u"能被不同的搜索引擎索引。", u"建议您去正规的直销中心去买。",
                      u"会使用显式的转换。", u"提供显式的对行结束转换的控制。", u"需要安全的环境。",
                      u"列出已被激活的阻止锁。", u"这是一个简单的配置。",
-                     u"在使用简单的配置 Debian 时。", u"每个域还需要独立的配置文件。"});
+                     u"在使用简单的配置 Debian 时。", u"每个域还需要独立的配置文件。",
+                     u"可以很方便的得到。", u"产生相应的关闭标签。", u"只显示实际的表数据。"});
     expectLeftAlone({u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
                      u"他的认真的态度。", u"某个特定的服务在开机时启动。",
                      u"只需要小小的修改，即可。", u"新的从解释器建立成功。",
@@ -239,8 +247,8 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"依照指定符把它在转换成一个字符串。"), Found{"在→再 再/把字句词"});
     EXPECT_EQ(findings(u"可以在简单些吗？"), Found{"在→再 再/形容词些"});
     expectLeftAlone({u"设置服务在执行操作时使用。", u"当你再次打开它时。", u"可以再执行一次。",
-                     u"然后你在列表中选择。", u"然后你在编译时加上选项。", u"把它在列表中转换成字符串。",
-                     u"在大一些的范围内。", u"然后再执行操作。"});
+                     u"然后你在列表中选择。", u"然后你在编译时加上选项。",
+                     u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。"});
 }
 
 TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
