@@ -108,10 +108,12 @@ const ContextPass* loadContextPass(ContextPassLoader& loader, const rg_ChaCuoYin
                                    const ContextSettings& settings) {
     std::u16string failure;
     const ContextPass* pass = loader.passFor(settings.modelPath, &failure);
-    if (pass == nullptr) {
+    if (!failure.empty()) {
         std::fputs("kanjianfang-cli: warning: ", stderr);
         printText(stderr, failure);
         std::fputc('\n', stderr);
+    }
+    if (pass == nullptr) {
         return nullptr;
     }
     loader.dictionariesLoaded(engine);

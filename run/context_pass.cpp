@@ -1,5 +1,7 @@
 #include "run/context_pass.h"
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cstdlib>
 #include <iterator>
@@ -149,10 +151,18 @@ bool ContextPass::loadModel(const Locations& locations, const std::string& model
         return false;
     }
     m_model = std::move(load.model);
-    auto rules = std::make_unique<GrammarRules>();
-    std::string ignored;
-    if (rules->load(locations.contextDataDirectory(), ignored)) {
-        m_rules = std::move(rules);
+    // A data folder from before the rules has no rule file and runs without them; a rule file
+    // that is there but cannot be read is reported, and the model still runs.
+    const std::string directory = locations.contextDataDirectory();
+    if (std::error_code error; std::filesystem::exists(directory + "grammar.txt", error)) {
+        auto rules = std::make_unique<GrammarRules>();
+        std::string problem;
+        if (rules->load(directory, problem)) {
+            m_rules = std::move(rules);
+        } else {
+            message = u"语法规则加载失败：" + utf8ToUtf16(directory + "grammar.txt") + u"（" +
+                      utf8ToUtf16(problem) + u"）";
+        }
     }
     return true;
 }
@@ -249,7 +259,7 @@ ContextPass* ContextPassLoader::passFor(const std::string& modelPath, std::u16st
     m_failed = !loaded;
     lock.unlock();
     m_changed.notify_all();
-    if (!loaded && failure != nullptr) {
+    if (failure != nullptr) {
         *failure = std::move(message);
     }
     return loaded ? &m_pass : nullptr;

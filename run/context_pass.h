@@ -52,7 +52,9 @@ class ContextPass {
     // data, once the file is trusted (trustModel; the verdict is kept in locations' cache folder).
     // On failure the message names the file ("语言模型加载失败：" and the path and the reason).
     // The rules need the model's vocabulary to cut clauses into words, so they run only with the
-    // model; rules that cannot be read leave the pass without them.
+    // model. Without a rule file the pass runs without them; a rule file that cannot be read
+    // leaves the pass without them too, returns true and sets message ("语法规则加载失败：" and
+    // the path and the reason).
     bool loadModel(const Locations& locations, const std::string& modelPath,
                    std::u16string& message);
     bool modelLoaded() const { return m_model != nullptr; }
@@ -96,8 +98,9 @@ class ContextPassLoader {
     // The pass with the model at modelPath, or nullptr when that model cannot be loaded. Loads it
     // on this thread unless it is loaded, has failed, or is being loaded by another thread (then
     // waits for that load). Another path than the last replaces the model: call it with another
-    // path only while no run applies the pass. The first time a path fails, *failure (when
-    // given) is set to the message naming it; otherwise it is left alone. Any thread.
+    // path only while no run applies the pass. The first time a path is loaded, *failure (when
+    // given) is set to what failed: the model (then nullptr is returned) or its grammar rules
+    // (the pass runs without them); otherwise it is left alone. Any thread.
     ContextPass* passFor(const std::string& modelPath, std::u16string* failure = nullptr);
 
     // Re-reads the curated words of the engine's last load (see ContextPass::readCuratedWords):

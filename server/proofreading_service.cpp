@@ -64,7 +64,7 @@ ProofreadingService::ProofreadingService(const Locations& locations, ServiceOpti
     if (m_options.context.enabled) {
         std::u16string failure;
         m_context = m_contextLoader.passFor(m_options.context.modelPath, &failure);
-        if (m_context == nullptr) {
+        if (!failure.empty()) {
             m_log(failure);
         }
     }

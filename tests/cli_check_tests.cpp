@@ -101,6 +101,25 @@ TEST_F(CliCheck, GrammarRuleFindingsAreOfTheirOwnTypeAndSource) {
     EXPECT_EQ(check({"--context", "0"}, text).status, 0);
 }
 
+TEST_F(CliCheck, ARuleFileThatCannotBeReadIsReportedAndTheModelStillRuns) {
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
+                          dir.file("data/sys/context"));
+    test::writeBytes(dir.file("data/sys/context/grammar.txt"), "得/程度: @nowhere 的>得\n");
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"他", u"跑", u"的", u"很快", u"。"});
+    const CliResult r = check({"--context", "1"}, "他跑的很快。");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.err.find("warning: 语法规则加载失败：" + dir.file("data/sys/context/grammar.txt") +
+                         "（grammar rules, line 1: no list or word class nowhere）"),
+              std::string::npos)
+        << r.err;
+    // Without a rule file there are no rules and nothing to report.
+    std::filesystem::remove(dir.file("data/sys/context/grammar.txt"));
+    const CliResult quiet = check({"--context", "1"}, "他跑的很快。");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err.find("warning"), std::string::npos) << quiet.err;
+}
+
 TEST_F(CliCheck, CuratedWordsTheScanReadPastAreTheModelsToJudge) {
     // 横座 is matched first, so the scan never looks at 座标; the model finds 坐标 reads far
     // better. In 回车符和 the scan's 回车符 is right and the model keeps the text as it is.
