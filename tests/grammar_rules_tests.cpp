@@ -281,7 +281,8 @@ TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"可以节省费用，应为你可以断开连接。"), Found{"应为→因为 因为/句首"});
     EXPECT_EQ(findings(u"你必需拥有该表。"), Found{"必需→必须 必须/动词前"});
     expectLeftAlone({u"台风在沿海登陆。", u"部队登陆后向内陆推进。", u"其值应为零。",
-                     u"这是必需的软件包。", u"系统正常运行必需的文件。"});
+                     u"这是必需的软件包。", u"系统正常运行必需的文件。",
+                     u"在根用户执行命令所必需用到的共享库。"});
 }
 
 // The context check with the packaged model and the shipped confusion sets.
