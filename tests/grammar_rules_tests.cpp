@@ -248,13 +248,16 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
 TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"设置服务再执行操作时使用。"), Found{"再→在 在/动作宾语时"});
     EXPECT_EQ(findings(u"使用这个格式允许再恢复数据库的时候检查。"), Found{"再→在 在/动作宾语时"});
-    EXPECT_EQ(findings(u"以阻止再不同的系统上发生冲突。"), Found{"再→在 在/定语框架"});
+    EXPECT_EQ(findings(u"以阻止再不同的系统上发生冲突。"), Found{"再→在 在/的框架"});
+    EXPECT_EQ(findings(u"再特定模式下运行。"), Found{"再→在 在/定语框架"});
+    EXPECT_EQ(findings(u"如果需要，可以再输入的数字后面加上单位。"), Found{"再→在 在/的框架"});
     EXPECT_EQ(findings(u"然后你在编译生成的代码。"), Found{"在→再 再/然后主语"});
     EXPECT_EQ(findings(u"依照指定符把它在转换成一个字符串。"), Found{"在→再 再/把字句词"});
     EXPECT_EQ(findings(u"可以在简单些吗？"), Found{"在→再 再/形容词些"});
     expectLeftAlone({u"设置服务在执行操作时使用。", u"当你再次打开它时。", u"可以再执行一次。",
                      u"然后你在列表中选择。", u"然后你在编译时加上选项。",
-                     u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。"});
+                     u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。",
+                     u"可以再输入一个数字。", u"然后再回到原来的位置上。"});
 }
 
 TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
