@@ -293,6 +293,13 @@ TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"如果自动登陆失败。"), Found{"登陆→登录 登录/方式"});
     EXPECT_EQ(findings(u"可以节省费用，应为你可以断开连接。"), Found{"应为→因为 因为/句首"});
     EXPECT_EQ(findings(u"你必需拥有该表。"), Found{"必需→必须 必须/动词前"});
+    EXPECT_EQ(findings(u"然后 ssh 在后台退出登陆。"), Found{"登陆→登录 登录/方式"});
+    EXPECT_EQ(findings(u"文件中没有它，应为通常情况下不需要。"), Found{"应为→因为 因为/句首"});
+    EXPECT_EQ(findings(u"一但完成了调试，记住提交。"), Found{"一但→一旦 一旦/一但"});
+    EXPECT_EQ(findings(u"然后拔号上网。"), Found{"拔号→拨号 拨号/拔号"});
+    EXPECT_EQ(findings(u"检查网页是否是最新的版本既可。"), Found{"既→即 即可/句末"});
+    expectLeftAlone(
+        {u"台风可以登陆的地方。", u"既可以编辑，也可以删除。", u"参数的值，应为整数。"});
     expectLeftAlone({u"台风在沿海登陆。", u"部队登陆后向内陆推进。", u"其值应为零。",
                      u"这是必需的软件包。", u"系统正常运行必需的文件。",
                      u"在根用户执行命令所必需用到的共享库。"});
