@@ -18,6 +18,59 @@ void appendReference(std::uint32_t value, std::u16string& out) {
     }
 }
 
+// Where the element whose start tag begins at begin ends, found by reading its tags (quoted
+// attribute values, comments, character data sections and instructions skipped); kNoPosition
+// when the bytes end first.
+std::size_t scannedElementEnd(std::string_view xml, std::size_t begin) {
+    int depth = 0;
+    std::size_t i = begin;
+    while (i < xml.size()) {
+        if (xml[i] != '<') {
+            ++i;
+            continue;
+        }
+        const std::string_view rest = xml.substr(i);
+        const auto skip = [&](std::string_view open, std::string_view close) {
+            if (!rest.starts_with(open)) {
+                return false;
+            }
+            const std::size_t at = xml.find(close, i + open.size());
+            i = at == std::string_view::npos ? xml.size() : at + close.size();
+            return true;
+        };
+        if (skip("<!--", "-->") || skip("<![CDATA[", "]]>") || skip("<?", "?>") ||
+            skip("<!", ">")) {
+            continue;
+        }
+        const bool closing = xml.size() > i + 1 && xml[i + 1] == '/';
+        char quote = 0;
+        std::size_t j = i + 1;
+        for (; j < xml.size(); ++j) {
+            const char c = xml[j];
+            if (quote != 0) {
+                quote = c == quote ? 0 : quote;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                break;
+            }
+        }
+        if (j >= xml.size()) {
+            return kNoPosition;
+        }
+        if (closing) {
+            --depth;
+        } else if (xml[j - 1] != '/') {
+            ++depth;
+        }
+        i = j + 1;
+        if (depth <= 0) {
+            return i;
+        }
+    }
+    return kNoPosition;
+}
+
 }  // namespace
 
 bool isNamed(std::string_view name, std::string_view prefix, std::string_view local) {
@@ -64,7 +117,8 @@ bool elementRange(std::string_view xml, pugi::xml_node element, std::size_t& beg
         ++closers;
     }
     std::size_t position = xml.size();
-    if (next.type() == pugi::node_document) {
+    const bool last = next.type() == pugi::node_document;
+    if (last) {
         --closers;
     } else {
         position = nodeStart(xml, next.next_sibling());
@@ -83,6 +137,24 @@ bool elementRange(std::string_view xml, pugi::xml_node element, std::size_t& beg
         return false;
     }
     end = close + 1;
+    // After the root element only whitespace may follow: the parser drops any other text there,
+    // so the bytes up to the last '>' would no longer be the element's alone.
+    if (last) {
+        std::size_t rootEnd = kNoPosition;
+        if (closers == 0) {
+            rootEnd = scannedElementEnd(xml, begin);
+            if (rootEnd != end) {
+                return false;
+            }
+        } else if (const std::size_t closeOfRoot = xml.find('>', position);
+                   closeOfRoot != kNoPosition) {
+            rootEnd = closeOfRoot + 1;
+        }
+        if (rootEnd == kNoPosition ||
+            xml.find_first_not_of(" \t\r\n", rootEnd) != std::string_view::npos) {
+            return false;
+        }
+    }
     // The bytes must be exactly this element: its name after '<', and either its own
     // closing tag or "/>" with nothing inside.
     const std::string_view name = element.name();

@@ -242,6 +242,18 @@ TEST(DocxRevisions, DifferencesThatCannotBeMappedAreRefusedWholly) {
     EXPECT_FALSE(writeDocxRevisions(test::buildZip({{"word/document.xml", "<w:p><w:t>a"}}), u"a",
                                     u"b", {}, kSettings)
                      .ok);
+    // Text after the root element, which the parser drops: the bytes up to the last '>' are not
+    // the root's alone, so nothing is written into them (the text once went after the junk).
+    for (const std::string& tail :
+         {std::string(">\xbc\n/>\xbc"), std::string("junk/>"), std::string("</w:p>x>")}) {
+        const std::string junk = test::buildZip({{"word/document.xml", "<w:p/>" + tail}});
+        const auto result =
+            writeDocxRevisions(junk, readDocxText(junk).value_or(u""), u"乙", {}, kSettings);
+        EXPECT_FALSE(result.ok) << tail;
+        EXPECT_TRUE(result.docx.empty());
+    }
+    const std::string clean = test::buildZip({{"word/document.xml", "<w:p/>\n"}});
+    EXPECT_TRUE(writeDocxRevisions(clean, u"", u"乙", {}, kSettings).ok);
 }
 
 // Random edits of random documents: the written document is well-formed and reads (deleted text
