@@ -1,9 +1,8 @@
 #include "run/context_pass.h"
 
-#include <filesystem>
-
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iterator>
 #include <unordered_map>
 
