@@ -126,8 +126,13 @@ bool elementRange(std::string_view xml, pugi::xml_node element, std::size_t& beg
             return false;
         }
     }
+    // When the element ends the document, the first closing tag found from the end is the root's.
+    std::size_t rootClose = kNoPosition;
     for (int i = 0; i < closers && position != kNoPosition && position > 0; ++i) {
         position = xml.rfind('<', position - 1);
+        if (i == 0) {
+            rootClose = position;
+        }
     }
     if (position == kNoPosition || position == 0) {
         return false;
@@ -146,8 +151,8 @@ bool elementRange(std::string_view xml, pugi::xml_node element, std::size_t& beg
             if (rootEnd != end) {
                 return false;
             }
-        } else if (const std::size_t closeOfRoot = xml.find('>', position);
-                   closeOfRoot != kNoPosition) {
+        } else if (const std::size_t closeOfRoot = xml.find('>', rootClose);
+                   rootClose != kNoPosition && closeOfRoot != kNoPosition) {
             rootEnd = closeOfRoot + 1;
         }
         if (rootEnd == kNoPosition ||

@@ -254,6 +254,17 @@ TEST(DocxRevisions, DifferencesThatCannotBeMappedAreRefusedWholly) {
     }
     const std::string clean = test::buildZip({{"word/document.xml", "<w:p/>\n"}});
     EXPECT_TRUE(writeDocxRevisions(clean, u"", u"乙", {}, kSettings).ok);
+    // A last paragraph that ends the body and the document is written; with text after the
+    // document's end it is refused.
+    const std::string body =
+        "<w:document><w:body><w:p><w:r><w:t>甲</w:t></w:r></w:p></w:body>"
+        "</w:document>";
+    EXPECT_TRUE(writeDocxRevisions(test::buildZip({{"word/document.xml", body + "\n"}}), u"甲",
+                                   u"乙", {}, kSettings)
+                    .ok);
+    EXPECT_FALSE(writeDocxRevisions(test::buildZip({{"word/document.xml", body + "junk"}}), u"甲",
+                                    u"乙", {}, kSettings)
+                     .ok);
 }
 
 // Random edits of random documents: the written document is well-formed and reads (deleted text
