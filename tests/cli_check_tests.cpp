@@ -205,6 +205,21 @@ TEST_F(CliCheck, CleanTextExitsZero) {
     EXPECT_EQ(r.err, "校对完毕，共检测出0个问题！\n");
 }
 
+TEST_F(CliCheck, ShippedSignsAreNoSuspectsButTraditionalAndPrivateCharactersAre) {
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/right/symbols.dict",
+                          dir.file("data/sys/right/symbols.dict"));
+    EXPECT_TRUE(
+        writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,symbols.dict,"));
+    // Emoji (two UTF-16 units), bopomofo with a tone mark, kana, a block bullet, a dingbat.
+    const CliResult signs = check({}, "甲乙🐮，ㄅㄆˋ・の▍✔丙😀");
+    EXPECT_EQ(signs.status, 0) << signs.out;
+    const CliResult r = check({}, "甲乙驗\xee\x80\x80丙");  // a traditional form, U+E000
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t驗\t\t\t2\t1\n"
+              "2\t\xee\x80\x80\t\t\t3\t1\n");
+}
+
 TEST_F(CliCheck, UsageErrorsAndUnreadableInputExitTwo) {
     EXPECT_EQ(check({"--boost", "2"}, "").status, 2);
     EXPECT_EQ(check({"--format", "xml"}, "").status, 2);

@@ -23,6 +23,7 @@ import tempfile
 
 import context_data
 import grammar_data
+from signs import is_han, symbols
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -163,11 +164,6 @@ class Package:
 # Reading the sources
 
 
-def is_han(ch):
-    o = ord(ch)
-    return 0x4E00 <= o <= 0x9FFF or 0x3400 <= o <= 0x4DBF or o == 0x3007
-
-
 def traditional_only(opencc):
     """Characters that OpenCC converts to Simplified and never keeps as they are."""
     chars = set()
@@ -260,29 +256,6 @@ def read_error_sources():
 
 # ---------------------------------------------------------------------------------------------
 # Building the word lists
-
-
-def symbols():
-    chars = set(chr(c) for c in range(0x21, 0x7F))  # ASCII printable (the blank cannot be stored)
-    chars |= set(chr(c) for c in range(0xFF01, 0xFF5F))  # full-width forms
-    chars |= set(chr(c) for c in range(0xFFE0, 0xFFE7))  # full-width signs ￠￡￢￣￤￥￦
-    chars |= set(chr(c) for c in range(0x3000, 0x3040))  # CJK punctuation, 〇 and the rest
-    chars |= set(chr(c) for c in range(0xA1, 0x100)) - {"\xad"}  # Latin-1 signs and letters
-    chars |= set("āáǎàēéěèīíǐìōóǒòūúǔùǖǘǚǜüńňǹḿ")  # pinyin with tone marks
-    chars |= set(chr(c) for c in range(0x2010, 0x2028))  # dashes, quotes, bullets, ellipsis
-    chars |= set(chr(c) for c in range(0x2030, 0x203C))  # per mille, primes, reference mark
-    chars |= set(chr(c) for c in range(0x391, 0x3AA)) | set(chr(c) for c in range(0x3B1, 0x3CA))
-    chars |= set(chr(c) for c in range(0x2160, 0x2180))  # Roman numerals
-    chars |= set(chr(c) for c in range(0x2460, 0x24A0))  # circled and bracketed numbers
-    chars |= set(chr(c) for c in range(0x2190, 0x219A))  # arrows
-    chars |= set("℃℉№™℡∶∵∴∞≈≠≡≤≥±×÷∑∏√∫∠⊥∥∩∪∈∽‰§")
-    chars |= set(chr(c) for c in range(0x25A0, 0x25D0)) | set("★☆♀♂")  # shapes
-    chars |= set(chr(c) for c in range(0x3380, 0x33E0))  # squared units ㎡ ㎏ ㎝
-    chars |= set(chr(c) for c in range(0xFE30, 0xFE50)) | set(chr(c) for c in range(0xFE50, 0xFE6C))
-    chars |= set(chr(c) for c in range(0x3200, 0x3260))  # parenthesised and circled ideographs
-    chars |= set(chr(c) for c in range(0x2500, 0x2580))  # box drawing
-    chars = {c for c in chars if c.isprintable() and not is_han(c) or c == "〇"}
-    return chars | {"\u00a0", "\u3000"}  # no-break and ideographic spaces, kept by trimming
 
 
 def dump_table(blob):
