@@ -257,10 +257,13 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"然后你在编译生成的代码。"), Found{"在→再 再/然后主语"});
     EXPECT_EQ(findings(u"依照指定符把它在转换成一个字符串。"), Found{"在→再 再/把字句词"});
     EXPECT_EQ(findings(u"可以在简单些吗？"), Found{"在→再 再/形容词些"});
+    EXPECT_EQ(findings(u"这时，数据再数据表中的位置不变。"), Found{"再→在 在/框架接续"});
+    EXPECT_EQ(findings(u"使用鼠标再标尺上为当前段落设置缩进。"), Found{"再→在 在/框架接续"});
     expectLeftAlone({u"设置服务在执行操作时使用。", u"当你再次打开它时。", u"可以再执行一次。",
                      u"然后你在列表中选择。", u"然后你在编译时加上选项。",
                      u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。",
-                     u"可以再输入一个数字。", u"然后再回到原来的位置上。"});
+                     u"可以再输入一个数字。", u"然后再回到原来的位置上。",
+                     u"数据存储在板上，再存到世界山脉下面的防弹沙漏里。", u"再两个月后的今天。"});
 }
 
 TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
