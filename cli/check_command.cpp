@@ -171,7 +171,8 @@ struct TerminalProgress {
 // The text cut after line breaks into pieces of about maxUnits (a longer line is one piece).
 // No dictionary word holds a line break and the context check works sentence by sentence, so
 // checking the pieces one by one finds what one run over the whole text finds, while only one
-// piece's findings are held at a time.
+// piece's findings are held at a time; only the words written more than once are counted over
+// the whole text.
 std::vector<std::pair<std::size_t, std::size_t>> piecesOf(std::u16string_view text,
                                                           std::size_t maxUnits) {
     std::vector<std::pair<std::size_t, std::size_t>> pieces;
@@ -295,9 +296,14 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
             }
             for (const auto& [begin, end] : pieces) {
                 check(part.substr(begin, end - begin));
-                for (auto f :
-                     context->apply(engine, engine.findings(), piece, parsed.context.threshold,
-                                    scanOrderOf(parsed.options.engineType))) {
+                auto found =
+                    context->apply(engine, engine.findings(), piece, parsed.context.threshold,
+                                   scanOrderOf(parsed.options.engineType));
+                // A word written twice is the writer's, also when the two are pieces apart.
+                if (pieces.size() > 1) {
+                    dropRepeatedWords(part, found);
+                }
+                for (auto f : found) {
                     f.position += static_cast<std::int32_t>(begin);
                     emit(f);
                     ++total;

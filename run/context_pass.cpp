@@ -1,6 +1,7 @@
 #include "run/context_pass.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -73,14 +74,20 @@ void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& 
         return;
     }
     std::vector<bool> lengths(longest + 1, false);
+    // The words' first units, hashed into a small table: most places in a text start none.
+    std::bitset<4096> starts;
     for (const auto& [word, count] : counts) {
         lengths[word.size()] = true;
+        starts.set(word[0] % starts.size());
     }
     for (std::size_t length = 1; length <= longest; ++length) {
         if (!lengths[length]) {
             continue;
         }
         for (std::size_t x = 0; x + length <= text.size(); ++x) {
+            if (!starts.test(text[x] % starts.size())) {
+                continue;
+            }
             if (const auto it = counts.find(text.substr(x, length)); it != counts.end()) {
                 ++it->second;
             }

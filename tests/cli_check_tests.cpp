@@ -5,10 +5,12 @@
 #include <filesystem>
 
 #include "cli_runner.h"
+#include "context_support.h"
 #include "documents/document_reader.h"
 #include "engine_support.h"
 #include "run/corrections.h"
 #include "settings/settings_file.h"
+#include "text/utf.h"
 #include "zip_support.h"
 
 using namespace kjf;
@@ -159,6 +161,27 @@ TEST_F(CliCheck, CuratedWordsACommonWordCrossesAreTheModelsToJudge) {
               "序号\t错误\t建议\t类型\t位置\t长度\n"
               "1\t自已\t自己\t错误\t15\t2\n")
         << r.err;
+}
+
+// A long text is checked in pieces; a word the model would flag that the writer uses twice is
+// left alone also when the two stand in different pieces.
+TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {
+    std::filesystem::create_directories(dir.file("data/sys/context"));
+    ASSERT_TRUE(test::writeTinyContextModel(dir.file("data/sys/context/"), dir.file("tiny.lm")));
+    EXPECT_TRUE(
+        writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("tiny.lm"))));
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"经济", u"责任", u"神迹", u"项目", u"。"});
+    const std::string sentence = "经济责任神迹项目。\n";
+    std::string filler;
+    for (int i = 0; i < 100000; ++i) {
+        filler += "经济\n";  // 300,000 units: more than one piece
+    }
+    CliResult r = check({"--context", "1"}, sentence + filler);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("神迹\t审计\t语境\t4\t2"), std::string::npos) << r.out.substr(0, 200);
+    r = check({"--context", "1"}, sentence + filler + sentence);
+    EXPECT_EQ(r.status, 0) << r.out.substr(0, 200);
 }
 
 TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
