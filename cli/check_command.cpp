@@ -301,7 +301,7 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
                                    scanOrderOf(parsed.options.engineType));
                 // A word written twice is the writer's, also when the two are pieces apart.
                 if (pieces.size() > 1) {
-                    dropRepeatedWords(part, found);
+                    context->dropRepeatedWords(part, found);
                 }
                 for (auto f : found) {
                     f.position += static_cast<std::int32_t>(begin);

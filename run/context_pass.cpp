@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iterator>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/checking_engine.h"
 #include "run/model_trust.h"
@@ -59,19 +60,21 @@ void mergeByPosition(std::vector<rg_BiaoJiCiYuLei>& into, std::vector<rg_BiaoJiC
     into = std::move(merged);
 }
 
-}  // namespace
-
-void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings) {
+// Of words, those that text holds two or more times (copies: the views may be into findings
+// that are about to move).
+std::unordered_set<std::u16string> writtenTwice(
+    std::u16string_view text, const std::unordered_set<std::u16string_view>& words) {
     std::unordered_map<std::u16string_view, int> counts;
     std::size_t longest = 0;
-    for (const auto& f : findings) {
-        if (f.source == FindingSource::Context && !f.word.empty()) {
-            counts.emplace(f.word, 0);
-            longest = std::max(longest, f.word.size());
+    for (const auto word : words) {
+        if (!word.empty()) {
+            counts.emplace(word, 0);
+            longest = std::max(longest, word.size());
         }
     }
+    std::unordered_set<std::u16string> twice;
     if (counts.empty()) {
-        return;
+        return twice;
     }
     std::vector<bool> lengths(longest + 1, false);
     // The words' first units, hashed into a small table: most places in a text start none.
@@ -93,10 +96,30 @@ void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& 
             }
         }
     }
-    std::erase_if(findings, [&](const rg_BiaoJiCiYuLei& f) {
-        const auto it = counts.find(f.word);
-        return f.source == FindingSource::Context && it != counts.end() && it->second >= 2;
-    });
+    for (const auto& [word, count] : counts) {
+        if (count >= 2) {
+            twice.emplace(word);
+        }
+    }
+    return twice;
+}
+
+}  // namespace
+
+void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings,
+                       const std::function<bool(const rg_BiaoJiCiYuLei&)>& mayGo) {
+    std::unordered_set<std::u16string_view> words;
+    for (const auto& f : findings) {
+        if (mayGo(f)) {
+            words.insert(f.word);
+        }
+    }
+    const auto twice = writtenTwice(text, words);
+    if (twice.empty()) {
+        return;
+    }
+    std::erase_if(findings,
+                  [&](const rg_BiaoJiCiYuLei& f) { return mayGo(f) && twice.count(f.word) != 0; });
 }
 
 void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
@@ -228,7 +251,26 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     ContextOptions options;
     options.threshold = threshold;
     ContextResult result = runContextCheck(*m_model, input, options, control);
-    dropRepeatedWords(text, result.findings);
+    // A word the text writes twice is the writer's: neither the model's own findings nor the
+    // generated error words the model kept stand for it.
+    std::unordered_set<std::u16string_view> doubted;
+    for (const auto& f : result.findings) {
+        doubted.insert(f.word);
+    }
+    for (std::size_t i = 0; i < findings.size() && i < result.keep.size(); ++i) {
+        if (result.keep[i] && isGenerated(findings[i])) {
+            doubted.insert(findings[i].word);
+        }
+    }
+    if (const auto twice = writtenTwice(text, doubted); !twice.empty()) {
+        std::erase_if(result.findings,
+                      [&](const rg_BiaoJiCiYuLei& f) { return twice.count(f.word) != 0; });
+        for (std::size_t i = 0; i < findings.size() && i < result.keep.size(); ++i) {
+            if (result.keep[i] && isGenerated(findings[i]) && twice.count(findings[i].word) != 0) {
+                result.keep[i] = false;
+            }
+        }
+    }
     // The unscanned words the model kept are listed where they stand, as dictionary findings.
     if (!unscanned.empty()) {
         std::vector<rg_BiaoJiCiYuLei> keptUnscanned;
@@ -247,6 +289,18 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
         addRuleFindings(m_rules->check(*m_model, text), findings, text.size(), result);
     }
     return mergeContextFindings(findings, result.keep, result.findings, order);
+}
+
+bool ContextPass::isGenerated(const rg_BiaoJiCiYuLei& f) const {
+    return f.type == FindingType::Error && f.source == FindingSource::Dictionary &&
+           !m_curated.contains(f.word);
+}
+
+void ContextPass::dropRepeatedWords(std::u16string_view text,
+                                    std::vector<rg_BiaoJiCiYuLei>& findings) const {
+    kjf::dropRepeatedWords(text, findings, [this](const rg_BiaoJiCiYuLei& f) {
+        return f.source == FindingSource::Context || isGenerated(f);
+    });
 }
 
 ContextPass* ContextPassLoader::passFor(const std::string& modelPath, std::u16string* failure) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,10 +39,14 @@ void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
 // The file in the cache folder that keeps the verdict on the last model file checked.
 inline constexpr std::string_view kModelVerdictFileName = "language-model.checked";
 
-// Drops the model's findings whose word text writes two or more times: a name, a term or a
-// transliteration that a text repeats is far likelier meant than the common word the model
-// prefers. Other findings stay. Any thread.
-void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings);
+// Drops the findings that mayGo accepts (by default the model's own) whose word text writes two
+// or more times: a name, a term or a transliteration that a text repeats is far likelier meant
+// than the common word the model prefers. Other findings stay. Any thread.
+void dropRepeatedWords(
+    std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings,
+    const std::function<bool(const rg_BiaoJiCiYuLei&)>& mayGo = [](const rg_BiaoJiCiYuLei& f) {
+        return f.source == FindingSource::Context;
+    });
 
 // The loaded model and confusion sets, and the curated error words of the engine's last load.
 // Load on any thread; apply from any number of threads once loaded. A copy shares the loaded
@@ -71,8 +76,9 @@ class ContextPass {
     // the order of the scan that found them. A rule finding gives way to a kept dictionary
     // finding that overlaps it and wins over an overlapping finding of the model. The model
     // judges generated error words, and the suspected characters that it knows as words (mostly
-    // names' characters) like any others; it flags no word that text writes twice or more. Words of
-    // the user's correct dictionaries and of the automatic dictionary are never flagged. control
+    // names' characters) like any others; neither its own findings nor the generated error words
+    // it keeps stand for a word that text writes twice or more (kept says false for those). Words
+    // of the user's correct dictionaries and of the automatic dictionary are never flagged. control
     // may stop the pass early (the rest keeps its dictionary findings). Needs a loaded model.
     std::vector<rg_BiaoJiCiYuLei> apply(const rg_ChaCuoYinQing& engine,
                                         std::span<const rg_BiaoJiCiYuLei> findings,
@@ -80,7 +86,15 @@ class ContextPass {
                                         const ContextControl& control = {},
                                         std::vector<bool>* kept = nullptr) const;
 
+    // Drops from findings of text the model's own and the generated error words that text
+    // writes two or more times, as apply does: for the findings of pieces of a longer text
+    // checked one by one, with the whole text. Any thread, once loaded.
+    void dropRepeatedWords(std::u16string_view text, std::vector<rg_BiaoJiCiYuLei>& findings) const;
+
   private:
+    // An Error of a generated error dictionary, which the model judges.
+    bool isGenerated(const rg_BiaoJiCiYuLei& f) const;
+
     std::shared_ptr<const ContextModel> m_model;
     std::shared_ptr<const GrammarRules> m_rules;  // null when none could be read
     std::string m_modelPath;

@@ -184,6 +184,30 @@ TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {
     EXPECT_EQ(r.status, 0) << r.out.substr(0, 200);
 }
 
+// Generated error words are the model's to judge, and a word the text writes twice is the
+// writer's; the team's and the user's error words stand however often they are written.
+TEST_F(CliCheck, GeneratedErrorWordsWrittenTwiceAreTheWritersCuratedOnesStand) {
+    std::filesystem::create_directories(dir.file("data/sys/context"));
+    ASSERT_TRUE(test::writeTinyContextModel(dir.file("data/sys/context/"), dir.file("tiny.lm")));
+    EXPECT_TRUE(
+        writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("tiny.lm"))));
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"经济", u"责任", u"项目", u"。"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "homophones.dict", {u"神迹$=$审计"});
+    EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"homophones.dict,"));
+    const std::string once = "经济责任神迹项目。";
+    CliResult r = check({"--context", "1"}, once);
+    EXPECT_EQ(r.out, "序号\t错误\t建议\t类型\t位置\t长度\n1\t神迹\t审计\t错误\t4\t2\n") << r.err;
+    EXPECT_EQ(check({"--context", "1"}, once + once).status, 0);
+    // The same pair in a list of the team's: both stay.
+    test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict", {u"神迹$=$审计"});
+    EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,"));
+    r = check({"--context", "1"}, once + once);
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n1\t神迹\t审计\t错误\t4\t2\n"
+              "2\t神迹\t审计\t错误\t13\t2\n");
+}
+
 TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
     const CliResult r = check({"--boost", "0"}, "甲乙\r\n丁\r丁\n丁");
     EXPECT_EQ(r.out,
