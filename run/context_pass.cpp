@@ -252,12 +252,14 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     options.threshold = threshold;
     ContextResult result = runContextCheck(*m_model, input, options, control);
     // A word the text writes twice is the writer's: neither the model's own findings nor the
-    // generated error words the model kept stand for it.
+    // generated error words the model kept stand for it. A pass stopped early leaves the
+    // dictionaries' findings as they are.
     std::unordered_set<std::u16string_view> doubted;
     for (const auto& f : result.findings) {
         doubted.insert(f.word);
     }
-    for (std::size_t i = 0; i < findings.size() && i < result.keep.size(); ++i) {
+    for (std::size_t i = 0; result.completed && i < findings.size() && i < result.keep.size();
+         ++i) {
         if (result.keep[i] && isGenerated(findings[i])) {
             doubted.insert(findings[i].word);
         }
@@ -265,7 +267,8 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     if (const auto twice = writtenTwice(text, doubted); !twice.empty()) {
         std::erase_if(result.findings,
                       [&](const rg_BiaoJiCiYuLei& f) { return twice.count(f.word) != 0; });
-        for (std::size_t i = 0; i < findings.size() && i < result.keep.size(); ++i) {
+        for (std::size_t i = 0; result.completed && i < findings.size() && i < result.keep.size();
+             ++i) {
             if (result.keep[i] && isGenerated(findings[i]) && twice.count(findings[i].word) != 0) {
                 result.keep[i] = false;
             }
