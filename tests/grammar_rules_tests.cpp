@@ -260,12 +260,19 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"依照指定符把它在转换成一个字符串。"), Found{"在→再 再/把字句词"});
     EXPECT_EQ(findings(u"可以在简单些吗？"), Found{"在→再 再/形容词些"});
     EXPECT_EQ(findings(u"这时，数据再数据表中的位置不变。"), Found{"再→在 在/框架接续"});
+    EXPECT_EQ(findings(u"用这个词来形容在合适不过。"), Found{"在→再 再/不过"});
+    EXPECT_EQ(findings(u"在加上天气不好，就没去。"), Found{"在→再 再/加上"});
+    EXPECT_EQ(findings(u"我们千万不要在开车上路了。"), Found{"在→再 再/不要"});
+    EXPECT_EQ(findings(u"越野不在是有钱人的事情。"), Found{"在→再 再/不再是"});
+    EXPECT_EQ(findings(u"如果在添一点就好了。"), Found{"在→再 再/如果"});
     EXPECT_EQ(findings(u"使用鼠标再标尺上为当前段落设置缩进。"), Found{"再→在 在/框架接续"});
     expectLeftAlone({u"设置服务在执行操作时使用。", u"当你再次打开它时。", u"可以再执行一次。",
                      u"然后你在列表中选择。", u"然后你在编译时加上选项。",
                      u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。",
                      u"可以再输入一个数字。", u"然后再回到原来的位置上。",
-                     u"数据存储在板上，再存到世界山脉下面的防弹沙漏里。", u"再两个月后的今天。"});
+                     u"数据存储在板上，再存到世界山脉下面的防弹沙漏里。", u"再两个月后的今天。",
+                     u"不要在显示管理器中运行。", u"不要在开车时打电话。", u"他当前不在运行。",
+                     u"在加拿大上学。", u"问题不在于价格。", u"如果在家里就好了。"});
 }
 
 TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
