@@ -245,6 +245,7 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"这样在算一下就明白了。"), Found{"在→再 再/尝试"});
     EXPECT_EQ(findings(u"表明该函数再自己的参数是空值时。"), Found{"再→在 在/代词的"});
     EXPECT_EQ(findings(u"这个整数值控制再浏览器选举中的行为。"), Found{"再→在 在/名词动词框架"});
+    EXPECT_EQ(findings(u"如果用户再程序具有焦点时松开按键。"), Found{"再→在 在/名词动词框架"});
     EXPECT_EQ(findings(u"安装光盘再光驱里，它不需要配置。"), Found{"再→在 在/框架句末"});
     EXPECT_EQ(findings(u"无法在对该形状应用填充。"), Found{"在→再 再/无法介词"});
     EXPECT_EQ(findings(u"您可以根据这些信息在体会一下。"), Found{"在→再 再/名词尝试"});
