@@ -236,6 +236,7 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"浏览器在重新打开。"), Found{"在→再 再/重新"});
     EXPECT_EQ(findings(u"左上角的区域将无法在滚动。"), Found{"在→再 再/能愿"});
     EXPECT_EQ(findings(u"错误显示再文件系统目录中。"), Found{"再→在 在/框架"});
+    EXPECT_EQ(findings(u"数的大小再体系间可能不同。"), Found{"再→在 在/框架"});
     EXPECT_EQ(findings(u"您可以再微调按钮字段中输入数字。"), Found{"再→在 在/框架后动词"});
     EXPECT_EQ(findings(u"图像映射存储再图像的下一层。"), Found{"再→在 在/动词后"});
     EXPECT_EQ(findings(u"先跳过域在跳过字符。"), Found{"在→再 再/先后"});
