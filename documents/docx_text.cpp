@@ -136,8 +136,9 @@ class DocxWalker {
             ++m_deleted;
         }
         if (m_deleted > 0 && (word(name, "tab") || word(name, "br") || word(name, "cr") ||
-                              word(name, "noBreakHyphen"))) {
-            // Tabs and breaks of deleted text are deleted too, like its w:delText.
+                              word(name, "noBreakHyphen") || word(name, "t"))) {
+            // Tabs and breaks of deleted text are deleted too, like its w:delText; so is the text
+            // of a tracked move's source, which keeps w:t (its copy stands at w:moveTo).
         } else if (word(name, "t")) {
             if (m_inText++ == 0) {
                 m_textRun = child >= 0 ? m_runs.back().index : -1;

@@ -56,9 +56,12 @@ int hexValue(char c) {
     return -1;
 }
 
+// Characters an encoder writes as they are. Many leave the separators of a list, an address or a
+// path unescaped (disabledRules=A,B, username=me@example.org): one of them in a short field must
+// not turn the whole body, and with it an encoded text, into raw text.
 bool isEncoderCharacter(char c) {
     const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    return alnum || std::string_view("-_.~*!'()+").find(c) != std::string_view::npos;
+    return alnum || std::string_view("-_.~*!'()+,@:/;$?").find(c) != std::string_view::npos;
 }
 
 // Whether every piece between '&' is "name=value" (or empty) in characters an encoder writes.

@@ -165,6 +165,10 @@ TEST(DocxImport, FallbackCopiesAndDeletedTabsAreNoText) {
                             "<w:delText>乙</w:delText></w:r></w:del><w:ins><w:r><w:tab/>"
                             "<w:t>丙</w:t></w:r></w:ins></w:p>"),
               u"甲\t丙");
+    // Text moved with tracking on is read once, where it now stands.
+    EXPECT_EQ(docxXmlToText("<w:p><w:moveTo><w:r><w:t>移</w:t></w:r></w:moveTo><w:r><w:t>中</w:t>"
+                            "</w:r><w:moveFrom><w:r><w:t>移</w:t></w:r></w:moveFrom></w:p>"),
+              u"移中");
 }
 
 TEST(DocxImport, RealDocumentFileIsImported) {

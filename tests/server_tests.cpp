@@ -75,6 +75,11 @@ TEST(ServerForm, EncodedBodiesAreDecodedAndRawOnesKeepTheirAmpersandsAndEqualSig
     EXPECT_EQ(field(fields, "apiKey"), "k");
     EXPECT_EQ(field(fields, "language"), "zh");
     // ASCII raw text with characters an encoder never leaves alone.
+    // An encoder may leave list and address separators as they are; the text is still decoded.
+    fields = readForm("text=%E7%94%B2&language=zh-CN&disabledRules=A,B&username=me@x.org");
+    EXPECT_EQ(field(fields, "text"), "甲");
+    EXPECT_EQ(field(fields, "disabledRules"), "A,B");
+    EXPECT_EQ(field(fields, "username"), "me@x.org");
     EXPECT_EQ(field(readForm("text=a b+c&language=zh"), "text"), "a b+c");
     EXPECT_EQ(field(readForm("text=50%&language=zh"), "text"), "50%");
 }
