@@ -28,6 +28,12 @@ class CliCheck : public ::testing::Test {
         EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统正确词库列表", u"c.dict,"));
         EXPECT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"e.dict,"));
     }
+    // The tiny test model and its confusion tables as the context check's model.
+    bool useTinyModel() {
+        std::filesystem::create_directories(dir.file("data/sys/context"));
+        return test::writeTinyContextModel(dir.file("data/sys/context/"), dir.file("tiny.lm")) &&
+               writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("tiny.lm")));
+    }
     CliResult check(std::vector<std::string> args, const std::string& text) {
         test::writeBytes(dir.file("in.txt"), text);
         args.insert(args.begin(), {"--root", dir.path(), "check"});
@@ -166,10 +172,7 @@ TEST_F(CliCheck, CuratedWordsACommonWordCrossesAreTheModelsToJudge) {
 // A long text is checked in pieces; a word the model would flag that the writer uses twice is
 // left alone also when the two stand in different pieces.
 TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {
-    std::filesystem::create_directories(dir.file("data/sys/context"));
-    ASSERT_TRUE(test::writeTinyContextModel(dir.file("data/sys/context/"), dir.file("tiny.lm")));
-    EXPECT_TRUE(
-        writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("tiny.lm"))));
+    ASSERT_TRUE(useTinyModel());
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
                           {u"经济", u"责任", u"神迹", u"项目", u"。"});
     const std::string sentence = "经济责任神迹项目。\n";
@@ -187,10 +190,7 @@ TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {
 // Generated error words are the model's to judge, and a word the text writes twice is the
 // writer's; the team's and the user's error words stand however often they are written.
 TEST_F(CliCheck, GeneratedErrorWordsWrittenTwiceAreTheWritersCuratedOnesStand) {
-    std::filesystem::create_directories(dir.file("data/sys/context"));
-    ASSERT_TRUE(test::writeTinyContextModel(dir.file("data/sys/context/"), dir.file("tiny.lm")));
-    EXPECT_TRUE(
-        writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("tiny.lm"))));
+    ASSERT_TRUE(useTinyModel());
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
                           {u"经济", u"责任", u"项目", u"。"});
     test::writeDictionary(dir, DictionaryKind::SystemError, "homophones.dict", {u"神迹$=$审计"});
