@@ -106,10 +106,17 @@ void rg_WoDeZhuChuangKou::importDocument(const QString& path) {
     // Empty data (an empty file) pastes nothing, and the editor keeps its text. The list and the
     // marks stay as they were, for the text that was there.
     m_marks->replaceKeepingMarks([this, &pasted] { m_proofEditor->pasteData(pasted); });
+    const bool complete = read.source.complete;
     m_source = std::move(read.source);
     const QFileInfo document(path);
     m_importedDocument = document.absoluteFilePath();
     m_importFolder = document.absolutePath();
+    if (!complete) {
+        // The rest of the file is missing from the editor: that is no success.
+        showMessage(this, QMessageBox::Warning, text(kMessageCaption),
+                    text(kImportedPart).arg(read.text.size()));
+        return;
+    }
     showMessage(this, QMessageBox::Information, text(kMessageCaption), text(kImported));
 }
 

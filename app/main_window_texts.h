@@ -37,6 +37,9 @@ inline constexpr char16_t kImportFilter[] =
     u"所有文件(*)|*";
 inline constexpr char16_t kImportTitle[] = u"导入";
 inline constexpr char16_t kImported[] = u"导入成功！";
+// Instead of it when only the start of the file could be read (%1: the characters imported).
+inline constexpr char16_t kImportedPart[] =
+    u"只导入了文件开头的 %1 个字符：其余部分无法解码，或文档已损坏。请检查文件后再校对。";
 
 // "导出错误".
 inline constexpr char16_t kExportFilter[] = u"错误文件(*.xlsx)|*.xlsx";

@@ -32,6 +32,11 @@ std::string partialInputProblem(const std::string& input, const DocumentSource& 
     if (source.complete) {
         return "";
     }
+    if (source.kind == SourceKind::Docx) {
+        return input + ": the document's text (word/document.xml) is damaged or cut short; only " +
+               "its first " + std::to_string(source.importedText.size()) +
+               " characters could be read, so nothing was checked";
+    }
     return input + ": only the first " + std::to_string(source.importedText.size()) +
            " characters could be decoded (as UTF-8, GB18030 or UTF-16); the rest of its " +
            std::to_string(source.byteSize) + " bytes could not be read, so nothing was checked";

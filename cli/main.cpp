@@ -49,6 +49,13 @@ int textCommand(const std::vector<std::string>& args) {
             std::fputc('\n', stderr);
             return 1;
         }
+        if (!read.source.complete && read.source.kind == SourceKind::Docx) {
+            std::fprintf(stderr,
+                         "kanjianfang-cli: %s: the document's text (word/document.xml) is damaged "
+                         "or cut short; only its first %zu characters could be read\n",
+                         args[1].c_str(), read.text.size());
+            return 2;
+        }
         if (!read.source.complete) {
             std::fprintf(stderr,
                          "kanjianfang-cli: %s: only the first %zu characters could be decoded; the "

@@ -96,8 +96,11 @@ DocumentReadResult decodeDocumentBytes(std::string_view bytes) {
     if (looksLikeZip(bytes)) {
         std::string xml;
         switch (PackageReader(bytes).read(kDocumentPart, kMaxDocxXmlSize, xml)) {
-            case PackageStatus::Ok:
-                return success(bytes, docxXmlText(xml), TextEncoding::Utf8, SourceKind::Docx);
+            case PackageStatus::Ok: {
+                DocxXmlText read = readDocxXml(xml);
+                return success(bytes, std::move(read.text), TextEncoding::Utf8, SourceKind::Docx,
+                               read.complete);
+            }
             case PackageStatus::TooLarge:
                 return failure(kDocxTooLarge);
             case PackageStatus::BrokenEntry:

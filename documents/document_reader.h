@@ -28,7 +28,8 @@ inline constexpr std::size_t kMaxDocxXmlSize = 256u << 20;
 // Reads the file at path (UTF-8) for import:
 // - UTF-16LE after an FF FE mark, and text that the lenient UTF-8 decoder reads to its end, are
 //   decoded exactly as readTextFile decodes them;
-// - a ZIP archive holding word/document.xml is read as a .docx document (readDocxText);
+// - a ZIP archive holding word/document.xml is read as a .docx document (readDocxText); when that
+//   part is not well-formed, what comes before its fault is read and the source is incomplete;
 // - other text that is valid GB18030 is decoded as GB18030;
 // - anything else without zero bytes is read by the readTextFile rule (up to the first
 //   undecodable byte);

@@ -393,17 +393,43 @@ class DocxWalker {
 
 }  // namespace
 
-std::u16string docxXmlText(std::string_view xml) {
-    // pugixml ends its input at a zero byte, which is never text anyway.
-    std::string copy;
-    if (xml.find('\0') != std::string_view::npos) {
-        copy.assign(xml);
-        std::erase(copy, '\0');
-        xml = copy;
-    }
+bool docxXmlIsUtf16(std::string_view xml) {
+    // UTF-16 announces itself in its first bytes: a mark, or the '<' that every part begins with.
+    return xml.starts_with("\xFF\xFE") || xml.starts_with("\xFE\xFF") ||
+           xml.starts_with(std::string_view("<\0", 2)) ||
+           xml.starts_with(std::string_view("\0<", 2));
+}
+
+DocxXmlText readDocxXml(std::string_view xml) {
     pugi::xml_document document;
-    document.load_buffer(xml.data(), xml.size(), kXmlParseOptions, pugi::encoding_utf8);
-    return DocxWalker(xml, nullptr).run(document);
+    pugi::xml_parse_result parsed;
+    std::string copy;
+    if (docxXmlIsUtf16(xml)) {
+        parsed =
+            document.load_buffer(xml.data(), xml.size(), kXmlParseOptions, pugi::encoding_auto);
+    } else {
+        // pugixml ends its input at a zero byte, which is never text anyway, nor part of
+        // well-formed markup.
+        const bool zero = xml.find('\0') != std::string_view::npos;
+        if (zero) {
+            copy.assign(xml);
+            std::erase(copy, '\0');
+        }
+        const std::string_view input = zero ? std::string_view(copy) : xml;
+        parsed =
+            document.load_buffer(input.data(), input.size(), kXmlParseOptions, pugi::encoding_utf8);
+        if (zero) {
+            parsed.status = pugi::status_bad_pcdata;
+        }
+    }
+    DocxXmlText read;
+    read.text = DocxWalker(xml, nullptr).run(document);
+    read.complete = static_cast<bool>(parsed);
+    return read;
+}
+
+std::u16string docxXmlText(std::string_view xml) {
+    return readDocxXml(xml).text;
 }
 
 std::optional<MappedDocxText> mapDocxXml(std::string_view xml) {

@@ -68,6 +68,17 @@ struct DocxTextMap {
 // fault. The result holds no U+0000. Any thread.
 std::u16string docxXmlText(std::string_view xml);
 
+// The same text, and whether it is the whole document: false when the markup is not well-formed
+// (a truncated or damaged part), so that only what comes before the fault was read. The part may
+// be stored as UTF-8 or, after its byte-order mark or as its XML declaration says, UTF-16.
+struct DocxXmlText {
+    std::u16string text;
+    bool complete = true;
+};
+DocxXmlText readDocxXml(std::string_view xml);
+// True when the part is stored as UTF-16 (which mapDocxXml does not map).
+bool docxXmlIsUtf16(std::string_view xml);
+
 // The same text with its map, for writing changes back. nullopt when xml is not well-formed
 // (or holds U+0000), so that byte positions can be trusted. Any thread.
 struct MappedDocxText {

@@ -20,6 +20,9 @@ const char16_t kNotDocx[] = u"源文件不是可读的 Word 文档（.docx），
 const char16_t kTooLarge[] = u"源文件中的 Word 文档过大，无法写入修订。";
 const char16_t kNotWellFormed[] =
     u"源文件的正文（word/document.xml）不是格式正确的 XML，无法写入修订。";
+const char16_t kUtf16[] =
+    u"源文件的正文（word/document.xml）以 UTF-16 存储，无法写入修订。请在文字处理软件中另存为 "
+    u".docx 后重新导入。";
 const char16_t kSourceChanged[] = u"源文件自导入以来已改变，与导入的文字不一致，无法写入修订。";
 const char16_t kNoPrefix[] = u"源文件的正文未用命名空间前缀书写，无法写入修订。";
 const char16_t kCannotPack[] = u"无法生成修订后的文档。";
@@ -63,7 +66,7 @@ RevisionResult writeDocxRevisions(std::string_view source, std::u16string_view i
     }
     const auto mapped = mapDocxXml(xml);
     if (!mapped) {
-        return refusal(kNotWellFormed);
+        return refusal(docxXmlIsUtf16(xml) ? kUtf16 : kNotWellFormed);
     }
     if (mapped->text != imported) {
         return refusal(kSourceChanged);

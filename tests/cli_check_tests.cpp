@@ -378,6 +378,16 @@ TEST_F(CliCheck, OutputsThatAreTheInputAndPartlyReadInputsAreRefused) {
     // --revisions takes a document.
     EXPECT_EQ(check({"--revisions", dir.file("out.docx")}, "再接再励").status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.docx")));
+    // A document whose text is cut short is not checked as if the start were all of it.
+    const std::string cut = dir.file("cut.docx");
+    test::writeBytes(
+        cut,
+        test::buildZip({{"word/document.xml", "<w:document><w:body><w:p><w:r><w:t>再接再励"}}));
+    const CliResult docx = test::runCli(
+        KJF_CLI_PATH, {"--root", dir.path(), "check", "--revisions", dir.file("out.docx"), cut});
+    EXPECT_EQ(docx.status, 2);
+    EXPECT_NE(docx.err.find("damaged or cut short"), std::string::npos) << docx.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.docx")));
 }
 
 TEST_F(CliCheck, RevisionsWriteSuggestionsAsChangesAndOtherFindingsAsComments) {

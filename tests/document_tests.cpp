@@ -7,14 +7,17 @@
 #include <map>
 
 #include "documents/document_reader.h"
+#include "documents/docx_text.h"
 #include "documents/workbook_writer.h"
 #include "test_support.h"
 #include "text/files.h"
 #include "text/text_file.h"
+#include "text/utf.h"
 #include "zip_support.h"
 
 using namespace kjf;
 using kjf::test::buildDocx;
+using kjf::test::buildZip;
 using kjf::test::TempDir;
 using kjf::test::utf16le;
 using kjf::test::writeBytes;
@@ -169,6 +172,42 @@ TEST(DocxImport, FallbackCopiesAndDeletedTabsAreNoText) {
     EXPECT_EQ(docxXmlToText("<w:p><w:moveTo><w:r><w:t>移</w:t></w:r></w:moveTo><w:r><w:t>中</w:t>"
                             "</w:r><w:moveFrom><w:r><w:t>移</w:t></w:r></w:moveFrom></w:p>"),
               u"移中");
+}
+
+// A part cut short or damaged inside was read up to its fault and passed for the whole
+// document; a part stored as UTF-16, which the format allows, was read as garbled bytes.
+TEST(DocxImport, APartCutShortIsIncompleteAndUtf16PartsAreDecoded) {
+    const std::string whole = "<w:document><w:body>" + paragraph(run("第一段")) +
+                              paragraph(run("第二段")) + "</w:body></w:document>";
+    EXPECT_TRUE(readDocxXml(whole).complete);
+    const DocxXmlText cut = readDocxXml(whole.substr(0, whole.find("第二") + 6));
+    EXPECT_FALSE(cut.complete);
+    EXPECT_EQ(cut.text, u"第一段\n第二");
+    EXPECT_FALSE(readDocxXml(std::string("<w:p><w:r><w:t>a\0b</w:t></w:r></w:p>", 36)).complete);
+
+    const DocumentReadResult read =
+        decodeDocumentBytes(buildZip({{"word/document.xml", whole.substr(0, whole.size() - 12)}}));
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ(read.source.kind, SourceKind::Docx);
+    EXPECT_FALSE(read.source.complete);
+    EXPECT_TRUE(decodeDocumentBytes(buildZip({{"word/document.xml", whole}})).source.complete);
+
+    const std::string declared = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + whole;
+    const std::u16string units = utf8ToUtf16(declared);
+    std::string little("\xFF\xFE");
+    std::string big("\xFE\xFF");
+    std::string unmarked;
+    for (const char16_t unit : units) {
+        little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+        unmarked += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
+    for (const std::string& xml : {little, big, unmarked}) {
+        const DocxXmlText text = readDocxXml(xml);
+        EXPECT_TRUE(text.complete);
+        EXPECT_EQ(text.text, u"第一段\n第二段");
+    }
+    EXPECT_EQ(readDocxText(buildZip({{"word/document.xml", little}})), u"第一段\n第二段");
 }
 
 TEST(DocxImport, RealDocumentFileIsImported) {

@@ -252,6 +252,16 @@ TEST(DocxRevisions, DifferencesThatCannotBeMappedAreRefusedWholly) {
         EXPECT_FALSE(result.ok) << tail;
         EXPECT_TRUE(result.docx.empty());
     }
+    // A part stored as UTF-16 is read, but its changes are refused with their reason.
+    std::string utf16le = "\xFF\xFE";
+    for (const char16_t unit : std::u16string(u"<w:p><w:r><w:t>甲</w:t></w:r></w:p>")) {
+        utf16le += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
+    const std::string utf16 = test::buildZip({{"word/document.xml", utf16le}});
+    ASSERT_EQ(readDocxText(utf16), u"甲");
+    const RevisionResult refused = writeDocxRevisions(utf16, u"甲", u"乙", {}, kSettings);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.message.find(u"UTF-16"), std::u16string::npos);
     const std::string clean = test::buildZip({{"word/document.xml", "<w:p/>\n"}});
     EXPECT_TRUE(writeDocxRevisions(clean, u"", u"乙", {}, kSettings).ok);
     // A last paragraph that ends the body and the document is written; with text after the

@@ -96,6 +96,35 @@ TEST_F(EditorCommandTest, ImportReadsDocxParagraphsAsLinesAndKeepsFindings) {
     EXPECT_EQ(main()->errorList()->rowCount(), rows);
 }
 
+// What could not be read is missing from the editor: the import says so instead of succeeding.
+TEST_F(EditorCommandTest, AnImportThatReadsOnlyTheStartWarnsWithTheCharactersRead) {
+    start();
+    const std::string docx = m_files.file("cut.docx");
+    // The document's part ends in the middle of its second paragraph.
+    writeBytes(docx, buildZip({{"word/document.xml",
+                                "<w:document><w:body><w:p><w:r><w:t>第一段</w:t></w:r></w:p>"
+                                "<w:p><w:r><w:t>第二"}}));
+    main()->importDocument(QString::fromStdString(docx));
+    EXPECT_EQ(editorText(), u"第一段\n第二");
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(m_messages[0].text, q(u"只导入了文件开头的 6 个字符：其余部分无法解码，或文档已损坏。"
+                                    u"请检查文件后再校对。"));
+    ASSERT_TRUE(main()->documentSource().has_value());
+    EXPECT_FALSE(main()->documentSource()->complete);
+
+    // Text that is neither UTF-8 nor GB18030 past its start.
+    const std::string text = m_files.file("cut.txt");
+    writeBytes(text,
+               "abc\xFF\xFF\xFF"
+               "def");
+    main()->importDocument(QString::fromStdString(text));
+    EXPECT_EQ(editorText(), u"abc");
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[1].icon, QMessageBox::Warning);
+    EXPECT_TRUE(m_messages[1].text.contains(QStringLiteral(" 3 ")));
+}
+
 TEST(DocumentArgumentTest, TakesTheFirstNonOptionOrTheOneAfterTheDoubleDash) {
     const auto arg = [](std::initializer_list<const char*> words) {
         QStringList list;
