@@ -11,7 +11,7 @@ namespace kjf::revision {
 RevisionBuilder::RevisionBuilder(const std::string& xml, const MappedDocxText& mapped,
                                  const RevisionSettings& settings, std::size_t firstId)
     : m_xml(xml), m_map(mapped.map), m_text(mapped.text), m_nextId(firstId) {
-    m_author = escapeXml(settings.author);
+    m_author = escapeXml(xmlCharacters(settings.author));
     m_date = settings.date.empty() ? nowText() : settings.date;
     m_w = m_map.wordPrefix + ":";
     // Tokens of a run: the units of its text children, one for every other child.
@@ -73,6 +73,11 @@ std::size_t RevisionBuilder::token(std::size_t atom) const {
     const DocxUnitOrigin& o = origin(atom);
     return m_tokenStart[static_cast<std::size_t>(o.run)][static_cast<std::size_t>(o.child)] +
            static_cast<std::size_t>(o.unit);
+}
+
+std::size_t RevisionBuilder::tokenAfter(std::size_t atom) const {
+    // A CR LF is one atom of two units in one child (editable sees to that).
+    return token(atom) + m_atoms[atom].count;
 }
 
 std::u16string RevisionBuilder::where(std::size_t atom) const {
@@ -161,7 +166,7 @@ std::optional<Place> RevisionBuilder::insertionPlace(std::size_t boundary,
                                                      std::int32_t& propertiesRun) const {
     if (boundary > 0 && editable(boundary - 1)) {
         propertiesRun = origin(boundary - 1).run;
-        return Place{propertiesRun, token(boundary - 1) + 1, -1};
+        return Place{propertiesRun, tokenAfter(boundary - 1), -1};
     }
     if (boundary < m_atoms.size() && editable(boundary)) {
         propertiesRun = origin(boundary).run;
@@ -206,7 +211,7 @@ bool RevisionBuilder::placeEvents(const std::vector<Event>& events,
             if (editable(event.atom)) {
                 const std::int32_t run = origin(event.atom).run;
                 placeBefore[e] = Place{run, token(event.atom), -1};
-                placeAfter[e] = Place{run, token(event.atom) + 1, -1};
+                placeAfter[e] = Place{run, tokenAfter(event.atom), -1};
             }
         } else if (event.kind == Event::Kind::Insert) {
             placeBefore[e] = insertionPlace(event.atom, insertRun[e]);

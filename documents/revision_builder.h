@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,8 @@ class RevisionBuilder {
     bool editable(std::size_t atom) const;
     // The token of its run that holds an atom's first unit.
     std::size_t token(std::size_t atom) const;
+    // The token just after an editable atom.
+    std::size_t tokenAfter(std::size_t atom) const;
     // Where an atom is, in words for a message.
     std::u16string where(std::size_t atom) const;
 
@@ -106,9 +109,9 @@ class RevisionBuilder {
     // A w:t (or w:delText) holding text.
     std::string textElement(std::u16string_view text, bool deleted) const;
     // A run's start tag and properties as written (run < 0: a bare w:r), and its end tag.
-    std::string runStart(std::int32_t run) const;
+    std::string runStart(std::int32_t run);
     std::string runEnd(std::int32_t run) const;
-    void writeAttachment(const Attachment& a, std::string& out) const;
+    void writeAttachment(const Attachment& a, std::string& out);
 
     // The tokens [from, to) of a run as one run of their own, wrapped in w:del when deleted.
     void writePiece(std::int32_t run, std::size_t from, std::size_t to, bool deleted,
@@ -133,6 +136,7 @@ class RevisionBuilder {
     std::map<std::int32_t, std::vector<Attachment>> m_paragraphInserts;
     std::vector<std::size_t> m_commentOrder;
     std::size_t m_nextId;
+    std::set<std::int32_t> m_propertiesCopied;  // runs whose properties were written once
     std::size_t m_insertions = 0;
     std::size_t m_deletions = 0;
     std::string m_author;

@@ -42,7 +42,8 @@ std::string escapeXml(std::u16string_view text) {
                 out += "&quot;";
                 break;
             default:
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+                // A CR written as it is would be read back as LF.
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') {
                     char reference[8];
                     std::snprintf(reference, sizeof reference, "&#x%X;",
                                   static_cast<unsigned>(static_cast<unsigned char>(c)));
@@ -50,6 +51,17 @@ std::string escapeXml(std::u16string_view text) {
                 } else {
                     out += c;
                 }
+        }
+    }
+    return out;
+}
+
+std::u16string xmlCharacters(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& unit : out) {
+        if ((unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') || unit == 0xFFFE ||
+            unit == 0xFFFF) {
+            unit = 0xFFFD;
         }
     }
     return out;

@@ -21,13 +21,31 @@ std::string RevisionBuilder::textElement(std::u16string_view text, bool deleted)
     return "<" + name + " xml:space=\"preserve\">" + escapeXml(text) + "</" + name + ">";
 }
 
-std::string RevisionBuilder::runStart(std::int32_t run) const {
+std::string RevisionBuilder::runStart(std::int32_t run) {
     if (run < 0) {
         return "<" + m_w + "r>";
     }
     const DocxRun& r = m_map.runs[static_cast<std::size_t>(run)];
-    return std::string(bytes(r.begin, r.startTagEnd)) +
-           std::string(bytes(r.propertiesBegin, r.propertiesEnd));
+    std::string start(bytes(r.begin, r.startTagEnd));
+    const std::string_view properties = bytes(r.propertiesBegin, r.propertiesEnd);
+    // A tracked change of the run's formatting (w:rPrChange) carries a w:id, which must stay
+    // unique: the first copy of the properties keeps it, every further copy takes a new one.
+    if (m_propertiesCopied.insert(run).second) {
+        return start.append(properties);
+    }
+    const std::string id = m_w + "id=\"";
+    std::size_t done = 0;
+    for (auto at = properties.find(id); at != std::string_view::npos;
+         at = properties.find(id, done)) {
+        const std::size_t digits = at + id.size();
+        const std::size_t end = properties.find('"', digits);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        start.append(properties.substr(done, digits - done)).append(std::to_string(m_nextId++));
+        done = end;
+    }
+    return start.append(properties.substr(done));
 }
 
 std::string RevisionBuilder::runEnd(std::int32_t run) const {
@@ -39,7 +57,7 @@ std::string RevisionBuilder::runEnd(std::int32_t run) const {
     return std::string(bytes(closeTag, r.end));
 }
 
-void RevisionBuilder::writeAttachment(const Attachment& a, std::string& out) const {
+void RevisionBuilder::writeAttachment(const Attachment& a, std::string& out) {
     switch (a.kind) {
         case Attachment::Kind::Insert: {
             out += "<" + m_w + "ins" + revisionAttributes(a.id) + ">" + runStart(a.run);
@@ -170,7 +188,8 @@ void RevisionBuilder::writeComments(const std::vector<OpenFinding>& findings,
         m_comments += "<w:comment w:id=\"" + std::to_string(ids[c]) + "\" w:author=\"" + m_author +
                       "\" w:date=\"" + m_date + "\" w:initials=\"" + escapeXml(u"勘") +
                       "\"><w:p><w:r>" + "<w:t xml:space=\"preserve\">" +
-                      escapeXml(commentText(findings[c])) + "</w:t></w:r></w:p></w:comment>";
+                      escapeXml(xmlCharacters(commentText(findings[c]))) +
+                      "</w:t></w:r></w:p></w:comment>";
     }
 }
 

@@ -279,6 +279,40 @@ TEST(DocxRevisions, DifferencesThatCannotBeMappedAreRefusedWholly) {
 
 // Random edits of random documents: the written document is well-formed and reads (deleted text
 // left out, inserted text in) exactly as the edited text.
+// A run whose formatting change was tracked is split into pieces that each copied its w:id; a CR
+// held as a reference was written back raw, to be read as LF, and an insertion after CR LF went
+// between the two; control characters in a comment were written as references XML 1.0 forbids.
+TEST(DocxRevisions, SplitRunsKeepIdsUniqueAndLineBreakCharactersStayAsTheyWere) {
+    const std::string change =
+        "<w:b/><w:rPrChange w:id=\"7\" w:author=\"A\" w:date=\"2020-01-01T00:00:00Z\"><w:rPr/>"
+        "</w:rPrChange>";
+    const Written split = revise(buildDocx(paragraph(run("甲乙丙丁", change))), u"甲戊丙己");
+    ASSERT_TRUE(split.result.ok) << utf8(split.result.message);
+    std::size_t idCount = 0;
+    for (auto at = split.body.find(" w:id="); at != std::string::npos;
+         at = split.body.find(" w:id=", at + 1)) {
+        ++idCount;
+    }
+    EXPECT_GE(idCount, 8u) << split.body;  // four pieces, two insertions and two deletions
+    EXPECT_EQ(split.ids.size(), idCount) << split.body;
+    EXPECT_TRUE(split.ids.count("7")) << split.body;
+
+    const std::string breaks = buildDocx(paragraph(run("甲&#13;&#10;乙&#13;丙")));
+    const std::u16string imported = *readDocxText(breaks);
+    ASSERT_EQ(imported, u"甲\r\n乙\r丙");
+    const auto result = writeDocxRevisions(breaks, imported, u"甲\n插乙\n丁", {}, kSettings);
+    ASSERT_TRUE(result.ok) << utf8(result.message);
+    EXPECT_EQ(readDocxText(result.docx), u"甲\r\n插乙\r丁");
+
+    const auto commented = writeDocxRevisions(buildDocx(paragraph(run("甲乙"))), u"甲乙", u"甲乙",
+                                              {{0, 1, u"甲\x01", u"乙\x1F", u""}}, kSettings);
+    ASSERT_TRUE(commented.ok) << utf8(commented.message);
+    const auto comments = readZipEntry(commented.docx, "word/comments.xml");
+    ASSERT_TRUE(comments.has_value());
+    EXPECT_EQ(comments->find("&#x1"), std::string::npos) << *comments;
+    EXPECT_NE(comments->find("\xEF\xBF\xBD"), std::string::npos) << *comments;
+}
+
 TEST(DocxRevisions, RandomEditsReadBackAsTheEditedText) {
     std::mt19937 random(20240501);
     const std::u16string alphabet = u"甲乙丙丁戊己&<>\"' \t";
