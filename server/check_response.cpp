@@ -175,6 +175,10 @@ std::string checkAnswer(const CheckRequest& request, std::span<const rg_BiaoJiCi
         }
         const std::int32_t offset = request.postedBegin(f->position);
         const std::int32_t length = request.postedEnd(f->position + f->length) - offset;
+        // Characters that an empty markup stands for have nothing in the posted text to mark.
+        if (length <= 0) {
+            continue;
+        }
         const MatchMessages messages = matchMessagesOf(*f);
         Json replacements = Json::array();
         if (f->type == FindingType::Error && !f->suggestion.empty()) {

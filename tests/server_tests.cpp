@@ -130,6 +130,28 @@ TEST(ServerForm, AnnotationsCountMarkupInTheOffsetsButCheckOnlyTheText) {
     }
 }
 
+// A finding in what an empty markup stands for was answered as a match of length 0.
+TEST(ServerForm, AFindingInWhatAnEmptyMarkupStandsForIsNoMatch) {
+    const auto r = parseCheckRequest(
+        {{"data",
+          R"({"annotation":[{"text":"甲"},{"markup":"","interpretAs":"乙"},{"text":"丙"}]})"},
+         {"language", "zh"}});
+    ASSERT_TRUE(r.ok) << r.error.message;
+    ASSERT_EQ(r.request.checked, u"甲乙丙");
+    const auto finding = [](std::int32_t position, std::int32_t length) {
+        rg_BiaoJiCiYuLei f;
+        f.type = FindingType::Suspected;
+        f.position = position;
+        f.length = length;
+        return f;
+    };
+    const auto answer = nlohmann::json::parse(
+        checkAnswer(r.request, std::vector{finding(1, 1), finding(1, 2)}, true));
+    ASSERT_EQ(answer["matches"].size(), 1u) << answer.dump();
+    EXPECT_EQ(answer["matches"][0]["offset"], 1);
+    EXPECT_EQ(answer["matches"][0]["length"], 1);
+}
+
 // A program directory with two tiny dictionaries, served by a real server on a free port.
 class ServerFixture : public ::testing::Test {
   protected:
