@@ -229,7 +229,7 @@ bool GrammarRules::matches(const Alternative& a, const Clause& clause, std::ptrd
     const auto n = static_cast<std::ptrdiff_t>(words.size());
     switch (a.kind) {
         case Alternative::Kind::Start:
-            return at < 0;
+            return at < 0 && clause.opened;
         case Alternative::Kind::End:
             return at >= n && clause.closed;
         case Alternative::Kind::Edge:
@@ -451,8 +451,16 @@ std::vector<rg_BiaoJiCiYuLei> GrammarRules::check(const ContextModel& model,
             ++next;
         }
         const char16_t after = next < n ? text[static_cast<std::size_t>(next)] : u'\n';
+        // Nor one that a space cuts in two (读取 时, 感 觉的): a space is no punctuation.
         clause.closed = !((after >= u'0' && after <= u'9') || (after >= u'A' && after <= u'Z') ||
-                          (after >= u'a' && after <= u'z'));
+                          (after >= u'a' && after <= u'z') || (next > end && isHan(after)));
+        std::int32_t previous = begin;
+        while (previous > 0 && (text[static_cast<std::size_t>(previous - 1)] == u' ' ||
+                                text[static_cast<std::size_t>(previous - 1)] == u'\t')) {
+            --previous;
+        }
+        clause.opened = previous == begin || previous == 0 ||
+                        !isHan(text[static_cast<std::size_t>(previous - 1)]);
 
         for (std::size_t i = 0; i < words.size(); ++i) {
             const Word& w = words[i];

@@ -92,7 +92,8 @@ class GrammarRules {
     struct Clause {
         std::u16string_view text;  // the whole text
         Words words;
-        bool closed = false;  // no letter or digit goes on after it
+        bool closed = false;  // no letter, digit or Chinese after spaces goes on after it
+        bool opened = true;   // no Chinese before spaces goes before it
     };
 
     bool matches(const Alternative& a, const Clause& clause, std::ptrdiff_t at) const;

@@ -162,6 +162,9 @@ TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
     // Right as written: 得 already, 的 of a possessive or before a noun, 真的 one word, a clause
     // that goes on in Latin letters.
     expectLeftAlone({u"要记的东西太多了。", u"请记的笔记都在这里。", u"最大值的设置。"});
+    // A space inside a clause neither starts nor ends one (没有感 觉的, 不能在读取 时).
+    expectLeftAlone({u"这个按钮应当是没有感 觉的。", u"不能在读取 时误导程序。"});
+    EXPECT_EQ(findings(u"是吗？ 觉的不对就改。"), Found{"觉的→觉得 得/觉的"});
     expectLeftAlone({u"他跑得很快。", u"天气变得更冷了。", u"我觉得这样不好。",
                      u"我的很多书都旧了。", u"他写的很多文章。", u"真的很好。",
                      u"这是返回值的类型。", u"以前所做的更多 Debian 工作"});
@@ -216,7 +219,9 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
                      u"一个简单的连接将产生错误。",
                      u"已经是很不错的选择了。",
                      u"两门考试的成绩也非常的出色。",
-                     u"它易于理解，允许非常简单的备份。"});
+                     u"它易于理解，允许非常简单的备份。",
+                     u"如果需要详细的说明，请参阅手册。"});
+    EXPECT_EQ(findings(u"只是完整的描述了正在运行的程序。"), Found{"的→地 地/形容词"});
     expectLeftAlone({u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
                      u"他的认真的态度。", u"某个特定的服务在开机时启动。",
                      u"只需要小小的修改，即可。", u"新的从解释器建立成功。",
