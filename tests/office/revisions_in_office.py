@@ -80,6 +80,47 @@ DOCUMENTS = {
 }
 
 
+# A document written by hand with what Word writes and LibreOffice's own documents lack: a run
+# whose formatting change was tracked (w:rPrChange, whose w:id each piece of the split run must
+# not repeat) and text moved with tracking on (read once, where it now stands).
+HANDMADE_BODY = (
+    '<w:p><w:r><w:rPr><w:b/><w:rPrChange w:id="1" w:author="A" w:date="2024-01-01T00:00:00Z">'
+    '<w:rPr/></w:rPrChange></w:rPr><w:t>格式改过的再接再励和按步就班两处</w:t></w:r></w:p>'
+    '<w:p><w:moveToRangeStart w:id="2" w:author="A" w:date="2024-01-01T00:00:00Z" '
+    'w:name="move1"/><w:moveTo w:id="3" w:author="A" w:date="2024-01-01T00:00:00Z"><w:r>'
+    '<w:t>搬来的一段字</w:t></w:r></w:moveTo><w:moveToRangeEnd w:id="2"/><w:r>'
+    '<w:t>留在原处</w:t></w:r></w:p>'
+    '<w:p><w:r><w:t>原来的位置</w:t></w:r><w:moveFromRangeStart w:id="4" w:author="A" '
+    'w:date="2024-01-01T00:00:00Z" w:name="move1"/><w:moveFrom w:id="5" w:author="A" '
+    'w:date="2024-01-01T00:00:00Z"><w:r><w:t>搬来的一段字</w:t></w:r></w:moveFrom>'
+    '<w:moveFromRangeEnd w:id="4"/></w:p>')
+HANDMADE_TEXTS = ["格式改过的再接再励和按步就班两处", "搬来的一段字留在原处", "原来的位置"]
+
+
+def write_handmade(path):
+    import zipfile
+    word = "http://schemas.openxmlformats.org/wordprocessingml/2006/main"
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as docx:
+        docx.writestr("[Content_Types].xml",
+                      '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>'
+                      '<Types xmlns="http://schemas.openxmlformats.org/package/2006/'
+                      'content-types"><Default Extension="rels" ContentType="application/'
+                      'vnd.openxmlformats-package.relationships+xml"/><Default Extension="xml" '
+                      'ContentType="application/xml"/><Override PartName="/word/document.xml" '
+                      'ContentType="application/vnd.openxmlformats-officedocument.'
+                      'wordprocessingml.document.main+xml"/></Types>')
+        docx.writestr("_rels/.rels",
+                      '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>'
+                      '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/'
+                      'relationships"><Relationship Id="rId1" Type="http://schemas.'
+                      'openxmlformats.org/officeDocument/2006/relationships/officeDocument" '
+                      'Target="word/document.xml"/></Relationships>')
+        docx.writestr("word/document.xml",
+                      f'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>'
+                      f'<w:document xmlns:w="{word}"><w:body>{HANDMADE_BODY}'
+                      f'<w:sectPr/></w:body></w:document>')
+
+
 # The document of the desktop program's test, as LibreOffice makes it: the same paragraphs, runs
 # and table that the test builds itself (docxBody in revision_export_tests.cpp).
 GUI_DOCUMENT = [
@@ -321,6 +362,7 @@ class RevisionsInOffice(unittest.TestCase):
                     texts.extend(cell for row in block[1] for cell in row)
                 else:
                     texts.extend(run for run, _ in block[1])
+        texts.extend(HANDMADE_TEXTS)
         write_program_directory(cls.folder, texts)
         for name, blocks in DOCUMENTS.items():
             source = os.path.join(cls.folder, name + ".docx")
@@ -330,6 +372,12 @@ class RevisionsInOffice(unittest.TestCase):
                                   "--revisions", revised, source],
                                  capture_output=True, text=True)
             cls.results[name] = (source, revised, run)
+        source = os.path.join(cls.folder, "handmade.docx")
+        revised = os.path.join(cls.folder, "handmade-校对.docx")
+        write_handmade(source)
+        run = subprocess.run([CLI, "--root", cls.folder, "check", "--boost", "0",
+                              "--revisions", revised, source], capture_output=True, text=True)
+        cls.results["handmade"] = (source, revised, run)
 
     @classmethod
     def tearDownClass(cls):
@@ -374,6 +422,27 @@ class RevisionsInOffice(unittest.TestCase):
             self.assertEqual(rejected, original)
             self.assertEqual(accepted, original.replace("甲乙", "丙丁"))
             self.assertEqual(found, [])
+        finally:
+            document.close(True)
+
+    def test_tracked_formatting_and_moved_text(self):
+        source, revised, run = self.results["handmade"]
+        self.assertEqual(run.returncode, 1, run.stderr)
+        import re
+        import zipfile
+        with zipfile.ZipFile(revised) as docx:
+            xml = docx.read("word/document.xml").decode("utf-8")
+        ids = re.findall(r'<w:(?:ins|del|rPrChange|moveTo|moveFrom)\b[^>]* w:id="([0-9]+)"', xml)
+        self.assertGreaterEqual(len(ids), 7, xml)
+        self.assertEqual(len(ids), len(set(ids)), xml)
+        has_changes, found, rejected, accepted, document = judge_revisions(
+            OFFICE, revised, self.folder, "handmade", editor_view)
+        try:
+            self.assertTrue(has_changes)
+            self.assertEqual(found, [])
+            # Accepting every change, the earlier ones too, moves the text and corrects the words.
+            self.assertEqual(accepted, "格式改过的再接再厉和按部就班两处\n搬来的一段字留在原处\n原来的位置")
+            self.assertEqual([f[0] for f in formats_of(document, "再接再厉")], [BOLD])
         finally:
             document.close(True)
 
