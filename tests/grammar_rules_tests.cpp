@@ -330,11 +330,15 @@ TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"一但完成了调试，记住提交。"), Found{"一但→一旦 一旦/一但"});
     EXPECT_EQ(findings(u"然后拔号上网。"), Found{"拔号→拨号 拨号/拔号"});
     EXPECT_EQ(findings(u"检查网页是否是最新的版本既可。"), Found{"既→即 即可/句末"});
+    EXPECT_EQ(findings(u"请检查输入是否符和条件。"), Found{"和→合 符合/符和"});
+    EXPECT_EQ(findings(u"这个方案不符和要求。"), Found{"和→合 符合/不符和"});
     expectLeftAlone(
         {u"台风可以登陆的地方。", u"既可以编辑，也可以删除。", u"参数的值，应为整数。"});
     expectLeftAlone({u"台风在沿海登陆。", u"部队登陆后向内陆推进。", u"其值应为零。",
                      u"这是必需的软件包。", u"系统正常运行必需的文件。",
                      u"在根用户执行命令所必需用到的共享库。"});
+    expectLeftAlone({u"删除手动分页符和换行符。", u"运算符和操作数之间要有空格。",
+                     u"与事实不符和逻辑错误都要改。"});
 }
 
 // The context check with the packaged model and the shipped confusion sets.
