@@ -286,6 +286,10 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"越野不在是有钱人的事情。"), Found{"在→再 再/不再是"});
     EXPECT_EQ(findings(u"如果在添一点就好了。"), Found{"在→再 再/如果"});
     EXPECT_EQ(findings(u"使用鼠标再标尺上为当前段落设置缩进。"), Found{"再→在 在/框架接续"});
+    EXPECT_EQ(findings(u"系统再运行时，仅会读取配置。"), Found{"再→在 在/运行时"});
+    EXPECT_EQ(findings(u"便可以再重启时，让系统自动加载。"), Found{"再→在 在/动词时"});
+    EXPECT_EQ(findings(u"可以再你需要的时候任意调整。"), Found{"再→在 在/代词动词的时候"});
+    EXPECT_EQ(findings(u"这个选项再性能方面等效于另一个。"), Found{"再→在 在/框架"});
     expectLeftAlone({u"设置服务在执行操作时使用。", u"当你再次打开它时。", u"可以再执行一次。",
                      u"然后你在列表中选择。", u"然后你在编译时加上选项。",
                      u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。",
@@ -293,6 +297,9 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
                      u"数据存储在板上，再存到世界山脉下面的防弹沙漏里。", u"再两个月后的今天。",
                      u"不要在显示管理器中运行。", u"不要在开车时打电话。", u"他当前不在运行。",
                      u"在加拿大上学。", u"问题不在于价格。", u"如果在家里就好了。"});
+    // After a word of sequence, or before a verb mostly done again, 再 is 再.
+    expectLeftAlone({u"您可能会发现合上盖再打开时，不能唤醒电脑。", u"保存之后再运行时会更快。",
+                     u"就不要再运行时钟了。", u"等他再回来时，天已经黑了。"});
 }
 
 TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
