@@ -290,6 +290,10 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"便可以再重启时，让系统自动加载。"), Found{"再→在 在/动词时"});
     EXPECT_EQ(findings(u"可以再你需要的时候任意调整。"), Found{"再→在 在/代词动词的时候"});
     EXPECT_EQ(findings(u"这个选项再性能方面等效于另一个。"), Found{"再→在 在/框架"});
+    EXPECT_EQ(findings(u"这意味着再循环体中做的变化。"), Found{"再→在 在/名动框架"});
+    EXPECT_EQ(findings(u"并将其显示再工作区域中。"), Found{"再→在 在/名动框架"});
+    EXPECT_EQ(findings(u"文件存放再下载目录里。"), Found{"再→在 在/放置名动框架"});
+    EXPECT_EQ(findings(u"这个命令返回再第一个名字空间中的值。"), Found{"再→在 在/序数"});
     expectLeftAlone({u"设置服务在执行操作时使用。", u"当你再次打开它时。", u"可以再执行一次。",
                      u"然后你在列表中选择。", u"然后你在编译时加上选项。",
                      u"把它在列表中转换成字符串。", u"在大一些的范围内。", u"然后再执行操作。",
@@ -299,7 +303,8 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
                      u"在加拿大上学。", u"问题不在于价格。", u"如果在家里就好了。"});
     // After a word of sequence, or before a verb mostly done again, 再 is 再.
     expectLeftAlone({u"您可能会发现合上盖再打开时，不能唤醒电脑。", u"保存之后再运行时会更快。",
-                     u"就不要再运行时钟了。", u"等他再回来时，天已经黑了。"});
+                     u"就不要再运行时钟了。", u"等他再回来时，天已经黑了。", u"然后再第二次运行。",
+                     u"保存再设置窗口里的内容。"});
 }
 
 TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
