@@ -16,15 +16,14 @@
 
 namespace kjf {
 
-namespace {
-
-// Why a dictionary file that was not read whole must not be rewritten.
 std::u16string incompleteReason(const DictionaryFileText& file) {
     if (!file.exists) {
         return u"文件不存在";
     }
     return file.readable ? u"文件中有无法读取的内容（U+0000）" : u"无法读取原文件";
 }
+
+namespace {
 
 bool endsWithDictExtension(std::string_view name) {
     constexpr std::string_view extension = ".dict";

@@ -32,6 +32,8 @@ struct [[nodiscard]] DictionaryFileText {
     bool complete = false;  // readable, and the text runs to the end of the bytes (no U+0000)
 };
 DictionaryFileText readDictionaryFile(const std::string& path);
+// Why a dictionary file that was not read whole must not be rewritten.
+std::u16string incompleteReason(const DictionaryFileText& file);
 
 // Removing duplicate lines: a leading U+FEFF dropped, the text's lines (cut at every CR and LF,
 // trimmed of code units

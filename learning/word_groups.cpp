@@ -1,5 +1,6 @@
 #include "learning/word_groups.h"
 
+#include "dictionaries/dictionary_operations.h"
 #include "engine/checking_engine.h"
 #include "engine/dictionary_file.h"
 #include "engine/dictionary_kind.h"
@@ -83,18 +84,30 @@ WriteResult appendToAutoDictionary(const Locations& locations,
         return WriteResult::failed(ReplaceOutcome::CannotCreate, errno);
     }
     const std::string path = locations.automaticDictionaryPath();
-    std::string bytes;
-    for (const auto& entry : entries) {
-        bytes += encodeDictionaryText(entry);
-        bytes += encodeDictionaryText(u"\r\n");
+    const DictionaryFileText file = readDictionaryFile(path);
+    if (file.exists && !file.complete) {
+        // Rewriting it would lose what could not be read.
+        return WriteResult::refused(incompleteReason(file));
     }
-    // A file saved as UTF-16BE (with its mark) would be garbled by little-endian lines.
+    // The file is rewritten whole, so that a failed write leaves it as it was rather than with
+    // part of the new words. A last word without its line end (saved so in the editor) would run
+    // into the first new one.
+    std::u16string text = file.text;
+    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') {
+        text += u"\r\n";
+    }
+    for (const auto& entry : entries) {
+        text += entry;
+        text += u"\r\n";
+    }
+    std::string bytes = encodeDictionaryText(text);
+    // A file saved as UTF-16BE (with its mark) stays so.
     if (const auto old = readWholeFile(path); old && startsWithUtf16BigEndianMark(*old)) {
         for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
             std::swap(bytes[i], bytes[i + 1]);
         }
     }
-    return appendToFile(path, bytes);
+    return writeFileAtomically(path, bytes);
 }
 
 }  // namespace kjf

@@ -70,9 +70,11 @@ void analyzeWordGroups(rg_ChaCuoYinQing& engine, const WordGroupInput& input,
                        const WordGroupSink& sink, std::stop_token stop = {});
 
 // Appends each entry followed by CR LF to the automatic dictionary of locations as UTF-16LE
-// without byte-order mark (UTF-16BE when the file starts with the mark FE FF), creating the file
-// and its folders when missing (so appending no entries still leaves an auto.dict). Fails when the
-// folders or the file cannot be made or not every byte was written. Any thread.
+// without byte-order mark (UTF-16BE when the file starts with the mark FE FF), after a line end
+// when its last line has none, creating the file and its folders when missing (so appending no
+// entries still leaves an auto.dict). The file is rewritten whole through a temporary file, so a
+// failure leaves it as it was. Fails when the folders or the file cannot be made or written, or
+// when the file holds what cannot be read (U+0000), which a rewrite would lose. Any thread.
 WriteResult appendToAutoDictionary(const Locations& locations,
                                    const std::vector<std::u16string>& entries);
 

@@ -225,3 +225,29 @@ TEST(AutoDictionary, FailureIsReported) {
     setWriteFaultInjectorForTesting({});
     EXPECT_TRUE(appendToAutoDictionary(Locations::portable(other.path()), {u"甲乙"}));
 }
+
+// A last word saved without its line end ran into the first new word, and a write that failed
+// half-way left half of the new words (the next one then ran into the half word).
+TEST(AutoDictionary, NewWordsGoOnANewLineAndAFailedWriteLeavesTheFileAsItWas) {
+    TempDir dir;
+    const std::string path = dir.file("data/user/auto/auto.dict");
+    std::filesystem::create_directories(dir.file("data/user/auto"));
+    writeBytes(path, utf16le(u"勘鉴坊"));
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"新词甲", u"新词乙"}));
+    EXPECT_EQ(readBytes(path), utf16le(u"勘鉴坊\r\n新词甲\r\n新词乙\r\n"));
+
+    for (const char* step : {"write", "sync", "rename"}) {
+        setWriteFaultInjectorForTesting([step](std::string_view at) { return at == step; });
+        EXPECT_FALSE(appendToAutoDictionary(Locations::portable(dir.path()), {u"丙丁"})) << step;
+        setWriteFaultInjectorForTesting({});
+        EXPECT_EQ(readBytes(path), utf16le(u"勘鉴坊\r\n新词甲\r\n新词乙\r\n")) << step;
+    }
+    // A file saved as UTF-16BE gets its new line in that order, after the line end it lacked.
+    writeBytes(path, "\xFE\xFF\x52\x58"s);
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"丙"}));
+    EXPECT_EQ(readBytes(path), "\xFE\xFF\x52\x58\x00\x0D\x00\x0A\x4E\x19\x00\x0D\x00\x0A"s);
+    // What cannot be read (U+0000) would be lost by a rewrite: refused, and the file stays.
+    writeBytes(path, utf16le(u"甲") + "\x00\x00"s + utf16le(u"乙"));
+    EXPECT_FALSE(appendToAutoDictionary(Locations::portable(dir.path()), {u"丙"}));
+    EXPECT_EQ(readBytes(path), utf16le(u"甲") + "\x00\x00"s + utf16le(u"乙"));
+}
