@@ -47,22 +47,6 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && bytes.substr(0, prefix.size()) == prefix;
 }
 
-// GB18030 to UTF-16 through iconv; nullopt unless every byte belongs to a valid sequence.
-std::optional<std::u16string> decodeGb18030Strict(std::string_view bytes) {
-    // Every sequence of one, two or four bytes gives at most two UTF-16 units.
-    const auto out = convertEncoding("UTF-16LE", "GB18030", bytes, bytes.size() * 2 + 4);
-    if (!out) {
-        return std::nullopt;
-    }
-    std::u16string text;
-    text.reserve(out->size() / 2);
-    for (std::size_t i = 0; i + 1 < out->size(); i += 2) {
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>((*out)[i]) |
-                                             (static_cast<unsigned char>((*out)[i + 1]) << 8)));
-    }
-    return text;
-}
-
 constexpr char kDocumentPart[] = "word/document.xml";
 
 }  // namespace

@@ -28,7 +28,8 @@ inline constexpr std::u16string_view kDictionarySection = u"词库设置";
 
 // Reads the value of key in section from settingsDirectory + "setup.ini" (the folder ends in
 // '/'; see Locations). The file is read and
-// parsed afresh on every call. Returns the first "key=" line after the section's first header
+// parsed afresh on every call: UTF-8 (a leading mark ignored), UTF-16 after its mark, or GB18030.
+// Returns the first "key=" line after the section's first header
 // (a section runs to the end of the file), else defaultValue. A missing file also gives
 // defaultValue. Never fails; any thread.
 std::u16string readSetting(const std::string& settingsDirectory, std::u16string_view section,
@@ -39,6 +40,7 @@ std::u16string readSetting(const std::string& settingsDirectory, std::u16string_
 // the section's last header; a new section goes after the first line. Blank lines and trailing
 // blanks are dropped on the way. Fails, leaving the file untouched, when the file exists but
 // cannot be read whole or decoded to its end (Refused), or when the new file cannot be written.
+// Writers in any process take turns through a lock file beside it (.setup.ini.lock).
 // Window thread only (reads may run on other threads: the file is replaced atomically).
 WriteResult writeSetting(const std::string& settingsDirectory, std::u16string_view section,
                          std::u16string_view key, std::u16string_view value);

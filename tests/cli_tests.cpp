@@ -37,7 +37,8 @@ TEST(CliSetting, SetThenGetUnderRoot) {
 
 TEST(CliSetting, FailedWriteExitsOne) {
     kjf::test::TempDir dir;
-    const std::string legacy = "[s]\r\nk=\xD6\xD0\r\n";
+    // Neither UTF-8 nor GB18030 to its end.
+    const std::string legacy = "[s]\r\nk=\xFF\xFF\r\n";
     writeBytes(dir.file("setup.ini"), legacy);
     EXPECT_EQ(runCli({"--root", dir.path(), "setting", "set", "s", "k", "v"}).status, 1);
     EXPECT_EQ(readBytes(dir.file("setup.ini")), legacy);

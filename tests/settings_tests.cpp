@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "settings/settings_file.h"
 #include "test_support.h"
 #include "text/files.h"
+#include "text/utf.h"
 
 using kjf::readSetting;
 using kjf::writeSetting;
@@ -112,11 +116,13 @@ TEST_F(SettingsTest, BlankLinesAndTrailingBlanksAreDroppedOnRewrite) {
     EXPECT_EQ(contents(), "[s]\r\na=1\r\n[t]\r\nb=3\r\n");
 }
 
-TEST_F(SettingsTest, Utf8ByteOrderMarkHidesTheFirstHeader) {
+// A mark in front of a UTF-8 file (as Notepad saves it) once hid the first section: its settings
+// were silently not read, and a write added the section a second time.
+TEST_F(SettingsTest, Utf8ByteOrderMarkIsNoPartOfTheFirstHeader) {
     writeBytes(ini(), "\xEF\xBB\xBF[引擎设置]\r\n引擎类型=2\r\n");
-    EXPECT_EQ(read(kEngine, u"引擎类型"), u"dflt");
+    EXPECT_EQ(read(kEngine, u"引擎类型"), u"2");
     ASSERT_TRUE(write(kEngine, u"引擎类型", u"1"));
-    EXPECT_EQ(contents(), "\xEF\xBB\xBF[引擎设置]\r\n[引擎设置]\r\n引擎类型=1\r\n引擎类型=2\r\n");
+    EXPECT_EQ(contents(), "[引擎设置]\r\n引擎类型=1\r\n");
 }
 
 TEST_F(SettingsTest, Utf16FileIsReadAndBecomesUtf8) {
@@ -126,9 +132,20 @@ TEST_F(SettingsTest, Utf16FileIsReadAndBecomesUtf8) {
     EXPECT_EQ(contents(), "[引擎设置]\r\n自动量化=1\r\n引擎类型=2\r\n");
 }
 
+// A file saved in the system's Chinese code page (GBK) is read, and rewritten as UTF-8 with all it
+// held; it was once refused and read only up to its first Chinese character.
+TEST_F(SettingsTest, ChineseCodePageFileIsReadAndBecomesUtf8) {
+    writeBytes(ini(),
+               "[\xD2\xFD\xC7\xE6\xC9\xE8\xD6\xC3]\r\n\xD6\xD0\xCE\xC4=1\r\n"
+               "\xD2\xFD\xC7\xE6\xC0\xE0\xD0\xCD=2\r\n");
+    EXPECT_EQ(read(kEngine, u"引擎类型"), u"2");
+    ASSERT_TRUE(write(kEngine, u"引擎类型", u"1"));
+    EXPECT_EQ(contents(), "[引擎设置]\r\n中文=1\r\n引擎类型=1\r\n");
+}
+
 TEST_F(SettingsTest, WriteRefusesAFileItCannotReadWhole) {
-    // A legacy code page stops decoding early: rebuilding would lose the rest of the file.
-    const std::string legacy = "[引擎设置]\r\n引擎类型=2\r\n\xD6\xD0\xCE\xC4=1\r\n";
+    // Neither UTF-8 nor GB18030 to its end: rebuilding would lose the rest of the file.
+    const std::string legacy = "[引擎设置]\r\n引擎类型=2\r\n\xFF\xFF=1\r\n";
     writeBytes(ini(), legacy);
     EXPECT_EQ(read(kEngine, u"引擎类型"), u"2");
     EXPECT_FALSE(write(kEngine, u"引擎类型", u"1"));
@@ -139,6 +156,34 @@ TEST_F(SettingsTest, WriteRefusesAFileItCannotReadWhole) {
     writeBytes(ini(), cut);
     EXPECT_FALSE(write(u"s", u"k", u"w"));
     EXPECT_EQ(contents(), cut);
+}
+
+// Writers at the same moment (the window and the command-line tool) each read, changed and
+// replaced the file, so one write undid the other's while both reported success.
+TEST_F(SettingsTest, WritersAtTheSameTimeKeepEveryWrite) {
+    std::vector<std::thread> writers;
+    std::atomic<int> failed{0};
+    for (int t = 0; t < 6; ++t) {
+        writers.emplace_back([this, t, &failed] {
+            for (int k = 0; k < 15; ++k) {
+                const auto key =
+                    kjf::utf8ToUtf16("k" + std::to_string(t) + "_" + std::to_string(k));
+                if (!write(kEngine, key, u"v")) {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(failed, 0);
+    for (int t = 0; t < 6; ++t) {
+        for (int k = 0; k < 15; ++k) {
+            const auto key = kjf::utf8ToUtf16("k" + std::to_string(t) + "_" + std::to_string(k));
+            EXPECT_EQ(read(kEngine, key), u"v") << t << " " << k;
+        }
+    }
 }
 
 TEST_F(SettingsTest, WriteRefusesWhenSetupIniIsNotAFile) {

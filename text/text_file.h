@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ TextFileContent readTextFileChecked(const std::string& path);
 
 // Decodes the bytes of a whole text file by the rule above.
 TextFileContent decodeTextFileBytes(std::string_view bytes);
+
+// GB18030 (and so GBK and GB 2312) to UTF-16 through iconv; nullopt unless every byte belongs to
+// a valid sequence. Any thread.
+std::optional<std::u16string> decodeGb18030Strict(std::string_view bytes);
 
 // The directory of the running executable, ending in '/'; "./" when it cannot be found.
 std::string programDirectory();
