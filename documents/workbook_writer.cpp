@@ -20,6 +20,24 @@ std::u16string libraryMessage(lxw_error error) {
     return u"生成工作簿失败：" + utf8ToUtf16(lxw_strerror(error));
 }
 
+// A cell's text for the library, which writes control characters as _xHHHH_ but passes U+FFFE
+// and U+FFFF on as they are, which no XML may hold (a spreadsheet program then calls the file
+// damaged): they are written in the same escaped form.
+std::string cellText(std::u16string_view text) {
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == 0xFFFE || text[i] == 0xFFFF) {
+            out += utf16ToUtf8Lossy(text.substr(start, i - start));
+            if (i < text.size()) {
+                out += text[i] == 0xFFFE ? "_xFFFE_" : "_xFFFF_";
+            }
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
 lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>& rows) {
     lxw_workbook* workbook = workbook_new(path.c_str());
     if (workbook == nullptr) {
@@ -39,7 +57,7 @@ lxw_error writeWorkbook(const std::string& path, const std::vector<WorkbookRow>&
         for (std::size_t r = 0; r <= rows.size() && error == LXW_NO_ERROR; ++r) {
             const WorkbookRow& row = r == 0 ? header : rows[r - 1];
             for (lxw_col_t c = 0; c < 4 && error == LXW_NO_ERROR; ++c) {
-                const std::string cell = utf16ToUtf8Lossy(row[c]);
+                const std::string cell = cellText(row[c]);
                 error = worksheet_write_string(sheet, static_cast<lxw_row_t>(r), c, cell.c_str(),
                                                format);
             }

@@ -350,6 +350,20 @@ TEST(FindingsWorkbook, CellsAreTheListsTextsWithOneBorderedCentredWrappedFormat)
     }
 }
 
+// U+FFFE in a finding (text can hold it) went into the workbook's XML as it was, so that the file
+// was no well-formed XML, and was reported as written.
+TEST(FindingsWorkbook, NoncharactersAreWrittenEscapedAsControlCharactersAre) {
+    TempDir dir;
+    const std::string path = dir.file("e.xlsx");
+    ASSERT_TRUE(writeFindingsWorkbook(path, {{u"1", u"甲\uFFFE乙\uFFFF", u"\u0001", u""}}).ok);
+    const auto strings = test::readZipEntry(test::readBytes(path), "xl/sharedStrings.xml");
+    ASSERT_TRUE(strings);
+    EXPECT_EQ(strings->find("\xEF\xBF\xBE"), std::string::npos);
+    EXPECT_EQ(strings->find("\xEF\xBF\xBF"), std::string::npos);
+    EXPECT_NE(strings->find("甲_xFFFE_乙_xFFFF_"), std::string::npos) << *strings;
+    EXPECT_NE(strings->find("_x0001_"), std::string::npos) << *strings;
+}
+
 TEST(FindingsWorkbook, OneRowGivesHeaderAndThatRow) {
     TempDir dir;
     std::vector<WorkbookRow> rows;
