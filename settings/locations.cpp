@@ -240,6 +240,9 @@ Locations usableLocations(const ChosenLocations& chosen, std::vector<std::u16str
     }
     if (fellBack) {
         problems.push_back(withPath(kReadOnlyFallback, chosen.shippedDirectory));
+        // Read-only as the message says, also where the installation could be written (a
+        // root user, a copy unpacked in the home folder).
+        protectDirectory(chosen.shippedDirectory);
     }
     return l;
 }

@@ -10,7 +10,9 @@
 #include <set>
 
 #include "settings/locations.h"
+#include "settings/settings_file.h"
 #include "test_support.h"
+#include "text/files.h"
 #include "text/utf.h"
 
 using namespace kjf;
@@ -34,6 +36,8 @@ std::set<std::string> treeOf(const std::string& root) {
 // home folder for its user.
 class InstalledTest : public ::testing::Test {
   protected:
+    // A fallback protects the shipped folders for the rest of the process.
+    void TearDown() override { clearProtectedDirectoriesForTesting(); }
     void SetUp() override {
         fs::create_directories(m_prefix.file("bin"));
         const std::string share = m_prefix.file("share/kanjianfang/");
@@ -224,6 +228,16 @@ TEST_F(InstalledTest, FoldersThatCannotBeMadeFallBackToTheShippedFilesReadOnly) 
     EXPECT_TRUE(usable.systemDataReadOnly());  // the shipped folders are no program directory
     EXPECT_TRUE(fs::exists(usable.settingsFile()));
     EXPECT_TRUE(fs::exists(usable.automaticDictionaryPath()));
+    // Read-only as the message says, though this installation could be written: a change of
+    // setting was written into the installation's own setup.ini for every user.
+    const std::string shipped = readBytes(usable.settingsFile());
+    const WriteResult written =
+        writeSetting(usable.settingsDirectory, u"引擎设置", u"量化数值", u"3");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.reason(), u"这是程序自带的设置和词库，只读，不能更改");
+    EXPECT_EQ(readBytes(usable.settingsFile()), shipped);
+    EXPECT_FALSE(writeFileAtomically(usable.automaticDictionaryPath(), "x"));
+    clearProtectedDirectoriesForTesting();  // the folders made below are the user's
 
     // Once the folders can be made, the user's own are used again.
     fs::remove(m_home.file(".config"));

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -30,6 +31,16 @@ WriteFaultInjector& injector() {
 bool injectedFault(std::string_view step) {
     std::lock_guard lock(injectorMutex());
     return injector() && injector()(step);
+}
+
+std::mutex& protectedMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::vector<std::string>& protectedFolders() {
+    static std::vector<std::string> folders;
+    return folders;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -232,7 +243,34 @@ mode_t newFileMode() {
 
 }  // namespace
 
+void protectDirectory(const std::string& directory) {
+    std::lock_guard lock(protectedMutex());
+    std::string folder = directory;
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    protectedFolders().push_back(std::move(folder));
+}
+
+void clearProtectedDirectoriesForTesting() {
+    std::lock_guard lock(protectedMutex());
+    protectedFolders().clear();
+}
+
+bool isProtectedPath(const std::string& path) {
+    std::lock_guard lock(protectedMutex());
+    return std::any_of(protectedFolders().begin(), protectedFolders().end(),
+                       [&path](const std::string& folder) { return path.starts_with(folder); });
+}
+
+WriteResult protectedPathRefusal() {
+    return WriteResult::refused(u"这是程序自带的设置和词库，只读，不能更改");
+}
+
 WriteResult replaceFile(const std::string& link, const ContentWriter& write) {
+    if (isProtectedPath(link)) {
+        return protectedPathRefusal();
+    }
     // Replacing a link itself would turn it into a plain file and leave its target as it was.
     const std::string path = finalTarget(link);
     mode_t mode = newFileMode();
@@ -248,6 +286,9 @@ WriteResult replaceFile(const std::string& link, const ContentWriter& write) {
 }
 
 CreateOutcome createFileAtomically(const std::string& path, std::string_view bytes) {
+    if (isProtectedPath(path)) {
+        return CreateOutcome::Failed;
+    }
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         return CreateOutcome::Exists;
@@ -454,6 +495,9 @@ bool makeDirectoryPath(const std::string& path) {
 }
 
 WriteResult appendToFile(const std::string& path, std::string_view bytes) {
+    if (isProtectedPath(path)) {
+        return protectedPathRefusal();
+    }
     if (injectedFault("open")) {
         return WriteResult::failed(ReplaceOutcome::CannotCreate, failedWith(true));
     }

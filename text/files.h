@@ -116,6 +116,15 @@ enum class [[nodiscard]] CreateOutcome{
 // does not exist or holds every byte, even when two processes create it at once. Any thread.
 CreateOutcome createFileAtomically(const std::string& path, std::string_view bytes);
 
+// Folders whose files this process never writes: the installation's own settings and
+// dictionaries, when the program uses them because the user's could not be made. Every write
+// through the functions here to a path below one fails (refused, with protectedPathRefusal's
+// reason); callers that create or delete files themselves ask isProtectedPath first. Any thread.
+void protectDirectory(const std::string& directory);
+bool isProtectedPath(const std::string& path);
+WriteResult protectedPathRefusal();
+void clearProtectedDirectoriesForTesting();
+
 // Appends bytes at the end of the file at path, creating it when missing. Fails when the file
 // cannot be opened or not every byte was written.
 WriteResult appendToFile(const std::string& path, std::string_view bytes);
