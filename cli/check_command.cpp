@@ -347,8 +347,10 @@ int checkCommand(const Locations& locations, const std::vector<std::string>& arg
     }
     if (!parsed.corrected.empty()) {
         const auto bytes = utf16ToUtf8Lossy(applyCorrections(original, std::move(corrections)));
-        if (!writeFileAtomically(parsed.corrected, bytes)) {
-            std::fprintf(stderr, "kanjianfang-cli: cannot write %s\n", parsed.corrected.c_str());
+        if (const WriteResult written = writeFileAtomically(parsed.corrected, bytes); !written) {
+            std::fprintf(stderr, "kanjianfang-cli: cannot write %s: ", parsed.corrected.c_str());
+            printText(stderr, written.reason());
+            std::fputc('\n', stderr);
             return 2;
         }
     }

@@ -293,6 +293,7 @@ TEST_F(CliCheck, CorrectedWritesTheTextWithEverySuggestionAndItsOwnLineBreaks) {
     EXPECT_EQ(test::readBytes(out), "甲乙丙\r\n");
     r = check({"--corrected", dir.file("no/such/out.txt")}, "再接再励");
     EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("文件夹不存在"), std::string::npos) << r.err;  // and why
     EXPECT_EQ(check({"--corrected"}, "甲").status, 2);
 }
 
