@@ -23,7 +23,7 @@ std::u16string incompleteReason(const DictionaryFileText& file) {
     if (!file.exists) {
         return u"文件不存在";
     }
-    return file.readable ? u"文件中有无法读取的内容（U+0000）" : u"无法读取原文件";
+    return file.readable ? u"文件中有无法读取的内容（U+0000 或无法识别的字节）" : u"无法读取原文件";
 }
 
 bool endsWithDictExtension(std::string_view name) {
@@ -80,12 +80,9 @@ DictionaryFileText readDictionaryFile(const std::string& path) {
         return result;
     }
     result.readable = true;
-    result.text = decodeDictionaryBytes(*bytes);
-    // The text ends at the first U+0000; only zeros may follow it for the text to be the whole
-    // file, or a rewrite would drop the entries behind it.
-    const std::size_t used = std::min(bytes->size(), result.text.size() * 2);
-    result.complete = std::all_of(bytes->begin() + static_cast<std::ptrdiff_t>(used), bytes->end(),
-                                  [](char c) { return c == '\0'; });
+    DecodedDictionary decoded = decodeDictionaryFile(*bytes);
+    result.text = std::move(decoded.text);
+    result.complete = decoded.complete;
     return result;
 }
 
@@ -200,22 +197,30 @@ std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
 }
 
 std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes) {
-    const std::u16string all =
-        decodeUtf16Units(bytes, startsWithUtf16BigEndianMark(bytes), nullptr, false);
+    const DecodedDictionary decoded = decodeDictionaryFile(bytes, false);
+    const std::u16string& all = decoded.text;
     std::vector<MalformedLine> bad;
     forEachLine(all, [&](std::int32_t number, std::u16string_view raw) {
-        if (raw.find(u'\0') != std::u16string_view::npos) {
-            // Trimmed of blanks and controls but not of the U+0000 being reported.
+        // In UTF-8 the text stops at a byte that is no UTF-8: its line and every one behind it
+        // cannot be read, and the line is shown up to it, with U+FFFD in its place.
+        const bool cutShort =
+            !decoded.complete && raw.data() + raw.size() == all.data() + all.size();
+        if (cutShort || raw.find(u'\0') != std::u16string_view::npos) {
+            // Trimmed of blanks and controls but not of a U+0000 being reported.
             const auto trimmable = [](char16_t c) { return c != 0 && c <= 0x20; };
             std::size_t first = 0;
             std::size_t last = raw.size();
-            while (trimmable(raw[first])) {
+            while (first < last && trimmable(raw[first])) {
                 ++first;
             }
-            while (trimmable(raw[last - 1])) {
+            while (last > first && trimmable(raw[last - 1])) {
                 --last;
             }
-            bad.push_back({number, std::u16string(raw.substr(first, last - first))});
+            std::u16string text(raw.substr(first, last - first));
+            if (cutShort) {
+                text += u'\uFFFD';
+            }
+            bad.push_back({number, std::move(text)});
             return;
         }
         const std::u16string_view line = trimControlAndSpace(raw);

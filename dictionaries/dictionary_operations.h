@@ -24,12 +24,14 @@ std::vector<std::u16string> listDictionaryFiles(const std::string& directory);
 // included; no names give the empty text.
 std::u16string enabledListValue(const std::vector<std::u16string>& names);
 
-// A dictionary file read as raw UTF-16LE code units up to the first U+0000.
+// A dictionary file read by decodeDictionaryFile: UTF-16 code units or UTF-8 up to the first
+// U+0000 (or, in UTF-8, the first byte that is no UTF-8). Whatever it was read from, a save
+// writes the text back as UTF-16LE.
 struct [[nodiscard]] DictionaryFileText {
     std::u16string text;
     bool exists = false;    // something is at the path
     bool readable = false;  // it is a file and was read whole
-    bool complete = false;  // readable, and the text runs to the end of the bytes (no U+0000)
+    bool complete = false;  // readable, and the text runs to the end of the bytes
 };
 DictionaryFileText readDictionaryFile(const std::string& path);
 
@@ -42,9 +44,10 @@ using OptimiseProgress = std::function<void(int percent)>;
 std::u16string optimiseDictionaryText(std::u16string_view text,
                                       const OptimiseProgress& progress = {});
 
-// optimiseDictionaryText over the file at path, written back through a temporary file. Fails and
-// leaves the file as it was when it cannot be read whole (missing, a directory, or a U+0000
-// before its end, which would cut off every entry behind it: Refused) or cannot be written.
+// optimiseDictionaryText over the file at path, written back as UTF-16LE through a temporary file.
+// Fails and leaves the file as it was when it cannot be read whole (missing, a directory, or a
+// U+0000 or a byte that is no UTF-8 before its end, which would cut off every entry behind it:
+// Refused) or cannot be written.
 // progress is called on the calling thread. Any thread.
 WriteResult optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress = {});
 
@@ -71,9 +74,11 @@ struct MalformedLine {
 // Blank lines are never reported.
 std::vector<MalformedLine> malformedErrorLines(std::u16string_view text);
 
-// dict verify's check of an error dictionary file's bytes: malformedErrorLines over every line of
-// the whole file, where a line holding a U+0000 (which ends the text for every other reader and
-// hides the lines behind it) is reported as malformed too, with the U+0000 kept in its text.
+// dict verify's check of an error dictionary file's bytes, decoded as loading decodes them:
+// malformedErrorLines over every line of the whole file, where a line holding a U+0000 (which
+// ends the text for every other reader and hides the lines behind it) is reported as malformed
+// too, with the U+0000 kept in its text. In UTF-8, a byte that is no UTF-8 ends the check: its
+// line is reported up to it, followed by U+FFFD.
 std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes);
 
 // Writes text as .dict bytes (UTF-16LE, no byte-order mark, no terminator) through a temporary
@@ -82,10 +87,10 @@ WriteResult saveDictionaryText(const std::string& path, std::u16string_view text
 
 // Adds word as a line of the first enabled user correct dictionary of locations. When no user
 // correct dictionary is enabled, "user.dict" is made in its folder (unless it exists) and enabled
-// in setup.ini. The file is rewritten whole through a temporary file, with a
-// line break added first when its text does not end in one. path is the file meant; result fails,
-// with every file as it was, when the file cannot be read whole or setup.ini or the file cannot
-// be written. GUI thread (it may write setup.ini).
+// in setup.ini. The file is rewritten whole as UTF-16LE (a UTF-8 file included) through a
+// temporary file, with a line break added first when its text does not end in one. path is the file
+// meant; result fails, with every file as it was, when the file cannot be read whole or setup.ini
+// or the file cannot be written. GUI thread (it may write setup.ini).
 struct [[nodiscard]] AddedWord {
     WriteResult result;
     std::string path;

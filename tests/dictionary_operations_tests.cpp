@@ -6,6 +6,7 @@
 
 #include "cli_runner.h"
 #include "dictionaries/dictionary_operations.h"
+#include "settings/settings_file.h"
 #include "test_support.h"
 #include "text/files.h"
 
@@ -99,6 +100,54 @@ TEST(DictionaryOptimise, EntriesBehindAZeroCodeUnitAreNotCutOff) {
     writeBytes(path, utf16le(u"乙\r\n乙") + std::string(4, '\0'));
     EXPECT_TRUE(optimiseDictionaryFile(path));
     EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n"));
+}
+
+// A UTF-8 list was taken as UTF-16LE: nothing was removed, and its last line end came back as
+// 0D 0D 00 0A 00. Now it is read as UTF-8 and written in the program's own format.
+TEST(DictionaryOptimise, AUtf8FileIsRewrittenAsUtf16WithEveryEntry) {
+    TempDir dir;
+    const std::string path = dir.file("d.dict");
+    writeBytes(path, "乙\r\n甲\n乙\r\n丙 \r\n");
+    ASSERT_TRUE(optimiseDictionaryFile(path));
+    EXPECT_EQ(readBytes(path), utf16le(u"丙\r\n乙\r\n甲\r\n"));
+
+    // Marked as UTF-8 but holding a byte that is no UTF-8: the entries behind it cannot be read,
+    // so the file is not rewritten.
+    const std::string bad = "\xEF\xBB\xBF乙\r\n\xD6\xD0\r\n甲\r\n";
+    writeBytes(path, bad);
+    const auto read = readDictionaryFile(path);
+    EXPECT_TRUE(read.readable);
+    EXPECT_FALSE(read.complete);
+    EXPECT_FALSE(optimiseDictionaryFile(path));
+    EXPECT_EQ(readBytes(path), bad);
+}
+
+TEST(UserCorrectDictionary, AWordAddedToAUtf8FileRewritesItWholeAsUtf16) {
+    TempDir dir;
+    const Locations locations = Locations::portable(dir.path());
+    const std::string folder = locations.dictionaryDirectory(DictionaryKind::UserCorrect);
+    fs::create_directories(folder);
+    ASSERT_TRUE(
+        writeSetting(locations.settingsDirectory, u"词库设置", u"用户正确词库列表", u"mine.dict,"));
+    // Made in a text editor: UTF-8 with its mark, no line end after the last word.
+    writeBytes(folder + "mine.dict", "\xEF\xBB\xBF坊鉴\r\n勘鉴坊");
+    const AddedWord added = addToUserCorrectDictionary(locations, u"鉴坊");
+    ASSERT_TRUE(added.result);
+    EXPECT_EQ(added.path, folder + "mine.dict");
+    EXPECT_EQ(readBytes(added.path), utf16le(u"\uFEFF坊鉴\r\n勘鉴坊\r\n鉴坊\r\n"));
+
+    // A UTF-16LE file takes the word as before.
+    writeBytes(folder + "mine.dict", utf16le(u"甲\r\n"));
+    ASSERT_TRUE(addToUserCorrectDictionary(locations, u"乙").result);
+    EXPECT_EQ(readBytes(folder + "mine.dict"), utf16le(u"甲\r\n乙\r\n"));
+
+    // A failed write leaves the UTF-8 file as it was.
+    writeBytes(folder + "mine.dict", "坊鉴\n");
+    {
+        FaultInjection fault("rename");
+        EXPECT_FALSE(addToUserCorrectDictionary(locations, u"鉴坊").result);
+    }
+    EXPECT_EQ(readBytes(folder + "mine.dict"), "坊鉴\n");
 }
 
 TEST(DictionaryOptimise, FailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
@@ -212,6 +261,11 @@ TEST(CliDict, OptimiseRewritesTheFileAndFailsWithoutTouchingIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(readBytes(path), cut);
+
+    writeBytes(path, "乙\r\n甲\r\n乙\r\n");
+    r = runCli(KJF_CLI_PATH, {"dict", "optimise", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n"));
 }
 
 TEST(CliDict, VerifyPrintsEveryBadLineWithItsNumber) {
@@ -226,6 +280,16 @@ TEST(CliDict, VerifyPrintsEveryBadLineWithItsNumber) {
     r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+
+    // A UTF-8 file is read as UTF-8, as loading reads it.
+    writeBytes(path, "错词$=$正词\n坊鉴勘$=$勘鉴坊\n");
+    r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    writeBytes(path, "\xEF\xBB\xBF错词$=$正词\n坏行\n甲$=$乙\xFF\n己$=$庚\n");
+    r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2\t坏行\n3\t甲$=$乙\uFFFD\n");
 
     EXPECT_EQ(runCli(KJF_CLI_PATH, {"dict", "verify", dir.file("none.dict")}).status, 2);
     EXPECT_EQ(runCli(KJF_CLI_PATH, {"dict", "sort", path}).status, 2);

@@ -110,6 +110,16 @@ TEST_F(SettingsWindowTest, EditorAppendsTheFirstDroppedFile) {
     EXPECT_EQ(box->dictionaryText(), u"文章\r\n甲\r\n乙\r\n");
 }
 
+TEST_F(SettingsWindowTest, EditorShowsAUtf8FileAndSavesItAsUtf16) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::UserCorrect) + "u.dict";
+    writeBytes(path, "坊鉴\n勘鉴坊\n");
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::UserCorrect);
+    EXPECT_EQ(child<DictionaryTextBox>(&editor, "textBox")->toPlainText(), q(u"坊鉴\n勘鉴坊\n"));
+    QTest::mouseClick(button(&editor, "saveButton"), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+    EXPECT_EQ(readBytes(path), utf16le(u"坊鉴\n勘鉴坊\n"));
+}
+
 TEST_F(SettingsWindowTest, EditButtonAndDoubleClickOpenTheSelectedFileAndSavingMarksAChange) {
     open();
     rg_CiKuSheZhi& page = listPage(rg_SheZhiChuangKou1::SystemCorrectItem);
