@@ -178,9 +178,12 @@ void forEachLine(std::u16string_view text, Check check) {
     }
 }
 
+// The line is written as "错词$=$正词" (a word before the first "$=$") and loading takes it as an
+// entry: a line that loading would drop must never pass a check.
 bool isWellFormedErrorLine(std::u16string_view trimmed) {
     const auto separator = trimmed.find(u"$=$");
-    return separator != std::u16string_view::npos && separator != 0;
+    return separator != std::u16string_view::npos && separator != 0 &&
+           errorEntryOfLine(trimmed).has_value();
 }
 
 }  // namespace

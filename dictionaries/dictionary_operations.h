@@ -70,8 +70,8 @@ struct MalformedLine {
 };
 
 // The editor's check for error dictionaries: a trimmed, non-empty line is well-formed when "$=$"
-// occurs in it and its first occurrence starts at index 1 or later. Nothing is required after it.
-// Blank lines are never reported.
+// occurs in it, its first occurrence starts at index 1 or later, and loading takes the line as an
+// entry (errorEntryOfLine). Blank lines are never reported.
 std::vector<MalformedLine> malformedErrorLines(std::u16string_view text);
 
 // dict verify's check of an error dictionary file's bytes, decoded as loading decodes them:

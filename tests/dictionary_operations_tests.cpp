@@ -194,15 +194,24 @@ TEST(DictionaryDelete, RemovesFilesOnly) {
     EXPECT_FALSE(deleteDictionaryFile(dir.file("d.dict")));
 }
 
-TEST(ErrorEntryCheck, AcceptsTextBeforeTheFirstSeparator) {
+// The check passed lines that loading drops (nothing after "$=$", or a third piece), so an
+// editor's "保存成功" and a passing dict verify left entries that were never used.
+TEST(ErrorEntryCheck, AcceptsOnlyLinesThatLoadAsAnEntry) {
     const auto bad = malformedErrorLines(
         u"错词$=$正词\r\n  错词 $=$ 正词 \r\n错词$=$\r\n$=$正词\r\n错词=正词\r\n   "
-        u"\r\n\r\n甲$=$乙$=$丙");
-    ASSERT_EQ(bad.size(), 2u);
-    EXPECT_EQ(bad[0].number, 4);
-    EXPECT_EQ(bad[0].text, u"$=$正词");
-    EXPECT_EQ(bad[1].number, 5);
-    EXPECT_EQ(bad[1].text, u"错词=正词");
+        u"\r\n\r\n甲$=$乙$=$丙\r\n坊鉴勘$=$勘鉴坊=KJF\r\n坊鉴勘$=$ \t\r\n$=$甲$=$乙\r\n甲$$=$$乙");
+    ASSERT_EQ(bad.size(), 7u);
+    const std::vector<std::pair<std::int32_t, std::u16string>> expected{{3, u"错词$=$"},
+                                                                        {4, u"$=$正词"},
+                                                                        {5, u"错词=正词"},
+                                                                        {8, u"甲$=$乙$=$丙"},
+                                                                        {9, u"坊鉴勘$=$勘鉴坊=KJF"},
+                                                                        {10, u"坊鉴勘$=$"},
+                                                                        {11, u"$=$甲$=$乙"}};
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        EXPECT_EQ(bad[i].number, expected[i].first) << i;
+        EXPECT_EQ(bad[i].text, expected[i].second) << i;
+    }
 }
 
 TEST(ErrorEntryCheck, NumbersLinesAcrossEveryLineBreak) {
@@ -280,6 +289,12 @@ TEST(CliDict, VerifyPrintsEveryBadLineWithItsNumber) {
     r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+
+    // Lines that loading drops fail verification too.
+    writeBytes(path, utf16le(u"错词$=$正词\r\n坊鉴勘$=$\r\n坊鉴勘$=$勘鉴坊=KJF\r\n"));
+    r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2\t坊鉴勘$=$\n3\t坊鉴勘$=$勘鉴坊=KJF\n");
 
     // A UTF-8 file is read as UTF-8, as loading reads it.
     writeBytes(path, "错词$=$正词\n坊鉴勘$=$勘鉴坊\n");

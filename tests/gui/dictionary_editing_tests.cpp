@@ -20,7 +20,9 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     int saves = 0;
     QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
 
-    for (std::u16string_view bad : {u"$=$正词", u"错词=正词"}) {
+    // Lines that loading would drop are refused too: nothing after "$=$", or a third piece.
+    for (std::u16string_view bad :
+         {u"$=$正词", u"错词=正词", u"错词$=$", u"坊鉴勘$=$勘鉴坊=KJF", u"甲$=$乙$=$丙"}) {
         box->setPlainText(q(u"错词$=$正词\n") + q(bad));
         QTest::mouseClick(save, Qt::LeftButton);
         expectMessage(m_answers.last(), QMessageBox::Critical,
@@ -29,10 +31,10 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     EXPECT_EQ(readBytes(path), utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
     EXPECT_EQ(saves, 0);
 
-    box->setPlainText(q(u"错词$=$\n   \n错词$=$正词"));
+    box->setPlainText(q(u"错词 $=$ 对\n   \n错词$=$正词"));
     QTest::mouseClick(save, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
-    EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
+    EXPECT_EQ(readBytes(path), utf16le(u"错词 $=$ 对\r\n   \r\n错词$=$正词"));
     EXPECT_EQ(saves, 1);
 
     // A failed write says so and leaves the file whole.
@@ -41,7 +43,7 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     QTest::mouseClick(save, Qt::LeftButton);
     setWriteFaultInjectorForTesting({});
     expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
-    EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
+    EXPECT_EQ(readBytes(path), utf16le(u"错词 $=$ 对\r\n   \r\n错词$=$正词"));
     EXPECT_EQ(saves, 1);
 
     // Correct dictionaries are not checked; an empty box saves an empty file.
