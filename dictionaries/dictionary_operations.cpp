@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 
+#include "documents/document_reader.h"
 #include "engine/dictionary_file.h"
 #include "engine/dictionary_kind.h"
 #include "settings/settings_file.h"
@@ -294,6 +295,45 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
         return added;
     }
     return added;
+}
+
+DroppedDictionaryText readDroppedDictionaryFile(const std::string& path) {
+    DroppedDictionaryText dropped;
+    const auto bytes = readWholeFile(path);
+    if (!bytes) {
+        dropped.message = u"无法读取该文件，未加入任何内容！";
+        return dropped;
+    }
+    const std::string_view data = *bytes;
+    const bool utf16Mark = data.starts_with("\xFF\xFE") || startsWithUtf16BigEndianMark(data);
+    // Archives and old Office files hold zero bytes too; the import's rules read or refuse them.
+    const bool packaged =
+        looksLikeZip(data) || data.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+    DecodedDictionary decoded = decodeDictionaryFile(data);
+    bool complete = decoded.complete;
+    if (utf16Mark || decoded.encoding == DictionaryEncoding::Utf8 ||
+        (!packaged && data.find('\0') != std::string_view::npos)) {
+        dropped.text = std::move(decoded.text);
+    } else {
+        DocumentReadResult read = decodeDocumentBytes(data);
+        if (!read.ok) {
+            dropped.message = std::move(read.message);
+            return dropped;
+        }
+        complete = read.source.complete;
+        dropped.text = std::move(read.text);
+    }
+    if (!complete) {
+        // Taking the part before the fault would lose the rest without a word.
+        dropped.text.clear();
+        dropped.message = u"文件中有无法识别的内容，只能读取其中一部分，未加入任何内容！";
+        return dropped;
+    }
+    if (!dropped.text.empty() && dropped.text.front() == u'\uFEFF') {
+        dropped.text.erase(0, 1);
+    }
+    dropped.ok = true;
+    return dropped;
 }
 
 SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text) {

@@ -97,6 +97,19 @@ struct [[nodiscard]] AddedWord {
 };
 AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_view word);
 
+// The text of a file dropped on the dictionary editor. A file in the dictionaries' own form (UTF-16
+// with or without its mark: it starts with a mark or holds zero bytes; or UTF-8 as
+// decodeDictionaryFile tells it) is decoded as loading decodes it; any other file as an import
+// reads it (decodeDocumentBytes: UTF-8, GB18030, the text of a .docx). A leading U+FEFF is
+// dropped. ok is false, with a message for the user, when the file cannot be read, is no text, or
+// decodes only in part (what comes after its fault would be lost). Any thread.
+struct [[nodiscard]] DroppedDictionaryText {
+    bool ok = false;
+    std::u16string text;
+    std::u16string message;
+};
+DroppedDictionaryText readDroppedDictionaryFile(const std::string& path);
+
 // saveDictionaryText that tells a file which cannot be made (its folder is missing, or a folder
 // is in its place) from one that cannot be written, for the automatic dictionary page.
 struct [[nodiscard]] SaveOutcome {
