@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 
+#include "documents/document_reader.h"
 #include "engine/dictionary_file.h"
 #include "engine/dictionary_kind.h"
 #include "settings/settings_file.h"
@@ -20,7 +21,7 @@ std::u16string incompleteReason(const DictionaryFileText& file) {
     if (!file.exists) {
         return u"文件不存在";
     }
-    return file.readable ? u"文件中有无法读取的内容（U+0000）" : u"无法读取原文件";
+    return file.readable ? u"文件中有无法读取的内容（U+0000 或无法识别的字节）" : u"无法读取原文件";
 }
 
 namespace {
@@ -79,12 +80,9 @@ DictionaryFileText readDictionaryFile(const std::string& path) {
         return result;
     }
     result.readable = true;
-    result.text = decodeDictionaryBytes(*bytes);
-    // The text ends at the first U+0000; only zeros may follow it for the text to be the whole
-    // file, or a rewrite would drop the entries behind it.
-    const std::size_t used = std::min(bytes->size(), result.text.size() * 2);
-    result.complete = std::all_of(bytes->begin() + static_cast<std::ptrdiff_t>(used), bytes->end(),
-                                  [](char c) { return c == '\0'; });
+    DecodedDictionary decoded = decodeDictionaryFile(*bytes);
+    result.text = std::move(decoded.text);
+    result.complete = decoded.complete;
     return result;
 }
 
@@ -180,9 +178,12 @@ void forEachLine(std::u16string_view text, Check check) {
     }
 }
 
+// The line is written as "错词$=$正词" (a word before the first "$=$") and loading takes it as an
+// entry: a line that loading would drop must never pass a check.
 bool isWellFormedErrorLine(std::u16string_view trimmed) {
     const auto separator = trimmed.find(u"$=$");
-    return separator != std::u16string_view::npos && separator != 0;
+    return separator != std::u16string_view::npos && separator != 0 &&
+           errorEntryOfLine(trimmed).has_value();
 }
 
 }  // namespace
@@ -199,22 +200,30 @@ std::vector<MalformedLine> malformedErrorLines(std::u16string_view text) {
 }
 
 std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes) {
-    const std::u16string all =
-        decodeUtf16Units(bytes, startsWithUtf16BigEndianMark(bytes), nullptr, false);
+    const DecodedDictionary decoded = decodeDictionaryFile(bytes, false);
+    const std::u16string& all = decoded.text;
     std::vector<MalformedLine> bad;
     forEachLine(all, [&](std::int32_t number, std::u16string_view raw) {
-        if (raw.find(u'\0') != std::u16string_view::npos) {
-            // Trimmed of blanks and controls but not of the U+0000 being reported.
+        // In UTF-8 the text stops at a byte that is no UTF-8: its line and every one behind it
+        // cannot be read, and the line is shown up to it, with U+FFFD in its place.
+        const bool cutShort =
+            !decoded.complete && raw.data() + raw.size() == all.data() + all.size();
+        if (cutShort || raw.find(u'\0') != std::u16string_view::npos) {
+            // Trimmed of blanks and controls but not of a U+0000 being reported.
             const auto trimmable = [](char16_t c) { return c != 0 && c <= 0x20; };
             std::size_t first = 0;
             std::size_t last = raw.size();
-            while (trimmable(raw[first])) {
+            while (first < last && trimmable(raw[first])) {
                 ++first;
             }
-            while (trimmable(raw[last - 1])) {
+            while (last > first && trimmable(raw[last - 1])) {
                 --last;
             }
-            bad.push_back({number, std::u16string(raw.substr(first, last - first))});
+            std::u16string text(raw.substr(first, last - first));
+            if (cutShort) {
+                text += u'\uFFFD';
+            }
+            bad.push_back({number, std::move(text)});
             return;
         }
         const std::u16string_view line = trimControlAndSpace(raw);
@@ -285,6 +294,45 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
         return added;
     }
     return added;
+}
+
+DroppedDictionaryText readDroppedDictionaryFile(const std::string& path) {
+    DroppedDictionaryText dropped;
+    const auto bytes = readWholeFile(path);
+    if (!bytes) {
+        dropped.message = u"无法读取该文件，未加入任何内容！";
+        return dropped;
+    }
+    const std::string_view data = *bytes;
+    const bool utf16Mark = data.starts_with("\xFF\xFE") || startsWithUtf16BigEndianMark(data);
+    // Archives and old Office files hold zero bytes too; the import's rules read or refuse them.
+    const bool packaged =
+        looksLikeZip(data) || data.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+    DecodedDictionary decoded = decodeDictionaryFile(data);
+    bool complete = decoded.complete;
+    if (utf16Mark || decoded.encoding == DictionaryEncoding::Utf8 ||
+        (!packaged && data.find('\0') != std::string_view::npos)) {
+        dropped.text = std::move(decoded.text);
+    } else {
+        DocumentReadResult read = decodeDocumentBytes(data);
+        if (!read.ok) {
+            dropped.message = std::move(read.message);
+            return dropped;
+        }
+        complete = read.source.complete;
+        dropped.text = std::move(read.text);
+    }
+    if (!complete) {
+        // Taking the part before the fault would lose the rest without a word.
+        dropped.text.clear();
+        dropped.message = u"文件中有无法识别的内容，只能读取其中一部分，未加入任何内容！";
+        return dropped;
+    }
+    if (!dropped.text.empty() && dropped.text.front() == u'\uFEFF') {
+        dropped.text.erase(0, 1);
+    }
+    dropped.ok = true;
+    return dropped;
 }
 
 SaveOutcome saveDictionaryTextReporting(const std::string& path, std::u16string_view text) {

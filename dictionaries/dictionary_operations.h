@@ -24,12 +24,14 @@ std::vector<std::u16string> listDictionaryFiles(const std::string& directory);
 // included; no names give the empty text.
 std::u16string enabledListValue(const std::vector<std::u16string>& names);
 
-// A dictionary file read as raw UTF-16LE code units up to the first U+0000.
+// A dictionary file read by decodeDictionaryFile: UTF-16 code units or UTF-8 up to the first
+// U+0000 (or, in UTF-8, the first byte that is no UTF-8). Whatever it was read from, a save
+// writes the text back as UTF-16LE.
 struct [[nodiscard]] DictionaryFileText {
     std::u16string text;
     bool exists = false;    // something is at the path
     bool readable = false;  // it is a file and was read whole
-    bool complete = false;  // readable, and the text runs to the end of the bytes (no U+0000)
+    bool complete = false;  // readable, and the text runs to the end of the bytes
 };
 DictionaryFileText readDictionaryFile(const std::string& path);
 // Why a dictionary file that was not read whole must not be rewritten.
@@ -44,9 +46,10 @@ using OptimiseProgress = std::function<void(int percent)>;
 std::u16string optimiseDictionaryText(std::u16string_view text,
                                       const OptimiseProgress& progress = {});
 
-// optimiseDictionaryText over the file at path, written back through a temporary file. Fails and
-// leaves the file as it was when it cannot be read whole (missing, a directory, or a U+0000
-// before its end, which would cut off every entry behind it: Refused) or cannot be written.
+// optimiseDictionaryText over the file at path, written back as UTF-16LE through a temporary file.
+// Fails and leaves the file as it was when it cannot be read whole (missing, a directory, or a
+// U+0000 or a byte that is no UTF-8 before its end, which would cut off every entry behind it:
+// Refused) or cannot be written.
 // progress is called on the calling thread. Any thread.
 WriteResult optimiseDictionaryFile(const std::string& path, const OptimiseProgress& progress = {});
 
@@ -69,13 +72,15 @@ struct MalformedLine {
 };
 
 // The editor's check for error dictionaries: a trimmed, non-empty line is well-formed when "$=$"
-// occurs in it and its first occurrence starts at index 1 or later. Nothing is required after it.
-// Blank lines are never reported.
+// occurs in it, its first occurrence starts at index 1 or later, and loading takes the line as an
+// entry (errorEntryOfLine). Blank lines are never reported.
 std::vector<MalformedLine> malformedErrorLines(std::u16string_view text);
 
-// dict verify's check of an error dictionary file's bytes: malformedErrorLines over every line of
-// the whole file, where a line holding a U+0000 (which ends the text for every other reader and
-// hides the lines behind it) is reported as malformed too, with the U+0000 kept in its text.
+// dict verify's check of an error dictionary file's bytes, decoded as loading decodes them:
+// malformedErrorLines over every line of the whole file, where a line holding a U+0000 (which
+// ends the text for every other reader and hides the lines behind it) is reported as malformed
+// too, with the U+0000 kept in its text. In UTF-8, a byte that is no UTF-8 ends the check: its
+// line is reported up to it, followed by U+FFFD.
 std::vector<MalformedLine> malformedErrorLinesOfFile(std::string_view bytes);
 
 // Writes text as .dict bytes (UTF-16LE, no byte-order mark, no terminator) through a temporary
@@ -84,15 +89,28 @@ WriteResult saveDictionaryText(const std::string& path, std::u16string_view text
 
 // Adds word as a line of the first enabled user correct dictionary of locations. When no user
 // correct dictionary is enabled, "user.dict" is made in its folder (unless it exists) and enabled
-// in setup.ini. The file is rewritten whole through a temporary file, with a
-// line break added first when its text does not end in one. path is the file meant; result fails,
-// with every file as it was, when the file cannot be read whole or setup.ini or the file cannot
-// be written. GUI thread (it may write setup.ini).
+// in setup.ini. The file is rewritten whole as UTF-16LE (a UTF-8 file included) through a
+// temporary file, with a line break added first when its text does not end in one. path is the file
+// meant; result fails, with every file as it was, when the file cannot be read whole or setup.ini
+// or the file cannot be written. GUI thread (it may write setup.ini).
 struct [[nodiscard]] AddedWord {
     WriteResult result;
     std::string path;
 };
 AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_view word);
+
+// The text of a file dropped on the dictionary editor. A file in the dictionaries' own form (UTF-16
+// with or without its mark: it starts with a mark or holds zero bytes; or UTF-8 as
+// decodeDictionaryFile tells it) is decoded as loading decodes it; any other file as an import
+// reads it (decodeDocumentBytes: UTF-8, GB18030, the text of a .docx). A leading U+FEFF is
+// dropped. ok is false, with a message for the user, when the file cannot be read, is no text, or
+// decodes only in part (what comes after its fault would be lost). Any thread.
+struct [[nodiscard]] DroppedDictionaryText {
+    bool ok = false;
+    std::u16string text;
+    std::u16string message;
+};
+DroppedDictionaryText readDroppedDictionaryFile(const std::string& path);
 
 // saveDictionaryText that tells a file which cannot be made (its folder is missing, or a folder
 // is in its place) from one that cannot be written, for the automatic dictionary page.

@@ -4,7 +4,9 @@
 #include <QTextCursor>
 #include <QUrl>
 
-#include "text/text_file.h"
+#include "dictionaries/dictionary_operations.h"
+#include "ui/message_box.h"
+#include "ui/qt_text.h"
 
 namespace kjf {
 
@@ -52,11 +54,17 @@ std::u16string DictionaryTextBox::dictionaryText() const {
     return text;
 }
 
-void DictionaryTextBox::appendFile(const QString& path) {
-    const std::u16string text = readTextFile(path.toStdString());
+bool DictionaryTextBox::appendFile(const QString& path) {
+    const DroppedDictionaryText dropped = readDroppedDictionaryFile(path.toStdString());
+    if (!dropped.ok) {
+        showMessage(this, QMessageBox::Critical, text(u"提示"),
+                    QString::fromStdU16String(dropped.message));
+        return false;
+    }
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QString::fromStdU16String(text) + QStringLiteral("\r\n"));
+    cursor.insertText(QString::fromStdU16String(dropped.text) + QStringLiteral("\r\n"));
+    return true;
 }
 
 bool DictionaryTextBox::canInsertFromMimeData(const QMimeData* source) const {

@@ -7,7 +7,7 @@
 namespace kjf {
 
 // A multi-line text box holding a dictionary's text. Dropping files appends the text of the first
-// one (read by the text-file rule) followed by CR LF, when dropping is accepted. GUI thread only.
+// one followed by CR LF, when dropping is accepted. GUI thread only.
 class DictionaryTextBox : public QPlainTextEdit {
     Q_OBJECT
   public:
@@ -20,8 +20,10 @@ class DictionaryTextBox : public QPlainTextEdit {
     // edit, every character as it stands (no-break spaces and line separators included) with the
     // line ends the text had (CR LF when it had none or mixed ones) between the lines.
     std::u16string dictionaryText() const;
-    // Appends the text of the file at path (UTF-8) and CR LF at the end of the content.
-    void appendFile(const QString& path);
+    // Appends the text of the file at path (readDroppedDictionaryFile) and CR LF at the end of the
+    // content. A file that cannot be read whole is refused with a message, and the box keeps its
+    // text as it was; false then.
+    bool appendFile(const QString& path);
 
     // Drops and pastes arrive here; public so that a drop can be replayed without a mouse.
     bool canInsertFromMimeData(const QMimeData* source) const override;

@@ -235,8 +235,9 @@ void DictionaryLoader::parseInputs(Job& job, DictionaryKind kind, WordTableBuild
             continue;
         }
         try {
-            const std::u16string text = decodeDictionaryBytes(input.bytes);
-            if (const auto line = lineCutShortAt(input.bytes, text); line != 0) {
+            const DecodedDictionary decoded = decodeDictionaryFile(input.bytes);
+            const std::u16string& text = decoded.text;
+            if (const auto line = lineCutShortAt(decoded); line != 0) {
                 input.problems.push_back(
                     {LoadProblem::Reason::CutShort, kind, input.widePath, {}, line});
             }

@@ -14,7 +14,8 @@ struct LoadProblem {
     enum class Reason {
         InvalidName,  // an enabled name that is not a plain file name: the file was not read
         Unreadable,   // the file exists but could not be read
-        CutShort,     // a U+0000 ends the text early: the entries behind it were not loaded
+        CutShort,  // a U+0000 or a byte that is no UTF-8 ends the text early: the entries behind it
+                   // were not loaded
         LongEntries,  // entries with words longer than kMaxEntryLength were skipped
         OutOfMemory,  // the file's entries could not all be held
     };
@@ -22,7 +23,7 @@ struct LoadProblem {
     DictionaryKind kind = DictionaryKind::SystemCorrect;
     std::u16string file;                      // the full path; InvalidName: the name as listed
     ReadFailure failure = ReadFailure::None;  // Unreadable: why
-    std::int64_t count = 0;  // LongEntries: entries skipped; CutShort: the line of the U+0000
+    std::int64_t count = 0;  // LongEntries: entries skipped; CutShort: the line where the text ends
 };
 
 struct LoadReport {

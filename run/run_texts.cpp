@@ -33,7 +33,8 @@ std::u16string loadProblemText(const LoadProblem& problem) {
         case LoadProblem::Reason::Unreadable:
             return u"无法读取词库（" + readFailureText(problem.failure) + u"）：" + problem.file;
         case LoadProblem::Reason::CutShort:
-            return u"词库第" + count + u"行有空字符（U+0000），其后的词条未加载：" + problem.file;
+            return u"词库第" + count + u"行有空字符（U+0000）或无法识别的字节，其后的词条未加载：" +
+                   problem.file;
         case LoadProblem::Reason::LongEntries:
             return count + u"个词条长于" + utf8ToUtf16(std::to_string(kMaxEntryLength)) +
                    u"个字符，未加载：" + problem.file;

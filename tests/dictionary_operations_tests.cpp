@@ -6,6 +6,7 @@
 
 #include "cli_runner.h"
 #include "dictionaries/dictionary_operations.h"
+#include "settings/settings_file.h"
 #include "test_support.h"
 #include "text/files.h"
 
@@ -101,6 +102,54 @@ TEST(DictionaryOptimise, EntriesBehindAZeroCodeUnitAreNotCutOff) {
     EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n"));
 }
 
+// A UTF-8 list was taken as UTF-16LE: nothing was removed, and its last line end came back as
+// 0D 0D 00 0A 00. Now it is read as UTF-8 and written in the program's own format.
+TEST(DictionaryOptimise, AUtf8FileIsRewrittenAsUtf16WithEveryEntry) {
+    TempDir dir;
+    const std::string path = dir.file("d.dict");
+    writeBytes(path, "乙\r\n甲\n乙\r\n丙 \r\n");
+    ASSERT_TRUE(optimiseDictionaryFile(path));
+    EXPECT_EQ(readBytes(path), utf16le(u"丙\r\n乙\r\n甲\r\n"));
+
+    // Marked as UTF-8 but holding a byte that is no UTF-8: the entries behind it cannot be read,
+    // so the file is not rewritten.
+    const std::string bad = "\xEF\xBB\xBF乙\r\n\xD6\xD0\r\n甲\r\n";
+    writeBytes(path, bad);
+    const auto read = readDictionaryFile(path);
+    EXPECT_TRUE(read.readable);
+    EXPECT_FALSE(read.complete);
+    EXPECT_FALSE(optimiseDictionaryFile(path));
+    EXPECT_EQ(readBytes(path), bad);
+}
+
+TEST(UserCorrectDictionary, AWordAddedToAUtf8FileRewritesItWholeAsUtf16) {
+    TempDir dir;
+    const Locations locations = Locations::portable(dir.path());
+    const std::string folder = locations.dictionaryDirectory(DictionaryKind::UserCorrect);
+    fs::create_directories(folder);
+    ASSERT_TRUE(
+        writeSetting(locations.settingsDirectory, u"词库设置", u"用户正确词库列表", u"mine.dict,"));
+    // Made in a text editor: UTF-8 with its mark, no line end after the last word.
+    writeBytes(folder + "mine.dict", "\xEF\xBB\xBF坊鉴\r\n勘鉴坊");
+    const AddedWord added = addToUserCorrectDictionary(locations, u"鉴坊");
+    ASSERT_TRUE(added.result);
+    EXPECT_EQ(added.path, folder + "mine.dict");
+    EXPECT_EQ(readBytes(added.path), utf16le(u"\uFEFF坊鉴\r\n勘鉴坊\r\n鉴坊\r\n"));
+
+    // A UTF-16LE file takes the word as before.
+    writeBytes(folder + "mine.dict", utf16le(u"甲\r\n"));
+    ASSERT_TRUE(addToUserCorrectDictionary(locations, u"乙").result);
+    EXPECT_EQ(readBytes(folder + "mine.dict"), utf16le(u"甲\r\n乙\r\n"));
+
+    // A failed write leaves the UTF-8 file as it was.
+    writeBytes(folder + "mine.dict", "坊鉴\n");
+    {
+        FaultInjection fault("rename");
+        EXPECT_FALSE(addToUserCorrectDictionary(locations, u"鉴坊").result);
+    }
+    EXPECT_EQ(readBytes(folder + "mine.dict"), "坊鉴\n");
+}
+
 TEST(DictionaryOptimise, FailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
     for (const char* step : {"open", "write", "sync", "rename"}) {
         TempDir dir;
@@ -145,15 +194,24 @@ TEST(DictionaryDelete, RemovesFilesOnly) {
     EXPECT_FALSE(deleteDictionaryFile(dir.file("d.dict")));
 }
 
-TEST(ErrorEntryCheck, AcceptsTextBeforeTheFirstSeparator) {
+// The check passed lines that loading drops (nothing after "$=$", or a third piece), so an
+// editor's "保存成功" and a passing dict verify left entries that were never used.
+TEST(ErrorEntryCheck, AcceptsOnlyLinesThatLoadAsAnEntry) {
     const auto bad = malformedErrorLines(
         u"错词$=$正词\r\n  错词 $=$ 正词 \r\n错词$=$\r\n$=$正词\r\n错词=正词\r\n   "
-        u"\r\n\r\n甲$=$乙$=$丙");
-    ASSERT_EQ(bad.size(), 2u);
-    EXPECT_EQ(bad[0].number, 4);
-    EXPECT_EQ(bad[0].text, u"$=$正词");
-    EXPECT_EQ(bad[1].number, 5);
-    EXPECT_EQ(bad[1].text, u"错词=正词");
+        u"\r\n\r\n甲$=$乙$=$丙\r\n坊鉴勘$=$勘鉴坊=KJF\r\n坊鉴勘$=$ \t\r\n$=$甲$=$乙\r\n甲$$=$$乙");
+    ASSERT_EQ(bad.size(), 7u);
+    const std::vector<std::pair<std::int32_t, std::u16string>> expected{{3, u"错词$=$"},
+                                                                        {4, u"$=$正词"},
+                                                                        {5, u"错词=正词"},
+                                                                        {8, u"甲$=$乙$=$丙"},
+                                                                        {9, u"坊鉴勘$=$勘鉴坊=KJF"},
+                                                                        {10, u"坊鉴勘$=$"},
+                                                                        {11, u"$=$甲$=$乙"}};
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        EXPECT_EQ(bad[i].number, expected[i].first) << i;
+        EXPECT_EQ(bad[i].text, expected[i].second) << i;
+    }
 }
 
 TEST(ErrorEntryCheck, NumbersLinesAcrossEveryLineBreak) {
@@ -212,6 +270,11 @@ TEST(CliDict, OptimiseRewritesTheFileAndFailsWithoutTouchingIt) {
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(readBytes(path), cut);
+
+    writeBytes(path, "乙\r\n甲\r\n乙\r\n");
+    r = runCli(KJF_CLI_PATH, {"dict", "optimise", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readBytes(path), utf16le(u"乙\r\n甲\r\n"));
 }
 
 TEST(CliDict, VerifyPrintsEveryBadLineWithItsNumber) {
@@ -226,6 +289,22 @@ TEST(CliDict, VerifyPrintsEveryBadLineWithItsNumber) {
     r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+
+    // Lines that loading drops fail verification too.
+    writeBytes(path, utf16le(u"错词$=$正词\r\n坊鉴勘$=$\r\n坊鉴勘$=$勘鉴坊=KJF\r\n"));
+    r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2\t坊鉴勘$=$\n3\t坊鉴勘$=$勘鉴坊=KJF\n");
+
+    // A UTF-8 file is read as UTF-8, as loading reads it.
+    writeBytes(path, "错词$=$正词\n坊鉴勘$=$勘鉴坊\n");
+    r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    writeBytes(path, "\xEF\xBB\xBF错词$=$正词\n坏行\n甲$=$乙\xFF\n己$=$庚\n");
+    r = runCli(KJF_CLI_PATH, {"dict", "verify", path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "2\t坏行\n3\t甲$=$乙\uFFFD\n");
 
     EXPECT_EQ(runCli(KJF_CLI_PATH, {"dict", "verify", dir.file("none.dict")}).status, 2);
     EXPECT_EQ(runCli(KJF_CLI_PATH, {"dict", "sort", path}).status, 2);

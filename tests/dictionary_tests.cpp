@@ -61,6 +61,26 @@ TEST(DictionaryFormat, BytesEndAtU0000AndAnOddByteIsOneMoreUnit) {
               std::string("\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00", 8));
 }
 
+// Word lists made in an ordinary text editor are UTF-8; they were taken as UTF-16LE and gave no
+// word at all. A UTF-16LE file whose bytes happen to read as ASCII stays UTF-16LE.
+TEST(DictionaryFormat, Utf8FilesAreRecognisedAndUtf16OnesStayUtf16) {
+    EXPECT_EQ(decodeDictionaryBytes("甲乙\r\n丙\n"), u"甲乙\r\n丙\n");
+    EXPECT_EQ(decodeDictionaryBytes("\xEF\xBB\xBF错词$=$正词\r\n"), u"\uFEFF错词$=$正词\r\n");
+    EXPECT_EQ(decodeDictionaryBytes("\xEF\xBB\xBF"
+                                    "ab"),
+              u"\uFEFFab");
+    EXPECT_EQ(decodeDictionaryBytes("\xF0\x9F\x98\x80x"), u"\U0001F600x");
+    // 中 is 2D 4E, 中文 2D 4E 87 65 (no valid UTF-8), 上 0A 4E: one word, no line end.
+    EXPECT_EQ(decodeDictionaryBytes(utf16le(u"中")), u"中");
+    EXPECT_EQ(decodeDictionaryBytes(utf16le(u"中文")), u"中文");
+    EXPECT_EQ(decodeDictionaryBytes(utf16le(u"上")), u"上");
+    // Overlong forms, surrogates and values past U+10FFFF are no UTF-8: the file is UTF-16LE.
+    for (std::string_view bytes : {"\xC0\xAF\xE4\xB8\xAD", "\xED\xA0\x80\xE4\xB8\xAD",
+                                   "\xF4\x90\x80\x80\xE4\xB8\xAD", "\xE4\xB8"}) {
+        EXPECT_EQ(decodeDictionaryBytes(bytes).size(), (bytes.size() + 1) / 2);
+    }
+}
+
 class Loading : public ::testing::Test {
   protected:
     TempDir dir;
@@ -124,6 +144,37 @@ TEST_F(Loading, LfOnlyFilesAndOddOrCutFiles) {
     EXPECT_TRUE(engine.correctWords().contains(u"丙"));
     EXPECT_FALSE(engine.correctWords().contains(u"丁"));
     EXPECT_EQ(owner.loadedFiles.size(), 3u);
+}
+
+TEST_F(Loading, Utf8FilesOfEitherKindGiveTheirEntries) {
+    writeDictionaryBytes(dir, DictionaryKind::UserCorrect, "u.dict", "坊鉴\n\xE5\x8B\x98鉴坊\r\n");
+    writeDictionaryBytes(dir, DictionaryKind::UserError, "e.dict",
+                         "\xEF\xBB\xBF坊鉴勘$=$勘鉴坊\r\n按步就班$=$按部就班");
+    owner.lists[2] = {u"u.dict"};
+    owner.lists[3] = {u"e.dict"};
+    owner.load();
+    rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    EXPECT_TRUE(engine.correctWords().contains(u"坊鉴"));
+    EXPECT_TRUE(engine.correctWords().contains(u"勘鉴坊"));
+    EXPECT_EQ(engine.errorWords().value(u"坊鉴勘"), u"勘鉴坊");
+    EXPECT_EQ(engine.errorWords().value(u"按步就班"), u"按部就班");
+    EXPECT_TRUE(engine.loadReport().problems.empty());
+}
+
+TEST_F(Loading, AUtf8FileWithAByteThatIsNoUtf8IsCutShortAtItsLine) {
+    // Marked as UTF-8, with a GB18030 byte pair on its third line: the lines before it load and
+    // the load names the line, as for a U+0000.
+    writeDictionaryBytes(dir, DictionaryKind::UserCorrect, "u.dict",
+                         "\xEF\xBB\xBF甲乙\r\n丙丁\r\n戊\xD6\xD0\r\n己庚\r\n");
+    owner.lists[2] = {u"u.dict"};
+    owner.load();
+    rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    EXPECT_TRUE(engine.correctWords().contains(u"甲乙"));
+    EXPECT_TRUE(engine.correctWords().contains(u"丙丁"));
+    EXPECT_FALSE(engine.correctWords().contains(u"己庚"));
+    ASSERT_EQ(engine.loadReport().problems.size(), 1u);
+    EXPECT_EQ(engine.loadReport().problems[0].reason, LoadProblem::Reason::CutShort);
+    EXPECT_EQ(engine.loadReport().problems[0].count, 3);
 }
 
 TEST_F(Loading, NoListsAndNoFilesStillFinishOnce) {

@@ -20,7 +20,9 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     int saves = 0;
     QObject::connect(&editor, &rg_BianJiCiKuChuangKou::saved, [&] { ++saves; });
 
-    for (std::u16string_view bad : {u"$=$正词", u"错词=正词"}) {
+    // Lines that loading would drop are refused too: nothing after "$=$", or a third piece.
+    for (std::u16string_view bad :
+         {u"$=$正词", u"错词=正词", u"错词$=$", u"坊鉴勘$=$勘鉴坊=KJF", u"甲$=$乙$=$丙"}) {
         box->setPlainText(q(u"错词$=$正词\n") + q(bad));
         QTest::mouseClick(save, Qt::LeftButton);
         expectMessage(m_answers.last(), QMessageBox::Critical,
@@ -29,10 +31,10 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     EXPECT_EQ(readBytes(path), utf16le(u"再接再励$=$再接再厉\r\n\r\n  甲$=$乙  "));
     EXPECT_EQ(saves, 0);
 
-    box->setPlainText(q(u"错词$=$\n   \n错词$=$正词"));
+    box->setPlainText(q(u"错词 $=$ 对\n   \n错词$=$正词"));
     QTest::mouseClick(save, Qt::LeftButton);
     expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
-    EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
+    EXPECT_EQ(readBytes(path), utf16le(u"错词 $=$ 对\r\n   \r\n错词$=$正词"));
     EXPECT_EQ(saves, 1);
 
     // A failed write says so and leaves the file whole.
@@ -41,7 +43,7 @@ TEST_F(SettingsWindowTest, EditorChecksErrorEntriesAndSavesTheBoxAsWritten) {
     QTest::mouseClick(save, Qt::LeftButton);
     setWriteFaultInjectorForTesting({});
     expectMessage(m_answers.last(), QMessageBox::Critical, u"保存失败！");
-    EXPECT_EQ(readBytes(path), utf16le(u"错词$=$\r\n   \r\n错词$=$正词"));
+    EXPECT_EQ(readBytes(path), utf16le(u"错词 $=$ 对\r\n   \r\n错词$=$正词"));
     EXPECT_EQ(saves, 1);
 
     // Correct dictionaries are not checked; an empty box saves an empty file.
@@ -108,6 +110,50 @@ TEST_F(SettingsWindowTest, EditorAppendsTheFirstDroppedFile) {
     ASSERT_TRUE(box->canInsertFromMimeData(&drop));
     box->insertFromMimeData(&drop);
     EXPECT_EQ(box->dictionaryText(), u"文章\r\n甲\r\n乙\r\n");
+}
+
+// Regression: a drop was read as UTF-8 (or UTF-16 after a mark) up to the first fault, so a
+// .dict file added only its line ends, a GB18030 list nothing, and a list with one bad byte was
+// cut off there, all without a word.
+TEST_F(SettingsWindowTest, EditorDecodesADroppedFileAsADictionaryOrAWordList) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::UserCorrect) + "u.dict";
+    writeBytes(path, utf16le(u"文章\r\n"));
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::UserCorrect);
+    auto* box = child<DictionaryTextBox>(&editor, "textBox");
+    const auto drop = [&](const std::string& name, std::string_view bytes) {
+        writeBytes(m_dir.file(name), bytes);
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_dir.file(name)))});
+        box->insertFromMimeData(&data);
+    };
+    const qsizetype messages = m_answers.messages.size();
+    drop("other.dict", utf16le(u"甲\r\n乙\r\n"));
+    drop("gbk.txt", "\xB1\xFB\r\n\xB6\xA1");  // 丙, 丁 in GB18030
+    drop("utf8.txt", "\xEF\xBB\xBF戊\n己");   // 戊, 己 in UTF-8 with its mark
+    EXPECT_EQ(box->dictionaryText(), u"文章\r\n甲\r\n乙\r\n\r\n丙\r\n丁\r\n戊\r\n己\r\n");
+    EXPECT_EQ(m_answers.messages.size(), messages);
+
+    // A file that decodes only in part is refused whole, and the box keeps its text.
+    const std::u16string before = box->dictionaryText();
+    for (const auto& [name, bytes] :
+         {std::pair<std::string, std::string>{"bad.txt", "庚\n\xFF\x80\x80\xFF\n辛"},
+          {"cut.dict", utf16le(u"壬\r\n") + std::string(2, '\0') + utf16le(u"癸\r\n")}}) {
+        drop(name, bytes);
+        EXPECT_EQ(box->dictionaryText(), before) << name;
+        ASSERT_EQ(m_answers.messages.size(), messages + 1) << name;
+        EXPECT_EQ(m_answers.last().icon, QMessageBox::Critical) << name;
+        m_answers.messages.pop_back();
+    }
+}
+
+TEST_F(SettingsWindowTest, EditorShowsAUtf8FileAndSavesItAsUtf16) {
+    const std::string path = kindDirectory(m_dir, DictionaryKind::UserCorrect) + "u.dict";
+    writeBytes(path, "坊鉴\n勘鉴坊\n");
+    rg_BianJiCiKuChuangKou editor(path, DictionaryKind::UserCorrect);
+    EXPECT_EQ(child<DictionaryTextBox>(&editor, "textBox")->toPlainText(), q(u"坊鉴\n勘鉴坊\n"));
+    QTest::mouseClick(button(&editor, "saveButton"), Qt::LeftButton);
+    expectMessage(m_answers.last(), QMessageBox::Information, u"保存成功！");
+    EXPECT_EQ(readBytes(path), utf16le(u"坊鉴\n勘鉴坊\n"));
 }
 
 TEST_F(SettingsWindowTest, EditButtonAndDoubleClickOpenTheSelectedFileAndSavingMarksAChange) {
