@@ -133,6 +133,9 @@ bool isUsableDictionaryName(std::u16string_view name) {
 }
 
 WriteResult createEmptyDictionary(const std::string& path) {
+    if (isProtectedPath(path)) {
+        return protectedPathRefusal();
+    }
     // O_EXCL: an existing file is never opened, so it can never be truncated.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -145,6 +148,9 @@ WriteResult createEmptyDictionary(const std::string& path) {
 }
 
 WriteResult deleteDictionaryFile(const std::string& path) {
+    if (isProtectedPath(path)) {
+        return protectedPathRefusal();
+    }
     if (!isRegularFile(path)) {
         return WriteResult::failed(ReplaceOutcome::NotAFile, pathExists(path) ? 0 : ENOENT);
     }

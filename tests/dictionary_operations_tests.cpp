@@ -176,6 +176,19 @@ TEST(DictionaryCreate, NeverEmptiesAnExistingFile) {
     EXPECT_FALSE(createEmptyDictionary(dir.file("missing/x.dict")));
 }
 
+// In a protected folder (the installation's own, used read-only) nothing is made or removed.
+TEST(DictionaryCreate, NothingIsMadeOrDeletedInAProtectedFolder) {
+    TempDir dir;
+    writeBytes(dir.file("有.dict"), utf16le(u"词\r\n"));
+    protectDirectory(dir.path());
+    EXPECT_EQ(createEmptyDictionary(dir.file("新.dict")).reason(), protectedPathRefusal().reason());
+    EXPECT_FALSE(deleteDictionaryFile(dir.file("有.dict")));
+    clearProtectedDirectoriesForTesting();
+    EXPECT_FALSE(pathExists(dir.file("新.dict")));
+    EXPECT_EQ(readBytes(dir.file("有.dict")), utf16le(u"词\r\n"));
+    EXPECT_TRUE(deleteDictionaryFile(dir.file("有.dict")));
+}
+
 TEST(DictionaryCreate, RefusesNamesTheEnabledListCannotHold) {
     EXPECT_TRUE(isUsableDictionaryName(u"新词库"));
     EXPECT_TRUE(isUsableDictionaryName(u"my words"));

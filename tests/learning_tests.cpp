@@ -246,6 +246,10 @@ TEST(AutoDictionary, NewWordsGoOnANewLineAndAFailedWriteLeavesTheFileAsItWas) {
     writeBytes(path, "\xFE\xFF\x52\x58"s);
     ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"丙"}));
     EXPECT_EQ(readBytes(path), "\xFE\xFF\x52\x58\x00\x0D\x00\x0A\x4E\x19\x00\x0D\x00\x0A"s);
+    // A list saved as UTF-8 in a text editor becomes the program's UTF-16LE with every word.
+    writeBytes(path, "勘鉴坊\r\n新词");
+    ASSERT_TRUE(appendToAutoDictionary(Locations::portable(dir.path()), {u"丙"}));
+    EXPECT_EQ(readBytes(path), utf16le(u"勘鉴坊\r\n新词\r\n丙\r\n"));
     // What cannot be read (U+0000) would be lost by a rewrite: refused, and the file stays.
     writeBytes(path, utf16le(u"甲") + "\x00\x00"s + utf16le(u"乙"));
     EXPECT_FALSE(appendToAutoDictionary(Locations::portable(dir.path()), {u"丙"}));
