@@ -17,14 +17,15 @@
 
 namespace kjf {
 
+namespace {
+
+// Why a dictionary file that was not read whole must not be rewritten.
 std::u16string incompleteReason(const DictionaryFileText& file) {
     if (!file.exists) {
         return u"文件不存在";
     }
     return file.readable ? u"文件中有无法读取的内容（U+0000 或无法识别的字节）" : u"无法读取原文件";
 }
-
-namespace {
 
 bool endsWithDictExtension(std::string_view name) {
     constexpr std::string_view extension = ".dict";
@@ -83,7 +84,28 @@ DictionaryFileText readDictionaryFile(const std::string& path) {
     DecodedDictionary decoded = decodeDictionaryFile(*bytes);
     result.text = std::move(decoded.text);
     result.complete = decoded.complete;
+    result.encoding = decoded.encoding;
     return result;
+}
+
+DictionaryWithLines withLinesAdded(const std::string& path,
+                                   const std::vector<std::u16string>& lines) {
+    DictionaryWithLines added;
+    DictionaryFileText file = readDictionaryFile(path);
+    if (file.exists && !file.complete) {
+        added.status = WriteResult::refused(incompleteReason(file));
+        return added;
+    }
+    added.encoding = file.encoding;
+    added.text = std::move(file.text);
+    if (!added.text.empty() && added.text.back() != u'\n' && added.text.back() != u'\r') {
+        added.text += u"\r\n";
+    }
+    for (const auto& line : lines) {
+        added.text += line;
+        added.text += u"\r\n";
+    }
+    return added;
 }
 
 std::u16string optimiseDictionaryText(std::u16string_view text, const OptimiseProgress& progress) {
@@ -262,18 +284,11 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
     }
     const std::string directory = locations.dictionaryDirectory(kind);
     AddedWord added{{}, directory + utf16ToUtf8Lossy(name)};
-    const DictionaryFileText file = readDictionaryFile(added.path);
-    if (file.exists && !file.complete) {
-        // Rewriting it would lose what could not be read.
-        added.result = WriteResult::refused(incompleteReason(file));
+    const DictionaryWithLines withWord = withLinesAdded(added.path, {std::u16string(word)});
+    if (!withWord.status) {
+        added.result = withWord.status;
         return added;
     }
-    std::u16string text = file.text;
-    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') {
-        text += u"\r\n";
-    }
-    text += word;
-    text += u"\r\n";
     if (!makeDirectoryPath(directory)) {
         added.result = WriteResult::failed(ReplaceOutcome::CannotCreate, errno);
         return added;
@@ -291,7 +306,7 @@ AddedWord addToUserCorrectDictionary(const Locations& locations, std::u16string_
             return added;
         }
     }
-    if (added.result = saveDictionaryText(added.path, text); !added.result) {
+    if (added.result = saveDictionaryText(added.path, withWord.text); !added.result) {
         // As it was: no list names a file that did not take the word. Should this fail too,
         // the list names an existing or an empty file, which loads as before.
         if (enable) {

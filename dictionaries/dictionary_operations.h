@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/dictionary_file.h"
 #include "settings/locations.h"
 #include "text/files.h"
 
@@ -32,10 +33,21 @@ struct [[nodiscard]] DictionaryFileText {
     bool exists = false;    // something is at the path
     bool readable = false;  // it is a file and was read whole
     bool complete = false;  // readable, and the text runs to the end of the bytes
+    DictionaryEncoding encoding = DictionaryEncoding::Utf16LittleEndian;  // of the bytes read
 };
 DictionaryFileText readDictionaryFile(const std::string& path);
-// Why a dictionary file that was not read whole must not be rewritten.
-std::u16string incompleteReason(const DictionaryFileText& file);
+
+// The dictionary file at path read, with lines added at its end, each followed by CR LF (after a
+// line end when its last line has none, so that a word saved without one does not run into the
+// first new line); a missing file gives the lines alone. status is refused, and text empty, when
+// the file holds what cannot be read (which a rewrite would lose).
+struct DictionaryWithLines {
+    std::u16string text;
+    DictionaryEncoding encoding = DictionaryEncoding::Utf16LittleEndian;
+    WriteResult status;
+};
+DictionaryWithLines withLinesAdded(const std::string& path,
+                                   const std::vector<std::u16string>& lines);
 
 // Removing duplicate lines: a leading U+FEFF dropped, the text's lines (cut at every CR and LF,
 // trimmed of code units

@@ -84,25 +84,15 @@ WriteResult appendToAutoDictionary(const Locations& locations,
         return WriteResult::failed(ReplaceOutcome::CannotCreate, errno);
     }
     const std::string path = locations.automaticDictionaryPath();
-    const DictionaryFileText file = readDictionaryFile(path);
-    if (file.exists && !file.complete) {
-        // Rewriting it would lose what could not be read.
-        return WriteResult::refused(incompleteReason(file));
-    }
     // The file is rewritten whole, so that a failed write leaves it as it was rather than with
-    // part of the new words. A last word without its line end (saved so in the editor) would run
-    // into the first new one.
-    std::u16string text = file.text;
-    if (!text.empty() && text.back() != u'\n' && text.back() != u'\r') {
-        text += u"\r\n";
+    // part of the new words.
+    const DictionaryWithLines added = withLinesAdded(path, entries);
+    if (!added.status) {
+        return added.status;
     }
-    for (const auto& entry : entries) {
-        text += entry;
-        text += u"\r\n";
-    }
-    std::string bytes = encodeDictionaryText(text);
+    std::string bytes = encodeDictionaryText(added.text);
     // A file saved as UTF-16BE (with its mark) stays so.
-    if (const auto old = readWholeFile(path); old && startsWithUtf16BigEndianMark(*old)) {
+    if (added.encoding == DictionaryEncoding::Utf16BigEndian) {
         for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
             std::swap(bytes[i], bytes[i + 1]);
         }
