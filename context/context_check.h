@@ -33,8 +33,10 @@ struct ContextOptions {
     double contextMargin = 1.0;
     double frequencyOnlyExtra = 3.0;
     // Unless it makes one word of characters that are each a word of their own and no name's
-    // (目绿 for 目录, as pinyin input gets it wrong): then madeWordExtra more gain is enough.
+    // (目绿 for 目录, as pinyin input gets it wrong): then madeWordExtra more gain is enough, and
+    // madeShapeWordExtra for a character of similar shape, whose offset already asks more (处埋).
     double madeWordExtra = 2.0;
+    double madeShapeWordExtra = 1.0;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).

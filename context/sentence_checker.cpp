@@ -363,9 +363,10 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             const std::u16string_view replacement(&c.character, 1);
             const double g = gain(i, i + 1, replacement);
             const double threshold = thresholdFor(c.kind, m_options);
+            const double madeExtra =
+                c.kind == Confusion::Shape ? m_options.madeShapeWordExtra : m_options.madeWordExtra;
             if (accepted(g, threshold, i, i + 1, replacement) ||
-                (g >= threshold + m_options.madeWordExtra &&
-                 makesWordOfNoWords(c.spanBegin, c.spanEnd, i))) {
+                (g >= threshold + madeExtra && makesWordOfNoWords(c.spanBegin, c.spanEnd, i))) {
                 std::u16string suggestion(
                     text.substr(static_cast<std::size_t>(c.spanBegin),
                                 static_cast<std::size_t>(c.spanEnd - c.spanBegin)));

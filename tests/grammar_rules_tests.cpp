@@ -383,6 +383,19 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsNeedsLessOfItsGainFromContext)
     EXPECT_FALSE(s_model->isNameCharacter(u'录'));
 }
 
+TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsBySimilarShapeNeedsLessToo) {
+    // 处埋 reads as 处 + 埋; 理 looks like 埋, and 处理 is mostly found for how common it is.
+    const std::u16string text = u"包中的其他命令在处埋 PostScript 文档时是很有用的。";
+    ContextInput input;
+    input.text = text;
+    auto result = runContextCheck(*s_model, input, ContextOptions{});
+    ASSERT_EQ(result.findings.size(), 1U);
+    EXPECT_EQ(result.findings[0], error(8, u"处埋", u"处理", FindingSource::Context));
+    ContextOptions strict;
+    strict.madeShapeWordExtra = strict.frequencyOnlyExtra;
+    EXPECT_TRUE(runContextCheck(*s_model, input, strict).findings.empty());
+}
+
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
     const std::u16string text = u"ab 他跑的很快。\n我们要慢慢的走";
     const auto found = s_rules->check(*s_model, text);
