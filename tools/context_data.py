@@ -124,9 +124,11 @@ def wubi_codes(table_lines):
 def shapes(data, wubi=None):
     """{character: sorted characters of similar shape}, over the general standard characters: the
     same Cangjie code, or codes of three or more letters that differ in one letter only (two-letter
-    codes one letter apart are mostly unrelated simple characters: 己 and 刀); and the same for
-    full Wubi codes ({character: code}), which see shapes that Cangjie splits apart (熊 and 能,
-    湿 and 温, 瑞 and 端)."""
+    codes one letter apart are mostly unrelated simple characters: 己 and 刀), or a Cangjie code of
+    four or more letters whose first letter left out gives another's code (a component on the
+    left swapped for one coded shorter: 特 and 持); and the same letter for letter for full Wubi
+    codes ({character: code}), which see shapes that Cangjie splits apart (熊 and 能, 湿 and 温,
+    瑞 and 端)."""
     out = {}
     general = general_characters(data)
     for table in (data["kCangjie"], wubi or {}):
@@ -139,6 +141,8 @@ def shapes(data, wubi=None):
             if len(code) >= 3:
                 for i in range(len(code)):
                     by_pattern.setdefault(code[:i] + "?" + code[i + 1:], []).append(ch)
+            if len(code) >= 4 and table is data["kCangjie"]:
+                by_pattern.setdefault(code[1:], []).append(ch)
         for chars in by_pattern.values():
             for ch in chars:
                 out.setdefault(ch, set()).update(c for c in chars if c != ch)

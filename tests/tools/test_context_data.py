@@ -45,6 +45,9 @@ class ContextData(unittest.TestCase):
         self.assertEqual(shapes["己"], "已")  # both SU
         self.assertNotIn("刀", shapes)  # SH is one letter from SU, but two-letter codes need equality
         self.assertNotIn("审", shapes)  # JLWL and IFLWL differ in length
+        # HQGDI without its first letter is QGDI: 牛 on the left where 扌 belongs.
+        self.assertEqual(shapes["特"], "持")
+        self.assertEqual(shapes["持"], "特")
 
     def test_wubi_codes_one_letter_apart_join_the_shapes(self):
         # Longest code per character; a word's code and a two-letter code take no part.
