@@ -200,6 +200,10 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"你可以简单的重建该索引。"), Found{"的→地 地/方式"});
     EXPECT_EQ(findings(u"其他选项允许你更精细的控制缓存。"), Found{"的→地 地/使令程度"});
     EXPECT_EQ(findings(u"这样就可以快速的插入文本了。"), Found{"的→地 地/情态副词宾语"});
+    // A relative clause after 被 keeps the adverbial's 地: 可以被安全地忽略的错误.
+    EXPECT_EQ(findings(u"一些可以被安全的忽略的错误。"), Found{"的→地 地/被动"});
+    EXPECT_EQ(findings(u"数据被用来客观的衡量每个包的流行度。"), Found{"的→地 地/方式"});
+    EXPECT_EQ(findings(u"可以盲目的删除它们。"), Found{"的→地 地/方式"});
     expectLeftAlone({u"能被不同的搜索引擎索引。",
                      u"建议您去正规的直销中心去买。",
                      u"会使用显式的转换。",
@@ -220,7 +224,10 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
                      u"已经是很不错的选择了。",
                      u"两门考试的成绩也非常的出色。",
                      u"它易于理解，允许非常简单的备份。",
-                     u"如果需要详细的说明，请参阅手册。"});
+                     u"如果需要详细的说明，请参阅手册。",
+                     u"这是被删除的文件的列表。",
+                     u"给出客观的评价。",
+                     u"请参阅详尽的说明。"});
     EXPECT_EQ(findings(u"只是完整的描述了正在运行的程序。"), Found{"的→地 地/形容词"});
     expectLeftAlone({u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
                      u"他的认真的态度。", u"某个特定的服务在开机时启动。",
