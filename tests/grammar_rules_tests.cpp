@@ -333,6 +333,11 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     EXPECT_EQ(findings(u"在过几天就是春节了。"), Found{"在→再 再/过时段"});
     EXPECT_EQ(findings(u"你在不走就来不及了。"), Found{"在→再 再/不就"});
     EXPECT_EQ(findings(u"他把字写的很工整。"), Found{"的→得 得/程度"});
+    EXPECT_EQ(findings(u"吃完饭在去散步吧。"), Found{"在→再 再/完成后去"});
+    EXPECT_EQ(findings(u"我们在努力一下就能完成。"), Found{"在→再 再/尝试"});
+    EXPECT_EQ(findings(u"他说的很有道理。"), Found{"的→得 得/有道理"});
+    expectLeftAlone({u"吃完饭在去公司的路上。", u"他说的话很有道理。", u"我们在努力工作。",
+                     u"吃完饭再去散步吧。"});
     expectLeftAlone({u"这是一个令人高兴的消息。", u"紧张的工作环境。", u"热情的服务。",
                      u"在执行仔细的复核后发布。", u"高兴的是他来了。", u"没有它打印的那么多。",
                      u"类似的东东。", u"他在学校上课。", u"我会再来学校。", u"做完作业在家里玩。",
