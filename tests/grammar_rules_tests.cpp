@@ -260,6 +260,12 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"这个整数值控制再浏览器选举中的行为。"), Found{"再→在 在/名词动词框架"});
     EXPECT_EQ(findings(u"如果用户再程序具有焦点时松开按键。"), Found{"再→在 在/名词动词框架"});
     EXPECT_EQ(findings(u"安装光盘再光驱里，它不需要配置。"), Found{"再→在 在/框架句末"});
+    EXPECT_EQ(findings(u"用类型的示例可以再折旧函数中找到。"), Found{"再→在 在/动宾框架动词"});
+    EXPECT_EQ(findings(u"然后再左侧颜色区选择。"), Found{"再→在 在/处所"});
+    EXPECT_EQ(findings(u"共享库用于再不同的二进制可执行文件之间共享。"),
+              Found{"再→在 在/的框架未标"});
+    EXPECT_EQ(findings(u"字符串存储再变量中。"), Found{"再→在 在/放置名动处"});
+    expectLeftAlone({u"然后再打开文件中的链接。", u"可以再运行程序中的测试。", u"再下载文件。"});
     EXPECT_EQ(findings(u"无法在对该形状应用填充。"), Found{"在→再 再/无法介词"});
     EXPECT_EQ(findings(u"您可以根据这些信息在体会一下。"), Found{"在→再 再/名词尝试"});
     EXPECT_EQ(findings(u"你应该再本地运行这个服务。"), Found{"再→在 在/处所"});
