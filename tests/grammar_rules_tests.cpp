@@ -357,6 +357,9 @@ TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"你必需拥有该表。"), Found{"必需→必须 必须/动词前"});
     EXPECT_EQ(findings(u"然后 ssh 在后台退出登陆。"), Found{"登陆→登录 登录/方式"});
     EXPECT_EQ(findings(u"文件中没有它，应为通常情况下不需要。"), Found{"应为→因为 因为/句首"});
+    EXPECT_EQ(findings(u"这对很多人来说非常有用，应为许多电子邮件都是这样。"),
+              Found{"应为→因为 因为/句首"});
+    expectLeftAlone({u"参数的值应为这些名字之一。", u"列表应为许多名字。"});
     EXPECT_EQ(findings(u"一但完成了调试，记住提交。"), Found{"一但→一旦 一旦/一但"});
     EXPECT_EQ(findings(u"然后拔号上网。"), Found{"拔号→拨号 拨号/拔号"});
     EXPECT_EQ(findings(u"检查网页是否是最新的版本既可。"), Found{"既→即 即可/句末"});
