@@ -356,6 +356,9 @@ TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
     EXPECT_EQ(findings(u"可以节省费用，应为你可以断开连接。"), Found{"应为→因为 因为/句首"});
     EXPECT_EQ(findings(u"你必需拥有该表。"), Found{"必需→必须 必须/动词前"});
     EXPECT_EQ(findings(u"然后 ssh 在后台退出登陆。"), Found{"登陆→登录 登录/方式"});
+    EXPECT_EQ(findings(u"实现远程免密码登陆。"), Found{"登陆→登录 登录/方式"});
+    EXPECT_EQ(findings(u"请指定登陆名称。"), Found{"登陆→登录 登录/账号"});
+    expectLeftAlone({u"台风将在今晚登陆。", u"台风登陆后风力减弱。", u"这款产品将登陆中国市场。"});
     EXPECT_EQ(findings(u"文件中没有它，应为通常情况下不需要。"), Found{"应为→因为 因为/句首"});
     EXPECT_EQ(findings(u"这对很多人来说非常有用，应为许多电子邮件都是这样。"),
               Found{"应为→因为 因为/句首"});
