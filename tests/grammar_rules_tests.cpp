@@ -342,6 +342,9 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     EXPECT_EQ(findings(u"吃完饭在去散步吧。"), Found{"在→再 再/完成后去"});
     EXPECT_EQ(findings(u"我们在努力一下就能完成。"), Found{"在→再 再/尝试"});
     EXPECT_EQ(findings(u"他说的很有道理。"), Found{"的→得 得/有道理"});
+    EXPECT_EQ(findings(u"天气冷的让人发抖。"), Found{"的→得 得/让人"});
+    EXPECT_EQ(findings(u"雨下的越来越大了。"), Found{"的→得 得/越来越"});
+    expectLeftAlone({u"一个美丽的令人难忘的夜晚。", u"我的越来越好了。"});
     expectLeftAlone({u"吃完饭在去公司的路上。", u"他说的话很有道理。", u"我们在努力工作。",
                      u"吃完饭再去散步吧。"});
     expectLeftAlone({u"这是一个令人高兴的消息。", u"紧张的工作环境。", u"热情的服务。",
