@@ -345,6 +345,10 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     EXPECT_EQ(findings(u"天气冷的让人发抖。"), Found{"的→得 得/让人"});
     EXPECT_EQ(findings(u"雨下的越来越大了。"), Found{"的→得 得/越来越"});
     expectLeftAlone({u"一个美丽的令人难忘的夜晚。", u"我的越来越好了。"});
+    EXPECT_EQ(findings(u"她轻轻的关上了门。"), Found{"的→地 地/叠词副词"});
+    EXPECT_EQ(findings(u"天空渐渐的暗了下来。"), Found{"的→地 地/叠词副词"});
+    EXPECT_EQ(findings(u"这个菜做的太咸了。"), Found{"的→得 得/程度"});
+    expectLeftAlone({u"他有高高的个子。", u"小小的房间里住着三个人。", u"红红的苹果挂满了枝头。"});
     expectLeftAlone({u"吃完饭在去公司的路上。", u"他说的话很有道理。", u"我们在努力工作。",
                      u"吃完饭再去散步吧。"});
     expectLeftAlone({u"这是一个令人高兴的消息。", u"紧张的工作环境。", u"热情的服务。",
