@@ -348,6 +348,9 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     EXPECT_EQ(findings(u"她轻轻的关上了门。"), Found{"的→地 地/叠词副词"});
     EXPECT_EQ(findings(u"天空渐渐的暗了下来。"), Found{"的→地 地/叠词副词"});
     EXPECT_EQ(findings(u"这个菜做的太咸了。"), Found{"的→得 得/程度"});
+    EXPECT_EQ(findings(u"我累的走不动了。"), Found{"的→得 得/状态补语"});
+    EXPECT_EQ(findings(u"他气的说不出话来。"), Found{"的→得 得/状态补语"});
+    expectLeftAlone({u"我的走不动的那只鞋。", u"累的时候休息一下。"});
     expectLeftAlone({u"他有高高的个子。", u"小小的房间里住着三个人。", u"红红的苹果挂满了枝头。"});
     expectLeftAlone({u"吃完饭在去公司的路上。", u"他说的话很有道理。", u"我们在努力工作。",
                      u"吃完饭再去散步吧。"});
