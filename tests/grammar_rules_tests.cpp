@@ -139,6 +139,18 @@ class ShippedGrammarRules : public ::testing::Test {
         }
     }
 
+    // text's one finding of the model with the shipped options, which stricter leaves out.
+    static void expectFoundOnlyWithLessGain(std::u16string_view text,
+                                            const rg_BiaoJiCiYuLei& expected,
+                                            const ContextOptions& stricter) {
+        ContextInput input;
+        input.text = text;
+        const auto result = runContextCheck(*s_model, input, ContextOptions{});
+        ASSERT_EQ(result.findings.size(), 1U);
+        EXPECT_EQ(result.findings[0], expected);
+        EXPECT_TRUE(runContextCheck(*s_model, input, stricter).findings.empty());
+    }
+
     static inline const ContextModel* s_model = nullptr;
     static inline GrammarRules* s_rules = nullptr;
 };
@@ -403,15 +415,10 @@ TEST_F(PackagedModel, NeighbouringCharactersAreRepairedTogether) {
 
 TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsNeedsLessOfItsGainFromContext) {
     // 目绿 reads as 目 + 绿; 目录 sounds alike, and most of its gain is how common it is.
-    const std::u16string text = u"“/usr” 当然就是应用程序的目绿。";
-    ContextInput input;
-    input.text = text;
-    auto result = runContextCheck(*s_model, input, ContextOptions{});
-    ASSERT_EQ(result.findings.size(), 1U);
-    EXPECT_EQ(result.findings[0], error(16, u"目绿", u"目录", FindingSource::Context));
     ContextOptions strict;
     strict.madeWordExtra = strict.frequencyOnlyExtra;
-    EXPECT_TRUE(runContextCheck(*s_model, input, strict).findings.empty());
+    expectFoundOnlyWithLessGain(u"“/usr” 当然就是应用程序的目绿。",
+                                error(16, u"目绿", u"目录", FindingSource::Context), strict);
     // Characters mostly written in names are left out: 普洛 is a transliteration's.
     EXPECT_TRUE(s_model->isNameCharacter(u'洛'));
     EXPECT_FALSE(s_model->isNameCharacter(u'录'));
@@ -419,15 +426,10 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsNeedsLessOfItsGainFromContext)
 
 TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsBySimilarShapeNeedsLessToo) {
     // 处埋 reads as 处 + 埋; 理 looks like 埋, and 处理 is mostly found for how common it is.
-    const std::u16string text = u"包中的其他命令在处埋 PostScript 文档时是很有用的。";
-    ContextInput input;
-    input.text = text;
-    auto result = runContextCheck(*s_model, input, ContextOptions{});
-    ASSERT_EQ(result.findings.size(), 1U);
-    EXPECT_EQ(result.findings[0], error(8, u"处埋", u"处理", FindingSource::Context));
     ContextOptions strict;
     strict.madeShapeWordExtra = strict.frequencyOnlyExtra;
-    EXPECT_TRUE(runContextCheck(*s_model, input, strict).findings.empty());
+    expectFoundOnlyWithLessGain(u"包中的其他命令在处埋 PostScript 文档时是很有用的。",
+                                error(8, u"处埋", u"处理", FindingSource::Context), strict);
 }
 
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
