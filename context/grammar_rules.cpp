@@ -424,48 +424,61 @@ std::vector<rg_BiaoJiCiYuLei> GrammarRules::check(const ContextModel& model,
     std::vector<float> best;
     std::vector<std::int32_t> from;
     Clause clause;
-    clause.text = text;
     Words& words = clause.words;
+    // A clause's Chinese characters with the blanks between them left out (读取 时, 感 觉的: a
+    // blank is no punctuation), and where each stands in the text.
+    std::u16string joined;
+    std::vector<std::int32_t> origin;
     const auto n = static_cast<std::int32_t>(text.size());
+    const auto isBlank = [&](std::int32_t x) {
+        return text[static_cast<std::size_t>(x)] == u' ' ||
+               text[static_cast<std::size_t>(x)] == u'\t';
+    };
     for (std::int32_t begin = 0; begin < n;) {
         if (!isHan(text[static_cast<std::size_t>(begin)])) {
             ++begin;
             continue;
         }
+        joined.clear();
+        origin.clear();
         std::int32_t end = begin;
         bool anchored = false;
-        while (end < n && isHan(text[static_cast<std::size_t>(end)])) {
-            anchored = anchored || m_anchorCharacters.find(text[static_cast<std::size_t>(end)]) !=
-                                       std::u16string::npos;
-            ++end;
+        for (;;) {
+            while (end < n && isHan(text[static_cast<std::size_t>(end)])) {
+                const char16_t c = text[static_cast<std::size_t>(end)];
+                anchored = anchored || m_anchorCharacters.find(c) != std::u16string::npos;
+                joined.push_back(c);
+                origin.push_back(end);
+                ++end;
+            }
+            std::int32_t next = end;
+            while (next < n && isBlank(next)) {
+                ++next;
+            }
+            if (next == end || next >= n || !isHan(text[static_cast<std::size_t>(next)])) {
+                break;
+            }
+            end = next;
         }
         if (!anchored) {
             begin = end;
             continue;
         }
-        cut(model, text, begin, end, words, best, from);
+        clause.text = joined;
+        cut(model, joined, 0, static_cast<std::int32_t>(joined.size()), words, best, from);
         // A clause that Latin words or numbers go on (更多 Debian) has not ended.
         std::int32_t next = end;
-        while (next < n && (text[static_cast<std::size_t>(next)] == u' ' ||
-                            text[static_cast<std::size_t>(next)] == u'\t')) {
+        while (next < n && isBlank(next)) {
             ++next;
         }
         const char16_t after = next < n ? text[static_cast<std::size_t>(next)] : u'\n';
-        // Nor one that a space cuts in two (读取 时, 感 觉的): a space is no punctuation.
         clause.closed = !((after >= u'0' && after <= u'9') || (after >= u'A' && after <= u'Z') ||
-                          (after >= u'a' && after <= u'z') || (next > end && isHan(after)));
-        std::int32_t previous = begin;
-        while (previous > 0 && (text[static_cast<std::size_t>(previous - 1)] == u' ' ||
-                                text[static_cast<std::size_t>(previous - 1)] == u'\t')) {
-            --previous;
-        }
-        clause.opened = previous == begin || previous == 0 ||
-                        !isHan(text[static_cast<std::size_t>(previous - 1)]);
+                          (after >= u'a' && after <= u'z'));
 
         for (std::size_t i = 0; i < words.size(); ++i) {
             const Word& w = words[i];
-            const auto word =
-                text.substr(static_cast<std::size_t>(w.begin), static_cast<std::size_t>(w.length));
+            const auto word = clause.text.substr(static_cast<std::size_t>(w.begin),
+                                                 static_cast<std::size_t>(w.length));
             if (m_anchorCharacters.find(word[0]) == std::u16string::npos) {
                 continue;
             }
@@ -481,9 +494,29 @@ std::vector<rg_BiaoJiCiYuLei> GrammarRules::check(const ContextModel& model,
                 if (rule.to == rule.from) {
                     break;  // a rule that keeps the word
                 }
+                const std::int32_t first = origin[static_cast<std::size_t>(w.begin)];
+                const std::int32_t last = origin[static_cast<std::size_t>(w.begin + w.length - 1)];
+                if (last - first != w.length - 1) {
+                    break;  // a word that a blank cuts in two has no replacement to offer
+                }
+                // A blank just before the word may stand where something was left out (仿真 的行为
+                // for 仿真 Wine 的行为): unless blanks part the words on both sides of it, as in
+                // text written word by word (被 正确 的 安装), the words before the blank are not
+                // read, as if the clause began after it (shell上 显的不自然 still takes 显得).
+                const auto following = static_cast<std::size_t>(w.begin + w.length);
+                if (w.begin > 0 && first - origin[static_cast<std::size_t>(w.begin) - 1] > 1 &&
+                    (following >= origin.size() || origin[following] - last == 1)) {
+                    clause.opened = false;
+                    const bool alone =
+                        matchLeft(rule, static_cast<std::ptrdiff_t>(rule.anchor) - 1, clause, -1);
+                    clause.opened = true;
+                    if (!alone) {
+                        break;
+                    }
+                }
                 rg_BiaoJiCiYuLei f;
                 f.type = FindingType::Error;
-                f.position = w.begin;
+                f.position = first;
                 f.length = w.length;
                 f.word = std::u16string(word);
                 f.suggestion = rule.to;

@@ -44,9 +44,10 @@ class GrammarRules {
 
     // Rule findings over text (line breaks as LF), in text order, positions in UTF-16 units: an
     // Error on the marked word with the rule's replacement as suggestion, source Rule. Clauses
-    // (runs of Han characters) are cut into words by the best unigram reading over the model's
-    // vocabulary. The first rule that matches a word decides it. When fired is given, it is
-    // resized to ruleCount() and counts the findings of each rule. Any thread.
+    // (runs of Han characters, read across the blanks between them) are cut into words by the best
+    // unigram reading over the model's vocabulary. The first rule that matches a word decides it.
+    // When fired is given, it is resized to ruleCount() and counts the findings of each rule. Any
+    // thread.
     std::vector<rg_BiaoJiCiYuLei> check(const ContextModel& model, std::u16string_view text,
                                         std::vector<std::int64_t>* fired = nullptr) const;
 
@@ -90,10 +91,10 @@ class GrammarRules {
     };
     using Words = std::vector<Word>;
     struct Clause {
-        std::u16string_view text;  // the whole text
+        std::u16string_view text;  // its Chinese characters, without the blanks between them
         Words words;
-        bool closed = false;  // no letter, digit or Chinese after spaces goes on after it
-        bool opened = true;   // no Chinese before spaces goes before it
+        bool closed = false;  // no letter or digit goes on after it
+        bool opened = true;   // whether '^' matches before its first word
     };
 
     bool matches(const Alternative& a, const Clause& clause, std::ptrdiff_t at) const;

@@ -169,13 +169,22 @@ TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
     EXPECT_EQ(findings(u"会话关闭时记的退出。"), Found{"记的→记得 得/记的"});
     EXPECT_EQ(findings(u"要记的在电子邮件地址中写明。"), Found{"记的→记得 得/记的"});
     EXPECT_EQ(findings(u"文件使用完毕请记的检入。"), Found{"记的→记得 得/要记的"});
-    EXPECT_EQ(findings(u"还是要记的 不稳定版是有风险的。"), Found{"记的→记得 得/要记的句末"});
+    EXPECT_EQ(findings(u"还是要记的 Debian 不稳定版是有风险的。"),
+              Found{"记的→记得 得/要记的句末"});
     EXPECT_EQ(findings(u"其中有一些值的在这里进行简要解释。"), Found{"值的→值得 得/值的"});
     // Right as written: 得 already, 的 of a possessive or before a noun, 真的 one word, a clause
     // that goes on in Latin letters.
     expectLeftAlone({u"要记的东西太多了。", u"请记的笔记都在这里。", u"最大值的设置。"});
-    // A space inside a clause neither starts nor ends one (没有感 觉的, 不能在读取 时).
+    // A clause is read across the blanks inside it (没有感 觉的, 不能在读取 时, 变的 更冷)...
     expectLeftAlone({u"这个按钮应当是没有感 觉的。", u"不能在读取 时误导程序。"});
+    EXPECT_EQ(findings(u"天气变的 更冷了。"), Found{"变的→变得 得/变的"});
+    EXPECT_EQ(findings(u"他跑的  很快。"), Found{"的→得 得/程度词"});
+    EXPECT_EQ(findings(u"程序 再\t运行 时出错。"), Found{"再→在 在/运行时"});
+    EXPECT_EQ(findings(u"程序 被 正确 的 安装 在 机器 上"), Found{"的→地 地/被动"});
+    // ...but a word that a blank cuts in two is not replaced, nor one after a blank that may stand
+    // for something left out.
+    expectLeftAlone({u"我觉 的这样不好。", u"甚至可以仿真 的行为。"});
+    EXPECT_EQ(findings(u"这在调用shell上 显的不那么自然。"), Found{"显的→显得 得/显的"});
     EXPECT_EQ(findings(u"是吗？ 觉的不对就改。"), Found{"觉的→觉得 得/觉的"});
     expectLeftAlone({u"他跑得很快。", u"天气变得更冷了。", u"我觉得这样不好。",
                      u"我的很多书都旧了。", u"他写的很多文章。", u"真的很好。",
