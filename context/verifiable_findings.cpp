@@ -151,4 +151,35 @@ std::vector<bool> crossedFindings(std::u16string_view text,
     return out;
 }
 
+std::vector<bool> heldWholeFindings(std::u16string_view text,
+                                    std::span<const rg_BiaoJiCiYuLei> findings,
+                                    const CuratedErrorWords& curated,
+                                    const std::function<bool(std::u16string_view)>& isCorrect) {
+    std::vector<bool> out(findings.size(), false);
+    const auto size = static_cast<std::int64_t>(text.size());
+    const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const auto& f = findings[i];
+        const std::int64_t b = f.position;
+        const std::int64_t e = b + f.length;
+        if (f.type != FindingType::Error || f.length < 2 || b < 0 || e > size ||
+            text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) !=
+                f.word ||
+            !curated.contains(f.word) || curated.isUserWord(f.word)) {
+            continue;
+        }
+        bool held = false;
+        for (std::int64_t start = std::max<std::int64_t>(0, e - maxWord); start <= b && !held;
+             ++start) {
+            for (std::int64_t end = std::max(e, start + f.length + 1);
+                 end <= std::min(size, start + maxWord) && !held; ++end) {
+                held = isCorrect(text.substr(static_cast<std::size_t>(start),
+                                             static_cast<std::size_t>(end - start)));
+            }
+        }
+        out[i] = held;
+    }
+    return out;
+}
+
 }  // namespace kjf

@@ -74,4 +74,12 @@ std::vector<bool> crossedFindings(std::u16string_view text,
                                   const CuratedErrorWords& curated,
                                   const std::function<bool(std::u16string_view)>& isCorrect);
 
+// Per finding: an Error of a curated system error dictionary that a longer correct word of text
+// holds whole (自已 in 激动得不能自已, where the scan read 得不 first). The writer wrote that word;
+// the finding does not stand. isCorrect is asked about words of up to kMaxCrossingWord units.
+std::vector<bool> heldWholeFindings(std::u16string_view text,
+                                    std::span<const rg_BiaoJiCiYuLei> findings,
+                                    const CuratedErrorWords& curated,
+                                    const std::function<bool(std::u16string_view)>& isCorrect);
+
 }  // namespace kjf

@@ -285,6 +285,17 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
         result.keep.resize(findings.size());
         mergeByPosition(result.findings, std::move(keptUnscanned));
     }
+    // A curated wrong word inside a longer correct word that the text holds whole is that word's.
+    if (result.completed) {
+        const auto held = heldWholeFindings(text, findings, m_curated, [&engine](auto word) {
+            return engine.correctWords().value(word).has_value();
+        });
+        for (std::size_t i = 0; i < findings.size() && i < result.keep.size(); ++i) {
+            if (held[i]) {
+                result.keep[i] = false;
+            }
+        }
+    }
     if (kept != nullptr) {
         *kept = result.keep;
     }

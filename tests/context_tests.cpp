@@ -185,30 +185,35 @@ TEST_F(ContextFixture, CuratedWordsNoFindingTouchesAreListedForTheModel) {
     EXPECT_TRUE(curated.unscanned(u"按", {}).empty());
 }
 
-TEST_F(ContextFixture, CuratedWordsThatACorrectWordCrossesAreInDoubt) {
+TEST_F(ContextFixture, CuratedWordsThatACorrectWordCrossesOrHoldsAreInDoubt) {
     TempDir dir;
     std::filesystem::create_directories(dir.path() + "data/sys/error");
     std::filesystem::create_directories(dir.path() + "data/user/error");
     writeBytes(dir.file("data/sys/error/common.dict"),
-               test::utf16le(u"已下$=$以下\r\n符和$=$符合\r\n在会$=$再会\r\n"));
+               test::utf16le(u"已下$=$以下\r\n符和$=$符合\r\n在会$=$再会\r\n自已$=$自己\r\n"));
     writeBytes(dir.file("data/sys/error/homophones.dict"), test::utf16le(u"套曲$=$套取\r\n"));
     writeBytes(dir.file("data/user/error/mine.dict"), test::utf16le(u"在会$=$再会\r\n"));
     CuratedErrorWords curated;
     curated.load(dir.path(), {u"common.dict", u"homophones.dict"}, {u"mine.dict"});
-    const std::set<std::u16string> words = {u"下载", u"字符", u"会话", u"套曲子", u"以下"};
+    const std::set<std::u16string> words = {u"下载",   u"字符", u"会话",
+                                            u"套曲子", u"以下", u"不能自已"};
     const auto isCorrect = [&](std::u16string_view w) {
         return words.count(std::u16string(w)) != 0;
     };
     // 已下载 crosses the right edge and 字符和 the left; 已下内容 crosses neither; the user's own
     // 在会 and the generated 套曲 are never in doubt; a finding that is not the text is skipped.
-    const std::u16string text = u"已下载，字符和，已下内容，在会话，套曲子，已下";
+    // 不能自已 holds 自已 whole.
+    const std::u16string text = u"已下载，字符和，已下内容，在会话，套曲子，已下，不能自已";
     const std::vector<rg_BiaoJiCiYuLei> findings = {
         finding(kError, 0, u"已下", u"以下"),  finding(kError, 5, u"符和", u"符合"),
         finding(kError, 8, u"已下", u"以下"),  finding(kError, 13, u"在会", u"再会"),
         finding(kError, 17, u"套曲", u"套取"), finding(kError, 21, u"已下", u"以下"),
-        finding(kError, 20, u"已下", u"以下"), finding(kSuspected, 0, u"已下", u"")};
+        finding(kError, 20, u"已下", u"以下"), finding(kSuspected, 0, u"已下", u""),
+        finding(kError, 26, u"自已", u"自己")};
     EXPECT_EQ(crossedFindings(text, findings, curated, isCorrect),
-              (std::vector<bool>{true, true, false, false, false, false, false, false}));
+              (std::vector<bool>{true, true, false, false, false, false, false, false, false}));
+    EXPECT_EQ(heldWholeFindings(text, findings, curated, isCorrect),
+              (std::vector<bool>{false, false, false, false, false, false, false, false, true}));
 }
 
 TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
