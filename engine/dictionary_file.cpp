@@ -66,6 +66,23 @@ std::size_t decodeStrictUtf8(std::string_view bytes, bool untilZero, std::u16str
     return i;
 }
 
+// Whether bytes read as UTF-16LE are Chinese characters and nothing else: a one-word file without a
+// line end, which holds no zero byte and may happen to be ASCII too (中 is 2D 4E, "-N").
+bool readsAsChineseUtf16(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() % 2 != 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                static_cast<unsigned char>(bytes[i + 1]) << 8);
+        if (!((unit >= 0x3400 && unit <= 0x9FFF) || (unit >= 0xF900 && unit <= 0xFAFF) ||
+              (unit >= 0x3000 && unit <= 0x303F))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 DecodedDictionary decodeDictionaryFile(std::string_view bytes, bool untilZero) {
@@ -77,7 +94,8 @@ DecodedDictionary decodeDictionaryFile(std::string_view bytes, bool untilZero) {
         std::u16string text;
         bool multiByte = false;
         used = decodeStrictUtf8(bytes, untilZero, text, multiByte);
-        if (utf8Mark || (used == bytes.size() && multiByte)) {
+        // Plain ASCII is UTF-8 too, unless it reads as Chinese in UTF-16LE.
+        if (utf8Mark || (used == bytes.size() && (multiByte || !readsAsChineseUtf16(bytes)))) {
             decoded.text = std::move(text);
             decoded.encoding = DictionaryEncoding::Utf8;
         }

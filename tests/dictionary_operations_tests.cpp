@@ -256,10 +256,10 @@ TEST(DictionarySave, WritesRawCodeUnitsOrKeepsTheOldFile) {
 
 TEST(DictionaryRead, TellsAWholeFileFromOneCutShort) {
     TempDir dir;
-    writeBytes(dir.file("a.dict"), utf16le(u"甲") + "\x41");  // odd last byte: one more unit
+    writeBytes(dir.file("a.dict"), utf16le(u"中文") + "\x41");  // odd last byte: one more unit
     const auto whole = readDictionaryFile(dir.file("a.dict"));
     EXPECT_TRUE(whole.complete);
-    EXPECT_EQ(whole.text, u"甲A");
+    EXPECT_EQ(whole.text, u"中文A");
     const auto missing = readDictionaryFile(dir.file("none.dict"));
     EXPECT_FALSE(missing.exists);
     EXPECT_FALSE(missing.readable);

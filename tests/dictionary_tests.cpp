@@ -55,7 +55,7 @@ TEST(DictionaryFormat, ByteOrderMarkIsSkippedOnce) {
 TEST(DictionaryFormat, BytesEndAtU0000AndAnOddByteIsOneMoreUnit) {
     EXPECT_EQ(decodeDictionaryBytes(utf16le(u"甲乙") + std::string(2, '\0') + utf16le(u"丙")),
               u"甲乙");
-    EXPECT_EQ(decodeDictionaryBytes(utf16le(u"甲") + "A"), u"甲A");
+    EXPECT_EQ(decodeDictionaryBytes(utf16le(u"中文") + "A"), u"中文A");
     EXPECT_EQ(decodeDictionaryBytes(""), u"");
     EXPECT_EQ(encodeDictionaryText(u"测试\r\n"),
               std::string("\x4B\x6D\xD5\x8B\x0D\x00\x0A\x00", 8));
@@ -74,6 +74,9 @@ TEST(DictionaryFormat, Utf8FilesAreRecognisedAndUtf16OnesStayUtf16) {
     EXPECT_EQ(decodeDictionaryBytes(utf16le(u"中")), u"中");
     EXPECT_EQ(decodeDictionaryBytes(utf16le(u"中文")), u"中文");
     EXPECT_EQ(decodeDictionaryBytes(utf16le(u"上")), u"上");
+    // Plain ASCII is no UTF-16LE: its line ends would read as U+0A0D and its words as Chinese.
+    EXPECT_EQ(decodeDictionaryBytes("Debian\r\nLinux\n"), u"Debian\r\nLinux\n");
+    EXPECT_EQ(decodeDictionaryBytes("a"), u"a");
     // Overlong forms, surrogates and values past U+10FFFF are no UTF-8: the file is UTF-16LE.
     for (std::string_view bytes : {"\xC0\xAF\xE4\xB8\xAD", "\xED\xA0\x80\xE4\xB8\xAD",
                                    "\xF4\x90\x80\x80\xE4\xB8\xAD", "\xE4\xB8"}) {
