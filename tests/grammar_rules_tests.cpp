@@ -289,8 +289,11 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"你也可以再智能手机阅读。"), Found{"再→在 在/情态名词"});
     EXPECT_EQ(findings(u"措辞可以再法庭站得住脚。"), Found{"再→在 在/情态名词"});
     EXPECT_EQ(findings(u"只有再模式所有者才能删除。"), Found{"再→在 在/义务名词"});
-    expectLeftAlone({u"你可以再编辑一次。", u"我们可以再试试。", u"能再多给一点吗？", u"是否再次运行。",
-                     u"是否再编辑一次。"});
+    EXPECT_EQ(findings(u"所以再系统启动过程中，它会检查。"), Found{"再→在 在/名词动词框架"});
+    EXPECT_EQ(findings(u"这些概念的细节再第 5 章介绍。"), Found{"再→在 在/序数数字"});
+    expectLeftAlone({u"然后再第 2 次运行。"});
+    expectLeftAlone({u"你可以再编辑一次。", u"我们可以再试试。", u"能再多给一点吗？",
+                     u"是否再次运行。", u"是否再编辑一次。"});
     expectLeftAlone({u"然后再打开文件中的链接。", u"可以再运行程序中的测试。", u"再下载文件。"});
     EXPECT_EQ(findings(u"无法在对该形状应用填充。"), Found{"在→再 再/无法介词"});
     EXPECT_EQ(findings(u"您可以根据这些信息在体会一下。"), Found{"在→再 再/名词尝试"});
