@@ -165,6 +165,7 @@ TEST_F(ShippedGrammarRules, DeForDeOfDegreeAndResult) {
     EXPECT_EQ(findings(u"这个颜色显的不那么亮。"), Found{"显的→显得 得/显的"});
     EXPECT_EQ(findings(u"我觉的这样不好。"), Found{"觉的→觉得 得/觉的"});
     EXPECT_EQ(findings(u"文件损坏后变的无法使用。"), Found{"变的→变得 得/变的"});
+    EXPECT_EQ(findings(u"这不会让程序变的完全安全。"), Found{"变的→变得 得/变的"});
     EXPECT_EQ(findings(u"如果觉的不对，就改。"), Found{"觉的→觉得 得/觉的"});
     EXPECT_EQ(findings(u"会话关闭时记的退出。"), Found{"记的→记得 得/记的"});
     EXPECT_EQ(findings(u"要记的在电子邮件地址中写明。"), Found{"记的→记得 得/记的"});
