@@ -37,6 +37,11 @@ struct ContextOptions {
     // madeShapeWordExtra for a character of similar shape, whose offset already asks more (处埋).
     double madeWordExtra = 2.0;
     double madeShapeWordExtra = 1.0;
+    // A same-sound replacement that makes one of the commonest words (log10 unigram probability
+    // at least commonWordUnigram: 配置, 属性, 目录) needs commonMadeWordExtra instead: what an
+    // input method offers in its place is what the writer uses most.
+    double commonMadeWordExtra = 1.0;
+    double commonWordUnigram = -4.5;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).
@@ -71,6 +76,9 @@ struct ContextInput {
     std::vector<bool> crossed;
     // Words the detector never flags (may be empty).
     ShieldPredicate isShieldWord;
+    // Whether a word is in any enabled correct dictionary (may be empty): characters that one of
+    // them covers (行尾) are no run of one-character words for a replacement to make a word of.
+    ShieldPredicate isKnownWord;
 };
 
 // How a pass reports and stops.

@@ -23,12 +23,6 @@ constexpr float kNeighbourMinUnigram = -4.5F;
 constexpr float kNeighbourMaxCommon = -2.5F;
 // What two characters changed together need beyond a whole word swapped.
 constexpr double kNeighbourOffset = 3.0;
-// Least unigram log10 probability of a character that a replacement making a word of no words
-// may replace: a pinyin input method offers common characters first, so a rare one was mostly
-// chosen (a name's, classical text's).
-constexpr float kMistypedMinUnigram = -5.0F;
-// Longest shield word looked for around a flagged replacement.
-constexpr int kMaxShieldLength = 12;
 constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
 
 // The evidence each kind of confusion needs, from the one threshold the user sets.
@@ -245,55 +239,6 @@ bool SentenceChecker::accepted(double g, double threshold, std::int32_t changeBe
     return g - wordGain(changeBegin, changeEnd, replacement) >= m_options.contextMargin;
 }
 
-bool SentenceChecker::shielded(std::int32_t changeBegin, std::int32_t changeEnd) const {
-    if (!m_input.isShieldWord) {
-        return false;
-    }
-    for (std::int32_t b = std::max(m_sentence.begin, changeEnd - kMaxShieldLength);
-         b <= changeBegin; ++b) {
-        for (std::int32_t e = std::max(changeEnd, b + 1);
-             e <= std::min(m_sentence.end, b + kMaxShieldLength); ++e) {
-            const auto word =
-                m_input.text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b));
-            if (m_input.isShieldWord(word)) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-void SentenceChecker::markWords() {
-    const auto n = static_cast<std::size_t>(m_end - m_begin);
-    m_inWord.assign(n, 0);
-    for (std::size_t x = 0; x < n; ++x) {
-        for (auto t = m_tokenStart[x]; t < m_tokenStart[x + 1]; ++t) {
-            const Token token = m_tokens[static_cast<std::size_t>(t)];
-            if (token.length >= 2 && token.word != m_lm.unknown()) {
-                for (std::size_t k = x; k < x + static_cast<std::size_t>(token.length); ++k) {
-                    m_inWord[k] = 1;
-                }
-            }
-        }
-    }
-}
-
-bool SentenceChecker::makesWordOfNoWords(std::int32_t begin, std::int32_t end,
-                                         std::int32_t at) const {
-    const std::u16string_view text = m_input.text;
-    if (m_model.unigram(m_model.wordIndex(text.substr(static_cast<std::size_t>(at), 1))) <
-        kMistypedMinUnigram) {
-        return false;
-    }
-    for (auto x = begin; x < end; ++x) {
-        if (m_inWord[static_cast<std::size_t>(x - m_begin)] != 0 ||
-            m_model.isNameCharacter(text[static_cast<std::size_t>(x)])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void SentenceChecker::detect(std::vector<Detection>& detections) {
     markWords();
     const std::u16string_view text = m_input.text;
@@ -363,14 +308,22 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             const std::u16string_view replacement(&c.character, 1);
             const double g = gain(i, i + 1, replacement);
             const double threshold = thresholdFor(c.kind, m_options);
+            std::u16string suggestion(
+                text.substr(static_cast<std::size_t>(c.spanBegin),
+                            static_cast<std::size_t>(c.spanEnd - c.spanBegin)));
+            suggestion[static_cast<std::size_t>(i - c.spanBegin)] = c.character;
             const double madeExtra =
                 c.kind == Confusion::Shape ? m_options.madeShapeWordExtra : m_options.madeWordExtra;
+            // One of the commonest words made needs less, unless the dictionaries know the
+            // characters as written (行尾 is no 行为).
+            const bool common =
+                c.kind != Confusion::Shape && g >= threshold + m_options.commonMadeWordExtra &&
+                g < threshold + madeExtra &&
+                m_model.unigram(m_model.wordIndex(suggestion)) >= m_options.commonWordUnigram &&
+                !inKnownWord(i);
             if (accepted(g, threshold, i, i + 1, replacement) ||
-                (g >= threshold + madeExtra && makesWordOfNoWords(c.spanBegin, c.spanEnd, i))) {
-                std::u16string suggestion(
-                    text.substr(static_cast<std::size_t>(c.spanBegin),
-                                static_cast<std::size_t>(c.spanEnd - c.spanBegin)));
-                suggestion[static_cast<std::size_t>(i - c.spanBegin)] = c.character;
+                ((g >= threshold + madeExtra || common) &&
+                 makesWordOfNoWords(c.spanBegin, c.spanEnd, i))) {
                 detections.push_back({c.spanBegin, c.spanEnd, i, i + 1, std::move(suggestion), g});
             }
         }

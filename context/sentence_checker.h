@@ -164,6 +164,8 @@ class SentenceChecker {
     // common: what a pinyin input method gets wrong (目绿 for 目录), where how common the word is
     // counts as evidence too.
     bool makesWordOfNoWords(std::int32_t begin, std::int32_t end, std::int32_t at) const;
+    // Whether a word of the correct dictionaries of two to four units covers `at` as written.
+    bool inKnownWord(std::int32_t at) const;
 
     const ContextModel& m_model;
     const LanguageModel& m_lm;

@@ -248,6 +248,9 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
         const auto tag = engine.correctWords().value(word);
         return tag && (*tag == u"user" || *tag == u"auto");
     };
+    input.isKnownWord = [&engine](std::u16string_view word) {
+        return engine.correctWords().value(word).has_value();
+    };
     ContextOptions options;
     options.threshold = threshold;
     ContextResult result = runContextCheck(*m_model, input, options, control);

@@ -435,6 +435,7 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsNeedsLessOfItsGainFromContext)
     // 目绿 reads as 目 + 绿; 目录 sounds alike, and most of its gain is how common it is.
     ContextOptions strict;
     strict.madeWordExtra = strict.frequencyOnlyExtra;
+    strict.commonMadeWordExtra = strict.frequencyOnlyExtra;
     expectFoundOnlyWithLessGain(u"“/usr” 当然就是应用程序的目绿。",
                                 error(16, u"目绿", u"目录", FindingSource::Context), strict);
     // Characters mostly written in names are left out: 普洛 is a transliteration's.
@@ -448,6 +449,21 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsBySimilarShapeNeedsLessToo) {
     strict.madeShapeWordExtra = strict.frequencyOnlyExtra;
     expectFoundOnlyWithLessGain(u"包中的其他命令在处埋 PostScript 文档时是很有用的。",
                                 error(8, u"处埋", u"处理", FindingSource::Context), strict);
+}
+
+TEST_F(PackagedModel, OneOfTheCommonestWordsMadeOfOneCharacterWordsNeedsLessStill) {
+    // 属姓 reads as 属 + 姓; 属性 sounds alike and is one of the commonest words.
+    ContextOptions strict;
+    strict.commonMadeWordExtra = strict.madeWordExtra;
+    expectFoundOnlyWithLessGain(u"所选的段落具有「粗体」属姓。",
+                                error(11, u"属姓", u"属性", FindingSource::Context), strict);
+    // Not where a word of the correct dictionaries covers the characters as written: the model
+    // does not know 行尾, which would read as 行为.
+    ContextInput input;
+    input.text = u"从这个字符开始，到行尾结束。";
+    ASSERT_EQ(runContextCheck(*s_model, input, ContextOptions{}).findings.size(), 1U);
+    input.isKnownWord = [](std::u16string_view word) { return word == u"行尾"; };
+    EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty());
 }
 
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
