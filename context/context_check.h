@@ -37,10 +37,10 @@ struct ContextOptions {
     // madeShapeWordExtra for a character of similar shape, whose offset already asks more (处埋).
     double madeWordExtra = 2.0;
     double madeShapeWordExtra = 1.0;
-    // A same-sound replacement that makes one of the commonest words (log10 unigram probability
-    // at least commonWordUnigram: 配置, 属性, 目录) needs commonMadeWordExtra instead: what an
-    // input method offers in its place is what the writer uses most.
-    double commonMadeWordExtra = 1.0;
+    // One that makes one of the commonest words (log10 unigram probability at least
+    // commonWordUnigram: 配置, 属性, 目录) needs commonMadeWordRelief less of either: what an input
+    // method offers in its place is what the writer uses most.
+    double commonMadeWordRelief = 1.0;
     double commonWordUnigram = -4.5;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;

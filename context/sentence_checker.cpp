@@ -317,7 +317,7 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             // One of the commonest words made needs less, unless the dictionaries know the
             // characters as written (行尾 is no 行为).
             const bool common =
-                c.kind != Confusion::Shape && g >= threshold + m_options.commonMadeWordExtra &&
+                g >= threshold + madeExtra - m_options.commonMadeWordRelief &&
                 g < threshold + madeExtra &&
                 m_model.unigram(m_model.wordIndex(suggestion)) >= m_options.commonWordUnigram &&
                 !inKnownWord(i);

@@ -435,7 +435,7 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsNeedsLessOfItsGainFromContext)
     // 目绿 reads as 目 + 绿; 目录 sounds alike, and most of its gain is how common it is.
     ContextOptions strict;
     strict.madeWordExtra = strict.frequencyOnlyExtra;
-    strict.commonMadeWordExtra = strict.frequencyOnlyExtra;
+    strict.commonMadeWordRelief = 0;
     expectFoundOnlyWithLessGain(u"“/usr” 当然就是应用程序的目绿。",
                                 error(16, u"目绿", u"目录", FindingSource::Context), strict);
     // Characters mostly written in names are left out: 普洛 is a transliteration's.
@@ -454,9 +454,12 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsBySimilarShapeNeedsLessToo) {
 TEST_F(PackagedModel, OneOfTheCommonestWordsMadeOfOneCharacterWordsNeedsLessStill) {
     // 属姓 reads as 属 + 姓; 属性 sounds alike and is one of the commonest words.
     ContextOptions strict;
-    strict.commonMadeWordExtra = strict.madeWordExtra;
+    strict.commonMadeWordRelief = 0;
     expectFoundOnlyWithLessGain(u"所选的段落具有「粗体」属姓。",
                                 error(11, u"属姓", u"属性", FindingSource::Context), strict);
+    // 特 looks like 持, and 支持 is as common.
+    expectFoundOnlyWithLessGain(u"系统的内核支特替换正在使用的文件。",
+                                error(5, u"支特", u"支持", FindingSource::Context), strict);
     // Not where a word of the correct dictionaries covers the characters as written: the model
     // does not know 行尾, which would read as 行为.
     ContextInput input;
