@@ -42,6 +42,9 @@ struct ContextOptions {
     // method offers in its place is what the writer uses most.
     double commonMadeWordRelief = 1.0;
     double commonWordUnigram = -4.5;
+    // What a replacement needs beyond its kind's evidence when the word it makes takes a
+    // character from another word of the text as written (最高行 read as 最 + 高兴).
+    double takenWordExtra = 0.5;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).

@@ -321,7 +321,11 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
                 g < threshold + madeExtra &&
                 m_model.unigram(m_model.wordIndex(suggestion)) >= m_options.commonWordUnigram &&
                 !inKnownWord(i);
-            if (accepted(g, threshold, i, i + 1, replacement) ||
+            const double taken =
+                m_options.takenWordExtra > 0 && takesFromWrittenWord(c.spanBegin, c.spanEnd, i)
+                    ? m_options.takenWordExtra
+                    : 0.0;
+            if (accepted(g - taken, threshold, i, i + 1, replacement) ||
                 ((g >= threshold + madeExtra || common) &&
                  makesWordOfNoWords(c.spanBegin, c.spanEnd, i))) {
                 detections.push_back({c.spanBegin, c.spanEnd, i, i + 1, std::move(suggestion), g});

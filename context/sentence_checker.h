@@ -166,6 +166,9 @@ class SentenceChecker {
     bool makesWordOfNoWords(std::int32_t begin, std::int32_t end, std::int32_t at) const;
     // Whether a word of the correct dictionaries of two to four units covers `at` as written.
     bool inKnownWord(std::int32_t at) const;
+    // Whether a replacement at `at` that makes a word of [begin, end) takes a character from
+    // another word of the text as written (最高行 read as 最 + 高兴).
+    bool takesFromWrittenWord(std::int32_t begin, std::int32_t end, std::int32_t at) const;
 
     const ContextModel& m_model;
     const LanguageModel& m_lm;

@@ -86,4 +86,21 @@ bool SentenceChecker::inKnownWord(std::int32_t at) const {
     return false;
 }
 
+bool SentenceChecker::takesFromWrittenWord(std::int32_t begin, std::int32_t end,
+                                           std::int32_t at) const {
+    for (std::int32_t x = std::max(m_begin, begin - ContextModel::kMaxWordLength + 1); x < end;
+         ++x) {
+        const auto slot = static_cast<std::size_t>(x - m_begin);
+        for (auto t = m_tokenStart[slot]; t < m_tokenStart[slot + 1]; ++t) {
+            const Token token = m_tokens[static_cast<std::size_t>(t)];
+            const std::int32_t tokenEnd = x + token.length;
+            if (token.length >= 2 && token.word != m_lm.unknown() && tokenEnd > begin &&
+                (at < x || at >= tokenEnd) && (x < begin || tokenEnd > end)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace kjf
