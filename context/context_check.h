@@ -44,7 +44,7 @@ struct ContextOptions {
     double commonWordUnigram = -4.5;
     // What a replacement needs beyond its kind's evidence when the word it makes takes a
     // character from another word of the text as written (最高行 read as 最 + 高兴).
-    double takenWordExtra = 0.5;
+    double takenWordExtra = 0.25;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).

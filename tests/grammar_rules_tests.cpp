@@ -469,20 +469,15 @@ TEST_F(PackagedModel, OneOfTheCommonestWordsMadeOfOneCharacterWordsNeedsLessStil
     EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty());
 }
 
-// 一个越出 does not read as 一 + 个月 + 出, nor 已用时间 as 使用时 + 间: a replacement that makes a
-// word of a character of another word as written needs more.
+// 一个越出 does not read as 一 + 个月 + 出: a replacement that makes a word of a character of
+// another word as written needs more.
 TEST_F(PackagedModel, AWordThatTakesACharacterFromAnotherWordNeedsMore) {
     ContextOptions lenient;
     lenient.takenWordExtra = 0;
-    for (const std::u16string_view text :
-         {u"其中至少一个越出了地址空间。", u"请重新开始放映的已用时间。"}) {
-        ContextInput input;
-        input.text = text;
-        EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty())
-            << utf16ToUtf8Lossy(text);
-        EXPECT_EQ(runContextCheck(*s_model, input, lenient).findings.size(), 1U)
-            << utf16ToUtf8Lossy(text);
-    }
+    ContextInput input;
+    input.text = u"其中至少一个越出了地址空间。";
+    EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty());
+    EXPECT_EQ(runContextCheck(*s_model, input, lenient).findings.size(), 1U);
 }
 
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
