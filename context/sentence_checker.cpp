@@ -308,6 +308,9 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             const std::u16string_view replacement(&c.character, 1);
             const double g = gain(i, i + 1, replacement);
             const double threshold = thresholdFor(c.kind, m_options);
+            if (g < threshold) {
+                continue;  // what every way below asks at least
+            }
             std::u16string suggestion(
                 text.substr(static_cast<std::size_t>(c.spanBegin),
                             static_cast<std::size_t>(c.spanEnd - c.spanBegin)));
