@@ -111,6 +111,22 @@ std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,
     return out;
 }
 
+namespace {
+
+// An Error of two or more units whose word stands in text where it says and that a curated
+// system error dictionary lists (a user's own error word is never in doubt).
+bool isSystemCuratedWordOfText(std::u16string_view text, const rg_BiaoJiCiYuLei& f,
+                               const CuratedErrorWords& curated) {
+    const std::int64_t b = f.position;
+    const std::int64_t e = b + f.length;
+    return f.type == FindingType::Error && f.length >= 2 && b >= 0 &&
+           e <= static_cast<std::int64_t>(text.size()) &&
+           text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) == f.word &&
+           curated.contains(f.word) && !curated.isUserWord(f.word);
+}
+
+}  // namespace
+
 std::vector<bool> crossedFindings(std::u16string_view text,
                                   std::span<const rg_BiaoJiCiYuLei> findings,
                                   const CuratedErrorWords& curated,
@@ -121,10 +137,7 @@ std::vector<bool> crossedFindings(std::u16string_view text,
         const auto& f = findings[i];
         const std::int64_t b = f.position;
         const std::int64_t e = b + f.length;
-        if (f.type != FindingType::Error || f.length < 2 || b < 0 || e > size ||
-            text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) !=
-                f.word ||
-            !curated.contains(f.word) || curated.isUserWord(f.word)) {
+        if (!isSystemCuratedWordOfText(text, f, curated)) {
             continue;
         }
         const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
@@ -162,10 +175,7 @@ std::vector<bool> heldWholeFindings(std::u16string_view text,
         const auto& f = findings[i];
         const std::int64_t b = f.position;
         const std::int64_t e = b + f.length;
-        if (f.type != FindingType::Error || f.length < 2 || b < 0 || e > size ||
-            text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) !=
-                f.word ||
-            !curated.contains(f.word) || curated.isUserWord(f.word)) {
+        if (!isSystemCuratedWordOfText(text, f, curated)) {
             continue;
         }
         bool held = false;
