@@ -113,16 +113,33 @@ std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,
 
 namespace {
 
-// An Error of two or more units whose word stands in text where it says and that a curated
-// system error dictionary lists (a user's own error word is never in doubt).
-bool isSystemCuratedWordOfText(std::u16string_view text, const rg_BiaoJiCiYuLei& f,
-                               const CuratedErrorWords& curated) {
-    const std::int64_t b = f.position;
-    const std::int64_t e = b + f.length;
-    return f.type == FindingType::Error && f.length >= 2 && b >= 0 &&
-           e <= static_cast<std::int64_t>(text.size()) &&
-           text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) == f.word &&
-           curated.contains(f.word) && !curated.isUserWord(f.word);
+// Per finding: for an Error of two or more units whose word stands in text where it says and
+// that a curated system error dictionary lists (a user's own error word is never in doubt),
+// whether isCorrect takes a word [start, end) of text, of at most kMaxCrossingWord units, that
+// `around` offers for the finding's [b, e); false for every other finding.
+template <typename Around>
+std::vector<bool> curatedWordsAmongCorrectOnes(
+    std::u16string_view text, std::span<const rg_BiaoJiCiYuLei> findings,
+    const CuratedErrorWords& curated, const std::function<bool(std::u16string_view)>& isCorrect,
+    Around around) {
+    std::vector<bool> out(findings.size(), false);
+    const auto size = static_cast<std::int64_t>(text.size());
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const auto& f = findings[i];
+        const std::int64_t b = f.position;
+        const std::int64_t e = b + f.length;
+        if (f.type != FindingType::Error || f.length < 2 || b < 0 || e > size ||
+            text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) !=
+                f.word ||
+            !curated.contains(f.word) || curated.isUserWord(f.word)) {
+            continue;
+        }
+        out[i] = around(b, e, size, [&](std::int64_t start, std::int64_t end) {
+            return isCorrect(text.substr(static_cast<std::size_t>(start),
+                                         static_cast<std::size_t>(end - start)));
+        });
+    }
+    return out;
 }
 
 }  // namespace
@@ -131,65 +148,50 @@ std::vector<bool> crossedFindings(std::u16string_view text,
                                   std::span<const rg_BiaoJiCiYuLei> findings,
                                   const CuratedErrorWords& curated,
                                   const std::function<bool(std::u16string_view)>& isCorrect) {
-    std::vector<bool> out(findings.size(), false);
-    const auto size = static_cast<std::int64_t>(text.size());
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        const auto& f = findings[i];
-        const std::int64_t b = f.position;
-        const std::int64_t e = b + f.length;
-        if (!isSystemCuratedWordOfText(text, f, curated)) {
-            continue;
-        }
-        const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
-        const auto word = [&](std::int64_t from, std::int64_t to) {
-            return text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
-        };
-        bool crossed = false;
-        // Words that start before the finding and end inside it.
-        for (std::int64_t end = b + 1; end < e && !crossed; ++end) {
-            for (std::int64_t start = std::max<std::int64_t>(0, end - maxWord);
-                 start < b && !crossed; ++start) {
-                crossed = isCorrect(word(start, end));
+    const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
+    return curatedWordsAmongCorrectOnes(
+        text, findings, curated, isCorrect,
+        [maxWord](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+            // Words that start before the finding and end inside it.
+            for (std::int64_t end = b + 1; end < e; ++end) {
+                for (std::int64_t start = std::max<std::int64_t>(0, end - maxWord); start < b;
+                     ++start) {
+                    if (correct(start, end)) {
+                        return true;
+                    }
+                }
             }
-        }
-        // Words that start inside it and end after it.
-        for (std::int64_t start = b + 1; start < e && !crossed; ++start) {
-            for (std::int64_t end = e + 1; end <= std::min(size, start + maxWord) && !crossed;
-                 ++end) {
-                crossed = isCorrect(word(start, end));
+            // Words that start inside it and end after it.
+            for (std::int64_t start = b + 1; start < e; ++start) {
+                for (std::int64_t end = e + 1; end <= std::min(size, start + maxWord); ++end) {
+                    if (correct(start, end)) {
+                        return true;
+                    }
+                }
             }
-        }
-        out[i] = crossed;
-    }
-    return out;
+            return false;
+        });
 }
 
 std::vector<bool> heldWholeFindings(std::u16string_view text,
                                     std::span<const rg_BiaoJiCiYuLei> findings,
                                     const CuratedErrorWords& curated,
                                     const std::function<bool(std::u16string_view)>& isCorrect) {
-    std::vector<bool> out(findings.size(), false);
-    const auto size = static_cast<std::int64_t>(text.size());
     const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        const auto& f = findings[i];
-        const std::int64_t b = f.position;
-        const std::int64_t e = b + f.length;
-        if (!isSystemCuratedWordOfText(text, f, curated)) {
-            continue;
-        }
-        bool held = false;
-        for (std::int64_t start = std::max<std::int64_t>(0, e - maxWord); start <= b && !held;
-             ++start) {
-            for (std::int64_t end = std::max(e, start + f.length + 1);
-                 end <= std::min(size, start + maxWord) && !held; ++end) {
-                held = isCorrect(text.substr(static_cast<std::size_t>(start),
-                                             static_cast<std::size_t>(end - start)));
+    return curatedWordsAmongCorrectOnes(
+        text, findings, curated, isCorrect,
+        [maxWord](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+            // Longer words that start at or before the finding and end at or after it.
+            for (std::int64_t start = std::max<std::int64_t>(0, e - maxWord); start <= b; ++start) {
+                for (std::int64_t end = std::max(e, start + (e - b) + 1);
+                     end <= std::min(size, start + maxWord); ++end) {
+                    if (correct(start, end)) {
+                        return true;
+                    }
+                }
             }
-        }
-        out[i] = held;
-    }
-    return out;
+            return false;
+        });
 }
 
 }  // namespace kjf

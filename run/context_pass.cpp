@@ -248,9 +248,10 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
         const auto tag = engine.correctWords().value(word);
         return tag && (*tag == u"user" || *tag == u"auto");
     };
-    input.isKnownWord = [&engine](std::u16string_view word) {
+    const auto isCorrectWord = [&engine](std::u16string_view word) {
         return engine.correctWords().value(word).has_value();
     };
+    input.isKnownWord = isCorrectWord;
     ContextOptions options;
     options.threshold = threshold;
     ContextResult result = runContextCheck(*m_model, input, options, control);
@@ -290,9 +291,7 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     }
     // A curated wrong word inside a longer correct word that the text holds whole is that word's.
     if (result.completed) {
-        const auto held = heldWholeFindings(text, findings, m_curated, [&engine](auto word) {
-            return engine.correctWords().value(word).has_value();
-        });
+        const auto held = heldWholeFindings(text, findings, m_curated, isCorrectWord);
         for (std::size_t i = 0; i < findings.size() && i < result.keep.size(); ++i) {
             if (held[i]) {
                 result.keep[i] = false;
