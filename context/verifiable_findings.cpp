@@ -148,10 +148,10 @@ std::vector<bool> crossedFindings(std::u16string_view text,
                                   std::span<const rg_BiaoJiCiYuLei> findings,
                                   const CuratedErrorWords& curated,
                                   const std::function<bool(std::u16string_view)>& isCorrect) {
-    const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
     return curatedWordsAmongCorrectOnes(
         text, findings, curated, isCorrect,
-        [maxWord](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+        [](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+            constexpr auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
             // Words that start before the finding and end inside it.
             for (std::int64_t end = b + 1; end < e; ++end) {
                 for (std::int64_t start = std::max<std::int64_t>(0, end - maxWord); start < b;
@@ -177,10 +177,10 @@ std::vector<bool> heldWholeFindings(std::u16string_view text,
                                     std::span<const rg_BiaoJiCiYuLei> findings,
                                     const CuratedErrorWords& curated,
                                     const std::function<bool(std::u16string_view)>& isCorrect) {
-    const auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
     return curatedWordsAmongCorrectOnes(
         text, findings, curated, isCorrect,
-        [maxWord](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+        [](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+            constexpr auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
             // Longer words that start at or before the finding and end at or after it.
             for (std::int64_t start = std::max<std::int64_t>(0, e - maxWord); start <= b; ++start) {
                 for (std::int64_t end = std::max(e, start + (e - b) + 1);
