@@ -290,7 +290,12 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"你也可以再智能手机阅读。"), Found{"再→在 在/情态名词"});
     EXPECT_EQ(findings(u"措辞可以再法庭站得住脚。"), Found{"再→在 在/情态名词"});
     EXPECT_EQ(findings(u"只有再模式所有者才能删除。"), Found{"再→在 在/义务名词"});
-    EXPECT_EQ(findings(u"所以再系统启动过程中，它会检查。"), Found{"再→在 在/名词动词框架"});
+    EXPECT_EQ(findings(u"所以再系统启动过程中，它会检查。"), Found{"再→在 在/过程情况"});
+    EXPECT_EQ(findings(u"此选项再默认情况下为激活状态。"), Found{"再→在 在/过程情况"});
+    EXPECT_EQ(findings(u"而可以再构建过程中原样安装。"), Found{"再→在 在/过程情况"});
+    EXPECT_EQ(findings(u"用于积累关于再发生错误时正在处理的信息。"), Found{"再→在 在/动宾时"});
+    expectLeftAlone({u"之后再重复这个过程中的步骤。", u"关闭后再打开文件时会提示。",
+                     u"下次再打开文件时会提示。", u"以后再出现这种情况下要报告。"});
     EXPECT_EQ(findings(u"这些概念的细节再第 5 章介绍。"), Found{"再→在 在/序数数字"});
     expectLeftAlone({u"然后再第 2 次运行。"});
     expectLeftAlone({u"你可以再编辑一次。", u"我们可以再试试。", u"能再多给一点吗？",
