@@ -257,8 +257,9 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"其余三个角将相应的移动。"), Found{"的→地 地/将相应"});
     EXPECT_EQ(findings(u"如何无阻塞的打开一个文件？"), Found{"的→地 地/无"});
     EXPECT_EQ(findings(u"让用户可以不受干扰的安装程序。"), Found{"的→地 地/无"});
-    expectLeftAlone({u"在尽可能的范围内提供帮助。", u"尽可能多的信息。", u"将相应的设置保存到文件中。",
-                     u"则相应的变量保持不动。",                      u"如果没有足够的可用区域。", u"没有标准的解法。"});
+    expectLeftAlone({u"在尽可能的范围内提供帮助。", u"尽可能多的信息。",
+                     u"将相应的设置保存到文件中。", u"则相应的变量保持不动。",
+                     u"如果没有足够的可用区域。", u"没有标准的解法。"});
     expectLeftAlone({u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
                      u"他的认真的态度。", u"某个特定的服务在开机时启动。",
                      u"只需要小小的修改，即可。", u"新的从解释器建立成功。",
