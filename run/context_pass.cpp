@@ -209,21 +209,27 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     const rg_ChaCuoYinQing::TableReadGuard guard(engine);
     // Curated wrong words that the scan read past join the findings as the model's to judge.
     const std::vector<rg_BiaoJiCiYuLei> unscanned = m_curated.unscanned(text, findings);
+    // Those that only a generated error word hid are as sure as the scan's own: they join as they
+    // are, and the generated word gives way to them.
+    const std::vector<rg_BiaoJiCiYuLei> hidden = hiddenCuratedWords(text, findings, unscanned);
     std::vector<rg_BiaoJiCiYuLei> joined;
-    if (!unscanned.empty()) {
-        joined.reserve(findings.size() + unscanned.size());
+    if (!unscanned.empty() || !hidden.empty()) {
+        joined.reserve(findings.size() + unscanned.size() + hidden.size());
         joined.assign(findings.begin(), findings.end());
         joined.insert(joined.end(), unscanned.begin(), unscanned.end());
+        joined.insert(joined.end(), hidden.begin(), hidden.end());
     }
     const std::span<const rg_BiaoJiCiYuLei> all =
-        unscanned.empty() ? findings : std::span<const rg_BiaoJiCiYuLei>(joined);
+        joined.empty() ? findings : std::span<const rg_BiaoJiCiYuLei>(joined);
     ContextInput input;
     input.text = text;
     input.findings = all;
     input.verifiable = verifiableFindings(findings, m_curated);
-    input.verifiable.resize(all.size(), true);
+    input.verifiable.resize(findings.size() + unscanned.size(), true);
+    input.verifiable.resize(all.size(), false);
     input.unscanned.assign(findings.size(), false);
-    input.unscanned.resize(all.size(), true);
+    input.unscanned.resize(findings.size() + unscanned.size(), true);
+    input.unscanned.resize(all.size(), false);
     input.crossed = crossedFindings(text, findings, m_curated, [this](std::u16string_view word) {
         return m_model->unigram(m_model->wordIndex(word)) >= kCrossingMinUnigram;
     });
@@ -278,12 +284,27 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
             }
         }
     }
-    // The unscanned words the model kept are listed where they stand, as dictionary findings.
-    if (!unscanned.empty()) {
+    // The unscanned words the model kept and the hidden ones are listed where they stand, as
+    // dictionary findings; a generated error word that one of them overlaps gives way.
+    if (!joined.empty()) {
         std::vector<rg_BiaoJiCiYuLei> keptUnscanned;
         for (std::size_t i = 0; i < unscanned.size(); ++i) {
             if (result.completed && result.keep[findings.size() + i]) {
                 keptUnscanned.push_back(unscanned[i]);
+            }
+        }
+        if (result.completed) {
+            keptUnscanned.insert(keptUnscanned.end(), hidden.begin(), hidden.end());
+            std::sort(keptUnscanned.begin(), keptUnscanned.end(),
+                      [](const auto& a, const auto& b) { return a.position < b.position; });
+        }
+        for (std::size_t i = 0; i < findings.size(); ++i) {
+            const auto& f = findings[i];
+            if (result.keep[i] && isGenerated(f) &&
+                std::any_of(keptUnscanned.begin(), keptUnscanned.end(), [&](const auto& u) {
+                    return u.position < f.position + f.length && f.position < u.position + u.length;
+                })) {
+                result.keep[i] = false;
             }
         }
         result.keep.resize(findings.size());
@@ -305,6 +326,24 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
         addRuleFindings(m_rules->check(*m_model, text), findings, text.size(), result);
     }
     return mergeContextFindings(findings, result.keep, result.findings, order);
+}
+
+std::vector<rg_BiaoJiCiYuLei> ContextPass::hiddenCuratedWords(
+    std::u16string_view text, std::span<const rg_BiaoJiCiYuLei> findings,
+    const std::vector<rg_BiaoJiCiYuLei>& unscanned) const {
+    std::vector<rg_BiaoJiCiYuLei> sure;
+    std::copy_if(findings.begin(), findings.end(), std::back_inserter(sure),
+                 [this](const rg_BiaoJiCiYuLei& f) { return !isGenerated(f); });
+    if (sure.size() == findings.size()) {
+        return {};
+    }
+    std::vector<rg_BiaoJiCiYuLei> hidden = m_curated.unscanned(text, sure);
+    std::erase_if(hidden, [&](const rg_BiaoJiCiYuLei& h) {
+        return std::any_of(unscanned.begin(), unscanned.end(), [&](const rg_BiaoJiCiYuLei& u) {
+            return u.position < h.position + h.length && h.position < u.position + u.length;
+        });
+    });
+    return hidden;
 }
 
 bool ContextPass::isGenerated(const rg_BiaoJiCiYuLei& f) const {

@@ -94,6 +94,11 @@ class ContextPass {
   private:
     // An Error of a generated error dictionary, which the model judges.
     bool isGenerated(const rg_BiaoJiCiYuLei& f) const;
+    // Curated wrong words of text that only a generated error word hid from the scan (上输 read
+    // over 输人 in 提示符上输人), none overlapping one of unscanned.
+    std::vector<rg_BiaoJiCiYuLei> hiddenCuratedWords(
+        std::u16string_view text, std::span<const rg_BiaoJiCiYuLei> findings,
+        const std::vector<rg_BiaoJiCiYuLei>& unscanned) const;
 
     std::shared_ptr<const ContextModel> m_model;
     std::shared_ptr<const GrammarRules> m_rules;  // null when none could be read

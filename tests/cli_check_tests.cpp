@@ -212,6 +212,23 @@ TEST_F(CliCheck, GeneratedErrorWordsWrittenTwiceAreTheWritersCuratedOnesStand) {
               "2\t神迹\t审计\t错误\t13\t2\n");
 }
 
+// A generated error word the scan matched over a curated one (上输 over 输人) hides it; once the
+// model refutes the generated word, the curated one stands as if the scan had read it.
+TEST_F(CliCheck, ACuratedWordAGeneratedOneHidStandsWithoutIt) {
+    ASSERT_TRUE(useTinyModel());
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"提示符", u"上", u"人", u"。"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "homophones.dict", {u"上输$=$上述"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict", {u"输人$=$输入"});
+    EXPECT_TRUE(
+        writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"homophones.dict,e.dict,"));
+    const std::string text = "提示符上输人。";
+    EXPECT_EQ(check({"--context", "0"}, text).out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n1\t上输\t上述\t错误\t3\t2\n");
+    const CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.out, "序号\t错误\t建议\t类型\t位置\t长度\n1\t输人\t输入\t错误\t4\t2\n") << r.err;
+}
+
 TEST_F(CliCheck, LineBreaksBecomeOnePositionEach) {
     const CliResult r = check({"--boost", "0"}, "甲乙\r\n丁\r丁\n丁");
     EXPECT_EQ(r.out,
