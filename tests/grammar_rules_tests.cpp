@@ -255,10 +255,11 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"尽可能多的应用属性。"), Found{"的→地 地/尽可能多"});
     EXPECT_EQ(findings(u"网卡能够检测并相应的调整电缆的类型。"), Found{"的→地 地/相应接续"});
     EXPECT_EQ(findings(u"其余三个角将相应的移动。"), Found{"的→地 地/将相应"});
+    EXPECT_EQ(findings(u"从而更轻松的进行演示。"), Found{"的→地 地/方式进行"});
     EXPECT_EQ(findings(u"如何无阻塞的打开一个文件？"), Found{"的→地 地/无"});
     EXPECT_EQ(findings(u"让用户可以不受干扰的安装程序。"), Found{"的→地 地/无"});
     expectLeftAlone({u"在尽可能的范围内提供帮助。", u"尽可能多的信息。",
-                     u"将相应的设置保存到文件中。", u"则相应的变量保持不动。",
+                     u"将相应的设置保存到文件中。", u"则相应的变量保持不动。", u"对老的进行修改。",
                      u"如果没有足够的可用区域。", u"没有标准的解法。"});
     expectLeftAlone({u"我们要慢慢地走。", u"认真的学生。", u"好好的一个人。", u"正确的是哪一项？",
                      u"他的认真的态度。", u"某个特定的服务在开机时启动。",
