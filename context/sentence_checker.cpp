@@ -24,6 +24,12 @@ constexpr float kNeighbourMaxCommon = -2.5F;
 // What two characters changed together need beyond a whole word swapped.
 constexpr double kNeighbourOffset = 3.0;
 constexpr WordIndex kNoHistory = std::numeric_limits<WordIndex>::max();
+// A sentence with at least this many traditional characters, and at least one in
+// kTraditionalShare of its Chinese characters traditional, is written in traditional characters
+// (《星島日報》, 整合異業種智慧的新企業): the writer chose them, and none is replaced by its
+// Simplified form. A stray one in Simplified text (那麽) still is.
+constexpr int kTraditionalMin = 3;
+constexpr int kTraditionalShare = 5;
 
 // The evidence each kind of confusion needs, from the one threshold the user sets.
 double thresholdFor(Confusion kind, const ContextOptions& options) {
@@ -305,6 +311,9 @@ void SentenceChecker::detect(std::vector<Detection>& detections) {
             m_candidateSlot[c.character] = 0;
         }
         for (const auto& c : candidates) {
+            if (m_writtenTraditional && c.kind == Confusion::Variant) {
+                continue;
+            }
             const std::u16string_view replacement(&c.character, 1);
             const double g = gain(i, i + 1, replacement);
             const double threshold = thresholdFor(c.kind, m_options);
@@ -445,6 +454,18 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                             std::vector<std::uint8_t>& keep, std::vector<rg_BiaoJiCiYuLei>& out) {
     m_sentence = sentence;
     const std::u16string_view text = m_input.text;
+    int han = 0;
+    int traditional = 0;
+    for (auto x = sentence.begin; x < sentence.end; ++x) {
+        const char16_t u = text[static_cast<std::size_t>(x)];
+        if (isHan(u)) {
+            ++han;
+            const auto confusables = m_model.confusables(u);
+            traditional += std::any_of(confusables.begin(), confusables.end(),
+                                       [](const auto& c) { return c.kind == Confusion::Variant; });
+        }
+    }
+    m_writtenTraditional = traditional >= kTraditionalMin && traditional * kTraditionalShare >= han;
     m_covered.assign(static_cast<std::size_t>(sentence.end - sentence.begin), 0);
 
     std::vector<std::size_t> toVerify;

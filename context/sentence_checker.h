@@ -176,6 +176,7 @@ class SentenceChecker {
     const ContextOptions& m_options;
 
     SentenceRange m_sentence;
+    bool m_writtenTraditional = false;    // the sentence is written in traditional characters
     std::int32_t m_begin = 0, m_end = 0;  // the clause being checked
     // Per sentence unit: under a kept dictionary finding (and, once they are chosen, under a
     // chosen replacement).

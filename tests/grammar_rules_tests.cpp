@@ -495,6 +495,21 @@ TEST_F(PackagedModel, AWordThatTakesACharacterFromAnotherWordNeedsMore) {
     EXPECT_EQ(runContextCheck(*s_model, input, lenient).findings.size(), 1U);
 }
 
+// A sentence written in traditional characters is the writer's choice; a stray traditional
+// character in Simplified text is still replaced by its Simplified form. The same word in a
+// sentence of traditional characters stays.
+TEST_F(PackagedModel, ASentenceInTraditionalCharactersKeepsThem) {
+    ContextInput input;
+    input.text = u"《星島日報》美西版散文專欄作家。";
+    EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty());
+    input.text = u"这家企業的发展很快。";
+    const auto found = runContextCheck(*s_model, input, ContextOptions{}).findings;
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].suggestion, u"企业");
+    input.text = u"這家企業的發展很快。";
+    EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty());
+}
+
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
     const std::u16string text = u"ab 他跑的很快。\n我们要慢慢的走";
     const auto found = s_rules->check(*s_model, text);
