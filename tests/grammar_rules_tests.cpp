@@ -304,6 +304,12 @@ TEST_F(ShippedGrammarRules, ZaiForZaiOfPlaceAndRepetition) {
     EXPECT_EQ(findings(u"此选项再默认情况下为激活状态。"), Found{"再→在 在/过程情况"});
     EXPECT_EQ(findings(u"而可以再构建过程中原样安装。"), Found{"再→在 在/过程情况"});
     EXPECT_EQ(findings(u"用于积累关于再发生错误时正在处理的信息。"), Found{"再→在 在/动宾时"});
+    EXPECT_EQ(findings(u"这些文件还可能分布再多个分区。"), Found{"再→在 在/限定"});
+    EXPECT_EQ(findings(u"可以使用导航再相同文档中移动。"), Found{"再→在 在/限定"});
+    EXPECT_EQ(findings(u"文件保存再指定的位置。"), Found{"再→在 在/指定的"});
+    EXPECT_EQ(findings(u"连接操作已经再进行中。"), Found{"再→在 在/已经"});
+    expectLeftAlone({u"请再指定一个值。", u"然后再指定文件名。", u"他已经再次运行了。",
+                     u"我已经再也不去了。", u"如果再多个人就好了。"});
     expectLeftAlone({u"之后再重复这个过程中的步骤。", u"关闭后再打开文件时会提示。",
                      u"下次再打开文件时会提示。", u"以后再出现这种情况下要报告。"});
     EXPECT_EQ(findings(u"这些概念的细节再第 5 章介绍。"), Found{"再→在 在/序数数字"});
@@ -332,7 +338,8 @@ TEST_F(ShippedGrammarRules, ZaiAndZaiByTheClauseAroundThem) {
     EXPECT_EQ(findings(u"设置服务再执行操作时使用。"), Found{"再→在 在/动作宾语时"});
     EXPECT_EQ(findings(u"使用这个格式允许再恢复数据库的时候检查。"), Found{"再→在 在/动作宾语时"});
     EXPECT_EQ(findings(u"以阻止再不同的系统上发生冲突。"), Found{"再→在 在/的框架"});
-    EXPECT_EQ(findings(u"再特定模式下运行。"), Found{"再→在 在/定语框架"});
+    EXPECT_EQ(findings(u"再特定模式下运行。"), Found{"再→在 在/限定"});
+    EXPECT_EQ(findings(u"再新模式下运行。"), Found{"再→在 在/定语框架"});
     EXPECT_EQ(findings(u"如果需要，可以再输入的数字后面加上单位。"), Found{"再→在 在/的框架"});
     EXPECT_EQ(findings(u"然后你在编译生成的代码。"), Found{"在→再 再/然后主语"});
     EXPECT_EQ(findings(u"依照指定符把它在转换成一个字符串。"), Found{"在→再 再/把字句词"});
