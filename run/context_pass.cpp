@@ -301,9 +301,8 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
         for (std::size_t i = 0; i < findings.size(); ++i) {
             const auto& f = findings[i];
             if (result.keep[i] && isGenerated(f) &&
-                std::any_of(keptUnscanned.begin(), keptUnscanned.end(), [&](const auto& u) {
-                    return u.position < f.position + f.length && f.position < u.position + u.length;
-                })) {
+                std::any_of(keptUnscanned.begin(), keptUnscanned.end(),
+                            [&](const auto& u) { return overlaps(u, f); })) {
                 result.keep[i] = false;
             }
         }
@@ -339,9 +338,8 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::hiddenCuratedWords(
     }
     std::vector<rg_BiaoJiCiYuLei> hidden = m_curated.unscanned(text, sure);
     std::erase_if(hidden, [&](const rg_BiaoJiCiYuLei& h) {
-        return std::any_of(unscanned.begin(), unscanned.end(), [&](const rg_BiaoJiCiYuLei& u) {
-            return u.position < h.position + h.length && h.position < u.position + u.length;
-        });
+        return std::any_of(unscanned.begin(), unscanned.end(),
+                           [&](const rg_BiaoJiCiYuLei& u) { return overlaps(u, h); });
     });
     return hidden;
 }
