@@ -1,7 +1,9 @@
 #include "context/grammar_rules.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
+#include <system_error>
 
 #include "text/files.h"
 #include "text/utf.h"
@@ -136,7 +138,18 @@ bool GrammarRules::parse(std::string_view rules, std::string_view wordClasses,
         Rule rule;
         rule.name = std::string(line.substr(0, colon));
         bool anchored = false;
-        for (auto token : splitBlanks(line.substr(colon + 1))) {
+        auto tokens = splitBlanks(line.substr(colon + 1));
+        if (!tokens.empty() && tokens.back().front() == '~') {
+            const auto figure = tokens.back().substr(1);
+            const auto [end, error] =
+                std::from_chars(figure.data(), figure.data() + figure.size(), rule.minGain);
+            if (figure.empty() || error != std::errc() || end != figure.data() + figure.size()) {
+                return bad(number, "'~' needs a number");
+            }
+            rule.gated = true;
+            tokens.pop_back();
+        }
+        for (auto token : tokens) {
             Matcher m;
             if (token.front() == '!') {
                 m.negated = true;
@@ -411,6 +424,35 @@ std::vector<std::pair<std::u16string, std::string>> GrammarRules::wordsOf(
     return out;
 }
 
+float GrammarRules::gainOf(const ContextModel& model, const Clause& clause, std::size_t at,
+                           std::u16string_view replacement) {
+    const LanguageModel& lm = model.languageModel();
+    const auto indexAt = [&](std::size_t i) {
+        const Word& w = clause.words[i];
+        return model.wordIndex(clause.text.substr(static_cast<std::size_t>(w.begin),
+                                                  static_cast<std::size_t>(w.length)));
+    };
+    const std::size_t end = std::min(clause.words.size(), at + 3);
+    LanguageModelState state = lm.beginState();
+    LanguageModelState next;
+    for (std::size_t i = 0; i < at; ++i) {
+        lm.score(state, indexAt(i), next);
+        state = next;
+    }
+    // The same words after the written word and after its replacement.
+    const auto score = [&](LanguageModel::WordIndex first) {
+        LanguageModelState s = state;
+        LanguageModelState out;
+        double total = lm.score(s, first, out);
+        for (std::size_t i = at + 1; i < end; ++i) {
+            s = out;
+            total += lm.score(s, indexAt(i), out);
+        }
+        return total;
+    };
+    return static_cast<float>(score(model.wordIndex(replacement)) - score(indexAt(at)));
+}
+
 std::vector<rg_BiaoJiCiYuLei> GrammarRules::check(const ContextModel& model,
                                                   std::u16string_view text,
                                                   std::vector<std::int64_t>* fired) const {
@@ -488,7 +530,8 @@ std::vector<rg_BiaoJiCiYuLei> GrammarRules::check(const ContextModel& model,
                 if (word != rule.from ||
                     !matchLeft(rule, static_cast<std::ptrdiff_t>(rule.anchor) - 1, clause,
                                at - 1) ||
-                    !matchRight(rule, rule.anchor + 1, clause, at + 1)) {
+                    !matchRight(rule, rule.anchor + 1, clause, at + 1) ||
+                    (rule.gated && gainOf(model, clause, i, rule.to) < rule.minGain)) {
                     continue;
                 }
                 if (rule.to == rule.from) {

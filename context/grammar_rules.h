@@ -31,6 +31,9 @@ namespace kjf {
 // '+' lets it take one to three words in a row. Exactly one matcher of a rule is
 // "word>replacement": the word a finding marks and what it suggests; "word>word" keeps the word
 // as it is, for the rules after it to leave alone.
+// A rule may end with '~' and a number: it then matches only where the language model reads the
+// clause at least that much better (log10) with the replacement, over the words up to two after
+// it; where it does not, the rules after it still judge the word.
 // Word classes (UTF-8, '#' comment lines): "word<TAB>tag" rows; a word has one tag.
 class GrammarRules {
   public:
@@ -84,6 +87,8 @@ class GrammarRules {
         std::vector<Matcher> matchers;
         std::size_t anchor = 0;  // the matcher of the marked word
         std::u16string from, to;
+        bool gated = false;  // asks the language model (the '~' of the rule file)
+        float minGain = 0;
     };
     struct Word {
         std::int32_t begin, length;
@@ -105,6 +110,10 @@ class GrammarRules {
     bool matchRight(const Rule& rule, std::size_t matcher, const Clause& clause,
                     std::ptrdiff_t at) const;
     std::uint32_t tagIndex(const std::string& tag);
+    // log10 of how much better the model reads the clause's words, up to two after word `at`,
+    // with `replacement` in its place.
+    static float gainOf(const ContextModel& model, const Clause& clause, std::size_t at,
+                        std::u16string_view replacement);
     // Cuts text[begin, end), a run of Han characters, into words (scratch reused).
     void cut(const ContextModel& model, std::u16string_view text, std::int32_t begin,
              std::int32_t end, Words& words, std::vector<float>& best,

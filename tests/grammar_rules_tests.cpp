@@ -30,6 +30,9 @@ TEST(GrammarRuleFile, FaultsNameTheirLine) {
     EXPECT_EQ(message, "grammar rules, line 1: one plain word>replacement per rule");
     EXPECT_FALSE(rules.parse("规则: 的>得|地\n", "", message));
     EXPECT_FALSE(rules.parse("规则: 的>de\n", "", message));
+    EXPECT_FALSE(rules.parse("规则: 的>地 ~\n", "", message));
+    EXPECT_EQ(message, "grammar rules, line 1: '~' needs a number");
+    EXPECT_FALSE(rules.parse("规则: 的>地 ~1x\n", "", message));
     EXPECT_FALSE(rules.parse("", "跑 v\n", message));
     EXPECT_EQ(message, "word classes, line 1: not word<TAB>tag");
 
@@ -226,6 +229,7 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
     EXPECT_EQ(findings(u"一些可以被安全的忽略的错误。"), Found{"的→地 地/被动"});
     EXPECT_EQ(findings(u"数据被用来客观的衡量每个包的流行度。"), Found{"的→地 地/方式"});
     EXPECT_EQ(findings(u"可以盲目的删除它们。"), Found{"的→地 地/方式"});
+    EXPECT_EQ(findings(u"可以很方便的得到。"), Found{"的→地 地/模型"});
     expectLeftAlone({u"能被不同的搜索引擎索引。",
                      u"建议您去正规的直销中心去买。",
                      u"会使用显式的转换。",
@@ -236,7 +240,6 @@ TEST_F(ShippedGrammarRules, DeForDiBeforeAVerb) {
                      u"这是一个简单的配置。",
                      u"在使用简单的配置 Debian 时。",
                      u"每个域还需要独立的配置文件。",
-                     u"可以很方便的得到。",
                      u"产生相应的关闭标签。",
                      u"只显示实际的表数据。",
                      u"需要相应的配置。",
@@ -515,6 +518,43 @@ TEST_F(PackagedModel, ASentenceInTraditionalCharactersKeepsThem) {
     EXPECT_EQ(found[0].suggestion, u"企业");
     input.text = u"這家企業的發展很快。";
     EXPECT_TRUE(runContextCheck(*s_model, input, ContextOptions{}).findings.empty());
+}
+
+// A rule with '~' fires only where the model reads its replacement that much better; where it
+// does not, the rules after it judge the word.
+TEST_F(ShippedGrammarRules, ARuleThatAsksTheModelFiresOnlyOnItsGain) {
+    const std::u16string_view text = u"服务器稳定的处理大量请求。";
+    const std::string_view classes = "稳定\ta\n处理\tv\n";
+    GrammarRules rules;
+    std::string message;
+    const auto found = [&](std::string_view file) {
+        EXPECT_TRUE(rules.parse(file, classes, message)) << message;
+        std::vector<std::string> out;
+        for (const auto& f : rules.check(*s_model, text)) {
+            out.push_back(utf16ToUtf8Lossy(f.word) + "→" + utf16ToUtf8Lossy(f.suggestion));
+        }
+        return out;
+    };
+    EXPECT_EQ(found("门: @a 的>地 @v ~0\n"), Found{"的→地"});
+    EXPECT_EQ(found("门: @a 的>地 @v ~3\n"), Found{});
+    EXPECT_EQ(found("门: @a 的>地 @v ~3\n后: @a 的>得 @v\n"), Found{"的→得"});
+    EXPECT_EQ(found("门: @a 的>地 @v ~-0.5\n后: @a 的>得 @v\n"), Found{"的→地"});
+}
+
+// The shipped rules that ask the model: an adverbial's 地 where the words before it leave no noun
+// phrase, and 在 where the model reads it better than 再.
+TEST_F(ShippedGrammarRules, ParticlesTheModelJudges) {
+    EXPECT_EQ(findings(u"服务器稳定的处理大量请求。"), Found{"的→地 地/模型"});
+    EXPECT_EQ(findings(u"用户随意的修改配置文件。"), Found{"的→地 地/模型"});
+    EXPECT_EQ(findings(u"管理员只是简单的重启服务。"), Found{"的→地 地/模型情态"});
+    expectLeftAlone({u"他做出了明确的决定。", u"这是正确的选择。", u"明确的决定。",
+                     u"成功的关闭是必要的。", u"插入完整的引用。", u"需要获得适当的授权。",
+                     u"或者简要的描述。"});
+    EXPECT_EQ(findings(u"他们再会议室开会。"), Found{"再→在 在/模型名词"});
+    EXPECT_EQ(findings(u"系统仍然再继续运行。"), Found{"再→在 在/模型"});
+    expectLeftAlone({u"不可再争议。", u"请再小一点。", u"再启动一次系统。", u"再两个月后的今天。",
+                     u"你可以再试一次。", u"我们明天再讨论这个问题。", u"先关闭程序再删除文件。",
+                     u"修改以后再保存文件。", u"他再也没有回来。"});
 }
 
 TEST_F(ShippedGrammarRules, PositionsAreThoseOfTheWholeText) {
