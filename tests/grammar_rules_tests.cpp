@@ -547,9 +547,11 @@ TEST_F(ShippedGrammarRules, ParticlesTheModelJudges) {
     EXPECT_EQ(findings(u"服务器稳定的处理大量请求。"), Found{"的→地 地/模型"});
     EXPECT_EQ(findings(u"用户随意的修改配置文件。"), Found{"的→地 地/模型"});
     EXPECT_EQ(findings(u"管理员只是简单的重启服务。"), Found{"的→地 地/模型情态"});
+    EXPECT_EQ(findings(u"工具透明的删除子目录。"), Found{"的→地 地/模型"});
     expectLeftAlone({u"他做出了明确的决定。", u"这是正确的选择。", u"明确的决定。",
                      u"成功的关闭是必要的。", u"插入完整的引用。", u"需要获得适当的授权。",
-                     u"或者简要的描述。"});
+                     u"或者简要的描述。", u"这类错误的安装问题很常见。", u"这是一个合理的选择。",
+                     u"他们讨论了若干错误的处理。"});
     EXPECT_EQ(findings(u"他们再会议室开会。"), Found{"再→在 在/模型名词"});
     EXPECT_EQ(findings(u"系统仍然再继续运行。"), Found{"再→在 在/模型"});
     expectLeftAlone({u"不可再争议。", u"请再小一点。", u"再启动一次系统。", u"再两个月后的今天。",
