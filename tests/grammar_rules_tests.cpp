@@ -413,6 +413,13 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
                      u"在执行仔细的复核后发布。", u"高兴的是他来了。", u"没有它打印的那么多。",
                      u"类似的东东。", u"他在学校上课。", u"我会再来学校。", u"做完作业在家里玩。",
                      u"然后在列表中选择。", u"他唱得真好听。"});
+    EXPECT_EQ(findings(u"她哭的停不下来。"), Found{"的→得 得/状态补语不"});
+    EXPECT_EQ(findings(u"哥哥游的比我快。"), Found{"的→得 得/比较"});
+    EXPECT_EQ(findings(u"如果我们在不出发，就赶不上了。"), Found{"在→再 再/如果不"});
+    EXPECT_EQ(findings(u"今年的雨下的很大。"), Found{"的→得 得/程度词模型"});
+    EXPECT_EQ(findings(u"这封信书写的很工整。"), Found{"的→得 得/程度模型"});
+    expectLeftAlone({u"新的很贵，旧的很便宜。", u"大的很重。", u"我的很好。",
+                     u"如果你在不同的目录中运行。", u"跑的比我快的人很多。", u"红色的很好看。"});
 }
 
 TEST_F(ShippedGrammarRules, WordsOfOneSoundByTheWordsAroundThem) {
