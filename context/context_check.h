@@ -47,8 +47,11 @@ struct ContextOptions {
     double takenWordExtra = 0.25;
     // A verifiable dictionary Error is kept when its suggestion gains at least this much.
     double keepMargin = 4.0;
-    // What a curated wrong word that the scan read past needs (see ContextInput::unscanned).
+    // What a curated wrong word that the scan read past needs (see ContextInput::unscanned), and
+    // what one of four or more characters needs: a miswritten idiom that a word before it took
+    // the first character of (要在 + 接再厉) is hardly ever the text's own reading.
     double unscannedMargin = 3.0;
+    double unscannedIdiomMargin = 1.0;
     // What a curated wrong word that a correct word crosses needs (see ContextInput::crossed).
     double crossedMargin = 1.5;
     // Worker threads; 0 means std::thread::hardware_concurrency().

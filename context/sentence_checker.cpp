@@ -518,7 +518,7 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                          .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
             double margin = m_options.keepMargin;
             if (i < m_input.unscanned.size() && m_input.unscanned[i]) {
-                margin = m_options.unscannedMargin;
+                margin = f.length >= 4 ? m_options.unscannedIdiomMargin : m_options.unscannedMargin;
             } else if (i < m_input.crossed.size() && m_input.crossed[i]) {
                 margin = m_options.crossedMargin;
             }

@@ -147,6 +147,23 @@ TEST_F(CliCheck, CuratedWordsTheScanReadPastAreTheModelsToJudge) {
         << r.err;
 }
 
+TEST_F(CliCheck, AMiswrittenIdiomTheScanReadPastNeedsLessOfTheModel) {
+    // 要在 takes the first character of 在接再厉; the model reads 再接再厉 10^2 better there, less
+    // than a shorter word read past needs and more than an idiom does.
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
+                          dir.file("data/sys/context"));
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"我们", u"要在", u"接", u"再", u"厉", u"。"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict", {u"在接再厉$=$再接再厉"});
+    const std::string text = "我们要在接再厉。";
+    EXPECT_EQ(check({"--context", "0"}, text).status, 0);
+    const CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t在接再厉\t再接再厉\t错误\t3\t4\n")
+        << r.err;
+}
+
 TEST_F(CliCheck, CuratedWordsACommonWordCrossesOrHoldsAreInDoubt) {
     // 已下 is matched before 下载 is looked at, yet 已下载 reads as 已 + 下载: the model keeps the
     // text as written. 自已经历 also reads as 自 + 已经 + 历, but 自己 reads far better there.
