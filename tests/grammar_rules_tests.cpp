@@ -417,7 +417,10 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     EXPECT_EQ(findings(u"哥哥游的比我快。"), Found{"的→得 得/比较"});
     EXPECT_EQ(findings(u"如果我们在不出发，就赶不上了。"), Found{"在→再 再/如果不"});
     EXPECT_EQ(findings(u"下次在见吧！"), Found{"在→再 再/再见"});
-    expectLeftAlone({u"他在见客户。", u"我们在见面时再谈。"});
+    EXPECT_EQ(findings(u"你们再干嘛呢？"), Found{"再→在 在/在干什么"});
+    EXPECT_EQ(findings(u"这么多饭你吃的完吗？"), Found{"的→得 得/可能补语"});
+    expectLeftAlone(
+        {u"他在见客户。", u"我们在见面时再谈。", u"我看的书很多。", u"他做的到底对不对？"});
     EXPECT_EQ(findings(u"今年的雨下的很大。"), Found{"的→得 得/程度词模型"});
     EXPECT_EQ(findings(u"这封信书写的很工整。"), Found{"的→得 得/程度模型"});
     EXPECT_EQ(findings(u"我们安静的等他回来。"), Found{"的→地 地/单字动词"});
