@@ -428,6 +428,7 @@ TEST_F(ShippedGrammarRules, ParticlesOfNarrativeProse) {
     expectLeftAlone({u"纯粹的推背感让人着迷。", u"并行的写操作完成了。", u"这是最大的写次数。",
                      u"她露出甜甜的笑。", u"脸上挂着淡淡的笑。"});
     EXPECT_EQ(findings(u"她甜甜的笑了。"), Found{"的→地 地/叠词"});
+    EXPECT_EQ(findings(u"她高高兴兴的上学去了。"), Found{"的→地 地/叠词"});
     expectLeftAlone({u"新的很贵，旧的很便宜。", u"大的很重。", u"我的很好。",
                      u"如果你在不同的目录中运行。", u"跑的比我快的人很多。", u"红色的很好看。"});
 }
