@@ -34,6 +34,11 @@ class CliCheck : public ::testing::Test {
         return test::writeTinyContextModel(dir.file("data/sys/context/"), dir.file("tiny.lm")) &&
                writeSetting(dir.path(), u"引擎设置", u"语境模型", utf8ToUtf16(dir.file("tiny.lm")));
     }
+    // The shipped context data, read with the packaged model.
+    void useShippedContext() {
+        std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
+                              dir.file("data/sys/context"));
+    }
     CliResult check(std::vector<std::string> args, const std::string& text) {
         test::writeBytes(dir.file("in.txt"), text);
         args.insert(args.begin(), {"--root", dir.path(), "check"});
@@ -89,8 +94,7 @@ TEST_F(CliCheck, JsonIsByteForByteTheGoldenOutput) {
 
 TEST_F(CliCheck, GrammarRuleFindingsAreOfTheirOwnTypeAndSource) {
     // The shipped context data beside a dictionary of the sentence's words; the packaged model.
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
-                          dir.file("data/sys/context"));
+    useShippedContext();
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
                           {u"他", u"跑", u"的", u"很快", u"慢慢", u"走", u"。"});
     const std::string text = "他跑的很快。慢慢的走";
@@ -110,8 +114,7 @@ TEST_F(CliCheck, GrammarRuleFindingsAreOfTheirOwnTypeAndSource) {
 }
 
 TEST_F(CliCheck, ARuleFileThatCannotBeReadIsReportedAndTheModelStillRuns) {
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
-                          dir.file("data/sys/context"));
+    useShippedContext();
     test::writeBytes(dir.file("data/sys/context/grammar.txt"), "得/程度: @nowhere 的>得\n");
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
                           {u"他", u"跑", u"的", u"很快", u"。"});
@@ -131,8 +134,7 @@ TEST_F(CliCheck, ARuleFileThatCannotBeReadIsReportedAndTheModelStillRuns) {
 TEST_F(CliCheck, CuratedWordsTheScanReadPastAreTheModelsToJudge) {
     // 横座 is matched first, so the scan never looks at 座标; the model finds 坐标 reads far
     // better. In 回车符和 the scan's 回车符 is right and the model keeps the text as it is.
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
-                          dir.file("data/sys/context"));
+    useShippedContext();
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
                           {u"与", u"底部", u"横座", u"标", u"轴线", u"组成", u"小", u"方格", u"。",
                            u"回车符", u"和", u"一个", u"换行符"});
@@ -150,8 +152,7 @@ TEST_F(CliCheck, CuratedWordsTheScanReadPastAreTheModelsToJudge) {
 TEST_F(CliCheck, AMiswrittenIdiomTheScanReadPastNeedsLessOfTheModel) {
     // 要在 takes the first character of 在接再厉; the model reads 再接再厉 10^2 better there, less
     // than a shorter word read past needs and more than an idiom does.
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
-                          dir.file("data/sys/context"));
+    useShippedContext();
     test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
                           {u"我们", u"要在", u"接", u"再", u"厉", u"。"});
     test::writeDictionary(dir, DictionaryKind::SystemError, "e.dict", {u"在接再厉$=$再接再厉"});
@@ -169,8 +170,7 @@ TEST_F(CliCheck, CuratedWordsACommonWordCrossesOrHoldsAreInDoubt) {
     // text as written. 自已经历 also reads as 自 + 已经 + 历, but 自己 reads far better there.
     // In 激动得不能自已 the scan reads 得不 and then 自已, yet the text holds 不能自已 whole: it
     // stands, however much better 自己 reads.
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
-                          dir.file("data/sys/context"));
+    useShippedContext();
     test::writeDictionary(
         dir, DictionaryKind::SystemCorrect, "c.dict",
         {u"但", u"已", u"下载", u"载", u"的", u"软件包", u"可以", u"删除", u"。", u"我们", u"自",
