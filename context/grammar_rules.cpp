@@ -141,12 +141,13 @@ bool GrammarRules::parse(std::string_view rules, std::string_view wordClasses,
         auto tokens = splitBlanks(line.substr(colon + 1));
         if (!tokens.empty() && tokens.back().front() == '~') {
             const auto figure = tokens.back().substr(1);
+            float gain = 0;
             const auto [end, error] =
-                std::from_chars(figure.data(), figure.data() + figure.size(), rule.minGain);
+                std::from_chars(figure.data(), figure.data() + figure.size(), gain);
             if (figure.empty() || error != std::errc() || end != figure.data() + figure.size()) {
                 return bad(number, "'~' needs a number");
             }
-            rule.gated = true;
+            rule.minGain = gain;
             tokens.pop_back();
         }
         for (auto token : tokens) {
@@ -524,14 +525,27 @@ std::vector<rg_BiaoJiCiYuLei> GrammarRules::check(const ContextModel& model,
             if (m_anchorCharacters.find(word[0]) == std::u16string::npos) {
                 continue;
             }
+            // The model's gain for the word's last replacement asked, for the rules after a
+            // gated one that did not fire.
+            std::u16string_view gainFor;
+            float gain = 0;
+            const auto gainEnough = [&](const Rule& rule) {
+                if (!rule.minGain) {
+                    return true;
+                }
+                if (gainFor != rule.to) {
+                    gainFor = rule.to;
+                    gain = gainOf(model, clause, i, rule.to);
+                }
+                return gain >= *rule.minGain;
+            };
             for (std::size_t r = 0; r < m_rules.size(); ++r) {
                 const Rule& rule = m_rules[r];
                 const auto at = static_cast<std::ptrdiff_t>(i);
                 if (word != rule.from ||
                     !matchLeft(rule, static_cast<std::ptrdiff_t>(rule.anchor) - 1, clause,
                                at - 1) ||
-                    !matchRight(rule, rule.anchor + 1, clause, at + 1) ||
-                    (rule.gated && gainOf(model, clause, i, rule.to) < rule.minGain)) {
+                    !matchRight(rule, rule.anchor + 1, clause, at + 1) || !gainEnough(rule)) {
                     continue;
                 }
                 if (rule.to == rule.from) {

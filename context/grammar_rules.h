@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -87,8 +88,7 @@ class GrammarRules {
         std::vector<Matcher> matchers;
         std::size_t anchor = 0;  // the matcher of the marked word
         std::u16string from, to;
-        bool gated = false;  // asks the language model (the '~' of the rule file)
-        float minGain = 0;
+        std::optional<float> minGain;  // the '~' of the rule file: asks the language model
     };
     struct Word {
         std::int32_t begin, length;
