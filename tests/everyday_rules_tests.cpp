@@ -50,6 +50,10 @@ TEST_F(ShippedGrammarRules, ClassicSlipsTheWordListCannotHold) {
     EXPECT_EQ(findings(u"就象你说的那样。"), Found{"象→像 像/就象"});
     EXPECT_EQ(findings(u"那怕下雨也要去。"), Found{"那怕→哪怕 哪怕/那怕"});
     EXPECT_EQ(findings(u"先把粉丝搞起来，然后在写文章。"), Found{"在→再 再/然后动词"});
+    EXPECT_EQ(findings(u"相信即尴尬又影响心情。"), Found{"即→既 既/即又"});
+    EXPECT_EQ(findings(u"同级别得车型都要低一些。"), Found{"得→的 的/名词得名词"});
+    expectLeftAlone(
+        {u"立即又回来了。", u"即使下雨又怎样。", u"他得奖了。", u"比赛得分很高。", u"一定得去。"});
     expectLeftAlone({u"大象一样的身体。", u"这是一种假象。", u"调用的对象是空的。",
                      u"就像你说的那样。", u"然后在列表中选择。", u"然后在家里休息。",
                      u"哪怕下雨也要去。"});
