@@ -59,4 +59,13 @@ TEST_F(ShippedGrammarRules, ClassicSlipsTheWordListCannotHold) {
                      u"哪怕下雨也要去。"});
 }
 
+TEST_F(ShippedGrammarRules, WordsOfTravelAndReasonByTheWordsAroundThem) {
+    EXPECT_EQ(findings(u"本人做飞机回来。"), Found{"做→坐 坐/做"});
+    EXPECT_EQ(findings(u"行使后停止发动机。"), Found{"行使→行驶 行驶/行使"});
+    EXPECT_EQ(findings(u"车辆行使起来很平稳。"), Found{"行使→行驶 行驶/行使车"});
+    EXPECT_EQ(findings(u"正式因为它的出现。"), Found{"正式→正是 正是/正式"});
+    expectLeftAlone({u"他在做飞机模型。", u"依法行使职权。", u"这项权利由股东行使。",
+                     u"新车正式上市。", u"他们坐飞机回来。"});
+}
+
 }  // namespace
