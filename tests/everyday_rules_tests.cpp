@@ -12,13 +12,15 @@ namespace {
 TEST_F(ShippedGrammarRules, WhatIsLeftForLaterTakesZaiOfAgain) {
     EXPECT_EQ(findings(u"下周在去吧。"), Found{"在→再 再/以后"});
     EXPECT_EQ(findings(u"这个问题下次开会在讨论。"), Found{"在→再 再/以后"});
+    EXPECT_EQ(findings(u"下个月我们在见面。"), Found{"在→再 再/下个月"});
     EXPECT_EQ(findings(u"等天晴了在出发。"), Found{"在→再 再/等了"});
     EXPECT_EQ(findings(u"如有问题请在与我们联系。"), Found{"在→再 再/请与"});
     EXPECT_EQ(findings(u"我们在努力一点就能成功。"), Found{"在→再 再/一点就"});
     EXPECT_EQ(findings(u"会议再三楼举行。"), Found{"再三→在三 在/再三楼"});
     // Being busy then, a place, a time or a frame after 在 keep it.
     expectLeftAlone({u"明天我在开会。", u"明天在公司讨论。", u"等他来了在门口见。",
-                     u"请在与客户联系时说明身份。", u"在与对手的比赛中。", u"他再三强调安全。"});
+                     u"请在与客户联系时说明身份。", u"在与对手的比赛中。", u"他再三强调安全。",
+                     u"下个月我们在上海见面。"});
 }
 
 TEST_F(ShippedGrammarRules, ZaiOfAgainBeforeHowOftenAndMeetingAgainStays) {
