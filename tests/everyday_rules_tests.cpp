@@ -42,6 +42,7 @@ TEST_F(ShippedGrammarRules, StatesAndGoingInNarrative) {
     EXPECT_EQ(findings(u"这里的风景美的让人难忘。"), Found{"美的→美得 得/美得"});
     EXPECT_EQ(findings(u"我今天早上起的很早。"), Found{"的→得 得/程度词"});
     EXPECT_EQ(findings(u"我们已经登陆了系统。"), Found{"登陆→登录 登录/了"});
+    expectLeftAlone({u"将尽快给消费者一个满意的答复。", u"度过了一个愉快的周末。"});
     expectLeftAlone({u"这是激动的泪水。", u"美的空调很好用。", u"嫦娥登陆了月球。",
                      u"她激动得流下了眼泪。", u"他是我最好的朋友。", u"他飞快地跑回了家。"});
 }
