@@ -71,4 +71,17 @@ TEST_F(ShippedGrammarRules, WordsOfTravelAndReasonByTheWordsAroundThem) {
                      u"新车正式上市。", u"他们坐飞机回来。"});
 }
 
+TEST_F(ShippedGrammarRules, ParticlesOfStudentsEssays) {
+    EXPECT_EQ(findings(u"同学们都在认真的写作业。"), Found{"的→地 地/写"});
+    EXPECT_EQ(findings(u"老师语重心长的对我说了一番话。"), Found{"的→地 地/情绪介词"});
+    EXPECT_EQ(findings(u"他们争先恐后的报名参加比赛。"), Found{"的→地 地/情绪"});
+    EXPECT_EQ(findings(u"老奶奶慈祥的看着我。"), Found{"的→地 地/情绪"});
+    EXPECT_EQ(findings(u"我激动的一夜没睡着。"), Found{"的→得 得/状态一夜"});
+    EXPECT_EQ(findings(u"我把房间打扫的一尘不染。"), Found{"的→得 得/结果"});
+    EXPECT_EQ(findings(u"小明跑的飞快，第一个冲过了终点。"), Found{"的→得 得/结果"});
+    EXPECT_EQ(findings(u"那天的天气冷的让人受不了。"), Found{"的→得 得/让人不"});
+    expectLeftAlone({u"他写的作业很工整。", u"一副小心翼翼的样子。", u"飞快的速度。",
+                     u"这是一个令人受不了的决定。", u"我们在一起度过了快乐的时光。"});
+}
+
 }  // namespace
