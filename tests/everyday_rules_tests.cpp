@@ -84,4 +84,25 @@ TEST_F(ShippedGrammarRules, ParticlesOfStudentsEssays) {
                      u"这是一个令人受不了的决定。", u"我们在一起度过了快乐的时光。"});
 }
 
+// Slips and right sentences of a probe written by a second reader, who had not seen the rules.
+TEST_F(ShippedGrammarRules, ASecondReadersSlips) {
+    EXPECT_EQ(findings(u"这件事我们明天在说吧。"), Found{"在→再 再/以后吧"});
+    EXPECT_EQ(findings(u"如果在不出发就要迟到了。"), Found{"在→再 再/如果不"});
+    EXPECT_EQ(findings(u"请不要在犯同样的错误了。"), Found{"在→再 再/不要犯"});
+    EXPECT_EQ(findings(u"等我吃完饭在给你打电话。"), Found{"在→再 再/完成后介词"});
+    EXPECT_EQ(findings(u"明年我还想在来这里旅游。"), Found{"在→再 再/想来"});
+    EXPECT_EQ(findings(u"休息一会儿在干吧。"), Found{"在→再 再/一会儿"});
+    EXPECT_EQ(findings(u"我今天累的不想说话。"), Found{"的→得 得/状态不想"});
+    EXPECT_EQ(findings(u"他紧张的手心都出汗了。"), Found{"的→得 得/状态身体"});
+    EXPECT_EQ(findings(u"天气热的让人受不了。"), Found{"的→得 得/让人不"});
+    EXPECT_EQ(findings(u"妈妈温柔的摸了摸我的头。"), Found{"的→地 地/一下"});
+    EXPECT_EQ(findings(u"这是他得书包。"), Found{"得→的 的/代词得"});
+    // What someone bought or said is a thing, and a time after coming keeps 在.
+    expectLeftAlone({u"你买的太贵了。", u"他说的不对，你别信。", u"我想在来之前打个电话。",
+                     u"他会在来的路上给你打电话。", u"如果在不同的系统上运行，结果会不同。",
+                     u"不要在吃饭时说话。", u"他得病了。", u"稍等一下在线客服。",
+                     u"吃完饭在家里休息。"});
+    EXPECT_EQ(findings(u"他跑的很快。"), Found{"的→得 得/程度词"});
+}
+
 }  // namespace
