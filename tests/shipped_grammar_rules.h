@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "context/context_check.h"
@@ -55,6 +56,15 @@ class ShippedGrammarRules : public ::testing::Test {
                           (found.size() == 1 ? " " + rule : ""));
         }
         return out;
+    }
+
+    // Sentences and the one finding each must give, as "word→suggestion rule".
+    static void expectFound(
+        std::initializer_list<std::pair<std::u16string_view, std::string_view>> cases) {
+        for (const auto& [text, found] : cases) {
+            EXPECT_EQ(findings(text), std::vector<std::string>{std::string(found)})
+                << utf16ToUtf8Lossy(text);
+        }
     }
 
     // Sentences right as written: no rule may fire on them.
