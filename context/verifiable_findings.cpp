@@ -114,14 +114,14 @@ std::vector<bool> verifiableFindings(std::span<const rg_BiaoJiCiYuLei> findings,
 namespace {
 
 // Per finding: for an Error of two or more units whose word stands in text where it says and
-// that a curated system error dictionary lists (a user's own error word is never in doubt),
-// whether isCorrect takes a word [start, end) of text, of at most kMaxCrossingWord units, that
-// `around` offers for the finding's [b, e); false for every other finding.
-template <typename Around>
-std::vector<bool> curatedWordsAmongCorrectOnes(
-    std::u16string_view text, std::span<const rg_BiaoJiCiYuLei> findings,
-    const CuratedErrorWords& curated, const std::function<bool(std::u16string_view)>& isCorrect,
-    Around around) {
+// that `wanted` asks about, whether isCorrect takes a word [start, end) of text, of at most
+// kMaxCrossingWord units, that `around` offers for the finding's [b, e); false for every other
+// finding.
+template <typename Wanted, typename Around>
+std::vector<bool> wordsAmongCorrectOnes(std::u16string_view text,
+                                        std::span<const rg_BiaoJiCiYuLei> findings,
+                                        const std::function<bool(std::u16string_view)>& isCorrect,
+                                        Wanted wanted, Around around) {
     std::vector<bool> out(findings.size(), false);
     const auto size = static_cast<std::int64_t>(text.size());
     for (std::size_t i = 0; i < findings.size(); ++i) {
@@ -131,7 +131,7 @@ std::vector<bool> curatedWordsAmongCorrectOnes(
         if (f.type != FindingType::Error || f.length < 2 || b < 0 || e > size ||
             text.substr(static_cast<std::size_t>(b), static_cast<std::size_t>(f.length)) !=
                 f.word ||
-            !curated.contains(f.word) || curated.isUserWord(f.word)) {
+            !wanted(f)) {
             continue;
         }
         out[i] = around(b, e, size, [&](std::int64_t start, std::int64_t end) {
@@ -142,34 +142,55 @@ std::vector<bool> curatedWordsAmongCorrectOnes(
     return out;
 }
 
+// Whether a word that isCorrect takes starts before [b, e) and ends inside it, or starts inside
+// it and ends after it.
+bool crossesEdge(std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+    constexpr auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
+    // Words that start before the finding and end inside it.
+    for (std::int64_t end = b + 1; end < e; ++end) {
+        for (std::int64_t start = std::max<std::int64_t>(0, end - maxWord); start < b; ++start) {
+            if (correct(start, end)) {
+                return true;
+            }
+        }
+    }
+    // Words that start inside it and end after it.
+    for (std::int64_t start = b + 1; start < e; ++start) {
+        for (std::int64_t end = e + 1; end <= std::min(size, start + maxWord); ++end) {
+            if (correct(start, end)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool isCuratedSystemWord(const CuratedErrorWords& curated, const rg_BiaoJiCiYuLei& f) {
+    return curated.contains(f.word) && !curated.isUserWord(f.word);
+}
+
 }  // namespace
 
 std::vector<bool> crossedFindings(std::u16string_view text,
                                   std::span<const rg_BiaoJiCiYuLei> findings,
                                   const CuratedErrorWords& curated,
                                   const std::function<bool(std::u16string_view)>& isCorrect) {
-    return curatedWordsAmongCorrectOnes(
-        text, findings, curated, isCorrect,
+    return wordsAmongCorrectOnes(
+        text, findings, isCorrect, [&](const auto& f) { return isCuratedSystemWord(curated, f); },
         [](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
-            constexpr auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
-            // Words that start before the finding and end inside it.
-            for (std::int64_t end = b + 1; end < e; ++end) {
-                for (std::int64_t start = std::max<std::int64_t>(0, end - maxWord); start < b;
-                     ++start) {
-                    if (correct(start, end)) {
-                        return true;
-                    }
-                }
-            }
-            // Words that start inside it and end after it.
-            for (std::int64_t start = b + 1; start < e; ++start) {
-                for (std::int64_t end = e + 1; end <= std::min(size, start + maxWord); ++end) {
-                    if (correct(start, end)) {
-                        return true;
-                    }
-                }
-            }
-            return false;
+            return crossesEdge(b, e, size, correct);
+        });
+}
+
+std::vector<bool> setPhraseFindings(std::u16string_view text,
+                                    std::span<const rg_BiaoJiCiYuLei> findings,
+                                    const CuratedErrorWords& curated,
+                                    const std::function<bool(std::u16string_view)>& isCorrect) {
+    return wordsAmongCorrectOnes(
+        text, findings, isCorrect,
+        [&](const auto& f) { return f.length >= kSetPhraseLength && !curated.contains(f.word); },
+        [](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
+            return !crossesEdge(b, e, size, correct);
         });
 }
 
@@ -177,8 +198,8 @@ std::vector<bool> heldWholeFindings(std::u16string_view text,
                                     std::span<const rg_BiaoJiCiYuLei> findings,
                                     const CuratedErrorWords& curated,
                                     const std::function<bool(std::u16string_view)>& isCorrect) {
-    return curatedWordsAmongCorrectOnes(
-        text, findings, curated, isCorrect,
+    return wordsAmongCorrectOnes(
+        text, findings, isCorrect, [&](const auto& f) { return isCuratedSystemWord(curated, f); },
         [](std::int64_t b, std::int64_t e, std::int64_t size, const auto& correct) {
             constexpr auto maxWord = static_cast<std::int64_t>(kMaxCrossingWord);
             // Longer words that start at or before the finding and end at or after it.

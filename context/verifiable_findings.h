@@ -2,6 +2,7 @@
 // error dictionary gives. Hand-curated and user error words are always kept.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
@@ -73,6 +74,18 @@ std::vector<bool> crossedFindings(std::u16string_view text,
                                   std::span<const rg_BiaoJiCiYuLei> findings,
                                   const CuratedErrorWords& curated,
                                   const std::function<bool(std::u16string_view)>& isCorrect);
+
+// Per finding: an Error that no curated dictionary lists, of kSetPhraseLength or more units,
+// whose edge no correct word of text crosses. A generated wrong word that long is an idiom or set
+// phrase with one character changed (安部就班, 干拜下风): text hardly reads that way by chance,
+// and the model, which seldom knows the phrase as one word, cannot weigh it. Where a correct word
+// crosses it (哈尔滨师 in 哈尔滨师院) the text may mean that word instead. isCorrect is asked about
+// words of two to kMaxCrossingWord units.
+inline constexpr std::int32_t kSetPhraseLength = 4;
+std::vector<bool> setPhraseFindings(std::u16string_view text,
+                                    std::span<const rg_BiaoJiCiYuLei> findings,
+                                    const CuratedErrorWords& curated,
+                                    const std::function<bool(std::u16string_view)>& isCorrect);
 
 // Per finding: an Error of a curated system error dictionary that a longer correct word of text
 // holds whole (自已 in 激动得不能自已, where the scan read 得不 first). The writer wrote that word;

@@ -230,12 +230,20 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     input.unscanned.assign(findings.size(), false);
     input.unscanned.resize(findings.size() + unscanned.size(), true);
     input.unscanned.resize(all.size(), false);
-    input.crossed = crossedFindings(text, findings, m_curated, [this](std::u16string_view word) {
+    const auto isCommonWord = [this](std::u16string_view word) {
         return m_model->unigram(m_model->wordIndex(word)) >= kCrossingMinUnigram;
-    });
+    };
+    input.crossed = crossedFindings(text, findings, m_curated, isCommonWord);
+    const auto setPhrases =
+        setPhraseFindings(text, findings, m_curated, [&engine](std::u16string_view word) {
+            return engine.correctWords().value(word).has_value();
+        });
     for (std::size_t i = 0; i < findings.size(); ++i) {
         if (input.crossed[i]) {
             input.verifiable[i] = true;
+        }
+        if (setPhrases[i]) {
+            input.verifiable[i] = false;
         }
     }
     // A character the model knows as a word of its own, that the dictionaries list in no word, is

@@ -190,6 +190,29 @@ TEST_F(CliCheck, CuratedWordsACommonWordCrossesOrHoldsAreInDoubt) {
         << r.err;
 }
 
+TEST_F(CliCheck, AGeneratedIdiomStandsWhereTheModelCannotWeighIt) {
+    // The model barely knows 按部就班 as a word and reads it no better than 安部就班, yet a
+    // generated wrong word of four characters is an idiom miswritten. In 哈尔滨师院 the word 师院
+    // crosses the end of 哈尔滨师, and the model keeps the text as written.
+    useShippedContext();
+    test::writeDictionary(dir, DictionaryKind::SystemCorrect, "c.dict",
+                          {u"老李", u"做事", u"一向", u"安", u"部", u"就", u"班", u"。", u"哈尔滨",
+                           u"师院", u"院", u"学报"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "homophones.dict",
+                          {u"安部就班$=$按部就班", u"哈尔滨师$=$哈尔滨市"});
+    ASSERT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"homophones.dict,"));
+    const std::string text = "老李做事一向安部就班。哈尔滨师院学报。";
+    EXPECT_EQ(check({"--context", "0"}, text).out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t安部就班\t按部就班\t错误\t6\t4\n"
+              "2\t哈尔滨师\t哈尔滨市\t错误\t11\t4\n");
+    const CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t安部就班\t按部就班\t错误\t6\t4\n")
+        << r.err;
+}
+
 // A long text is checked in pieces; a word the model would flag that the writer uses twice is
 // left alone also when the two stand in different pieces.
 TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {

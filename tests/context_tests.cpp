@@ -216,6 +216,27 @@ TEST_F(ContextFixture, CuratedWordsThatACorrectWordCrossesOrHoldsAreInDoubt) {
               (std::vector<bool>{false, false, false, false, false, false, false, false, true}));
 }
 
+TEST_F(ContextFixture, AGeneratedIdiomStandsUnlessAWordCrossesIt) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() + "data/sys/error");
+    writeBytes(dir.file("data/sys/error/common.dict"), test::utf16le(u"一愁莫展$=$一筹莫展\r\n"));
+    writeBytes(dir.file("data/sys/error/homophones.dict"),
+               test::utf16le(u"安部就班$=$按部就班\r\n哈尔滨师$=$哈尔滨市\r\n套曲$=$套取\r\n"));
+    CuratedErrorWords curated;
+    curated.load(dir.path(), {u"common.dict", u"homophones.dict"}, {});
+    const auto isCorrect = [](std::u16string_view w) { return w == u"师院" || w == u"一向"; };
+    // 一向 ends where 安部就班 starts and crosses nothing; 师院 crosses the end of 哈尔滨师; the
+    // curated idiom is no generated one, 套曲 is too short, and a finding that is not the text or
+    // no Error is skipped.
+    const std::u16string text = u"一向安部就班，哈尔滨师院，一愁莫展，套曲";
+    const std::vector<rg_BiaoJiCiYuLei> findings = {
+        finding(kError, 2, u"安部就班", u"按部就班"),  finding(kError, 7, u"哈尔滨师", u"哈尔滨市"),
+        finding(kError, 13, u"一愁莫展", u"一筹莫展"), finding(kError, 18, u"套曲", u"套取"),
+        finding(kError, 1, u"安部就班", u"按部就班"),  finding(kSuspected, 2, u"安部就班", u"")};
+    EXPECT_EQ(setPhraseFindings(text, findings, curated, isCorrect),
+              (std::vector<bool>{true, false, false, false, false, false}));
+}
+
 TEST_F(ContextFixture, ConfusionSetsRelateCharacters) {
     EXPECT_EQ(s_model->confusion(u'神', u'审'), Confusion::SameSound);
     EXPECT_EQ(s_model->confusion(u'资', u'知'), Confusion::NearSound);
