@@ -430,6 +430,16 @@ TEST_F(PackagedModel, AWordMadeOfOneCharacterWordsBySimilarShapeNeedsLessToo) {
                                 error(8, u"处埋", u"处理", FindingSource::Context), strict);
 }
 
+TEST_F(PackagedModel, CharactersOfOneFourCornerCodeAreShapesThatNeitherCodeSees) {
+    // 未 (JD, FII) and 末 (DJ, GSI) are far apart in Cangjie and Wubi and share 5090.0.
+    EXPECT_EQ(s_model->confusion(u'未', u'末'), Confusion::Shape);
+    ContextInput input;
+    input.text = u"这个周未我们打算带孩子去郊外露营。";
+    const auto result = runContextCheck(*s_model, input, ContextOptions{});
+    EXPECT_EQ(result.findings,
+              (std::vector<rg_BiaoJiCiYuLei>{error(2, u"周未", u"周末", FindingSource::Context)}));
+}
+
 TEST_F(PackagedModel, OneOfTheCommonestWordsMadeOfOneCharacterWordsNeedsLessStill) {
     // 属姓 reads as 属 + 姓; 属性 sounds alike and is one of the commonest words.
     ContextOptions strict;

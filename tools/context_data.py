@@ -128,9 +128,18 @@ def shapes(data, wubi=None):
     four or more letters whose first letter left out gives another's code (a component on the
     left swapped for one coded shorter: 特 and 持); and the same letter for letter for full Wubi
     codes ({character: code}), which see shapes that Cangjie splits apart (熊 and 能, 湿 and 温,
-    瑞 and 端)."""
+    瑞 and 端); and the same first four-corner code, fifth digit too, which sees shapes that both
+    split apart (未 and 末, 鸟 and 乌)."""
     out = {}
     general = general_characters(data)
+    by_corners = {}
+    for ch in general:
+        code = data.get("kFourCornerCode", {}).get(ch)
+        if code:
+            by_corners.setdefault(code.split()[0], []).append(ch)
+    for chars in by_corners.values():
+        for ch in chars:
+            out.setdefault(ch, set()).update(c for c in chars if c != ch)
     for table in (data["kCangjie"], wubi or {}):
         by_pattern = {}
         for ch in general:
@@ -199,7 +208,8 @@ def build(unihan_lines, wubi_lines=(), radicals=frozenset()):
     """{file name: bytes} of the context data from the lines of the three Unihan files, the
     text of a Wubi table (libime's, dumped by libime_tabledict; none leaves Wubi out) and the
     radical forms (radical_forms)."""
-    fields = READING_FIELDS + ("kCangjie", "kSimplifiedVariant", "kSemanticVariant", "kZVariant")
+    fields = READING_FIELDS + ("kCangjie", "kFourCornerCode", "kSimplifiedVariant",
+                               "kSemanticVariant", "kZVariant")
     data = parse_unihan(unihan_lines, fields)
     reading_table = readings(data)
     near = near_syllables(reading_table)
@@ -212,7 +222,8 @@ def build(unihan_lines, wubi_lines=(), radicals=frozenset()):
             ["syllable <TAB> syllables heard alike (zh/z, ch/c, sh/s, n/l, -ng/-n)"],
             {s: " ".join(others) for s, others in near.items()}),
         "shapes.txt": table_bytes(
-            ["character <TAB> characters of similar shape (Cangjie or Wubi codes one letter apart)"],
+            ["character <TAB> characters of similar shape (Cangjie or Wubi codes one letter apart,",
+             "or the same four-corner code)"],
             {ch: "".join(others)
              for ch, others in shapes(data, wubi_codes(wubi_lines)).items()}),
         "variants.txt": table_bytes(

@@ -67,6 +67,19 @@ class ContextData(unittest.TestCase):
         self.assertEqual(shapes["己"], "已")  # two-letter Wubi codes one letter apart do not pair
         self.assertNotIn("刀", shapes)
 
+    def test_the_same_four_corner_code_joins_the_shapes(self):
+        # 未 and 末 (JD and DJ in Cangjie) share 5090.0; 朱's fifth digit differs.
+        extra = ["U+672A\tkTGHZ2013\t1.001:wèi", "U+672B\tkTGHZ2013\t1.002:mò",
+                 "U+6731\tkTGHZ2013\t1.003:zhū", "U+672A\tkFourCornerCode\t5090.0",
+                 "U+672B\tkFourCornerCode\t5090.0", "U+6731\tkFourCornerCode\t5090.1"]
+        files = context_data.build(context_data.read_lines(FIXTURE) + extra)
+        text = files["shapes.txt"].decode("utf-8")
+        shapes = dict(line.split("\t") for line in text.splitlines() if not line.startswith("#"))
+        self.assertEqual(shapes["未"], "末")
+        self.assertEqual(shapes["末"], "未")
+        self.assertNotIn("朱", shapes)
+        self.assertEqual(shapes["侧"], "测")  # Cangjie's pairs stay
+
     def test_variants_map_characters_outside_the_list_but_not_radicals(self):
         self.assertEqual(self.rows("variants.txt"), {"審": "审", "岀": "出", "刂": "刀"})
         with open(os.path.join(FIXTURE, context_data.RADICALS_FILE), encoding="utf-8") as f:
