@@ -105,4 +105,26 @@ TEST_F(ShippedGrammarRules, ASecondReadersSlips) {
     EXPECT_EQ(findings(u"他跑的很快。"), Found{"的→得 得/程度词"});
 }
 
+TEST_F(ShippedGrammarRules, AThirdReadersSlips) {
+    expectFound({{u"我地书包落在教室里了。", "地→的 的/代词地"},
+                 {u"张晓燕地妹妹今年刚上小学。", "地→的 的/亲属地"},
+                 {u"这是一本很有意义地书，推荐大家读一读。", "地→的 的/形容词地人"},
+                 {u"大家热烈得讨论着下周的计划。", "得→地 地/方式得"},
+                 {u"周磊飞快得跑下楼。", "得→地 地/飞快得"},
+                 {u"她累地满头大汗。", "地→得 得/结果地"},
+                 {u"王大爷写地一手好字。", "地→得 得/结果地"},
+                 {u"欧阳明急的团团转。", "的→得 得/状态团团转"},
+                 {u"这件衣服有点大，能不能在换一件小号的？", "在→再 再/能不能分开"},
+                 {u"听我把话说完在决定也不迟。", "在→再 再/完成后也"},
+                 {u"双方签好合同后在支付首期款项。", "在→再 再/后动词"},
+                 {u"待白糖充分融合后在分三次加入鸡蛋。", "在→再 再/后动词"},
+                 {u"她把作业在看了一遍才交上去。", "在→再 再/把又一遍"}});
+    // A state leads to what follows it; a place after 后 or 能不能, a name after 后, a reduplicated
+    // adverb before a person, and 地 inside a word keep what they have.
+    expectLeftAlone({u"他激动得哭着说不出话来。", u"她高兴得唱起歌来。", u"会后在大厅合影留念。",
+                     u"后在死亡山脉大决战中为联军建造工事。", u"能不能在家里休息一天？",
+                     u"悄悄地妈妈走了进来。", u"他在桌上的地图上画了一条线。", u"他认真地写作业。",
+                     u"他们在看了一遍之后才签字。"});
+}
+
 }  // namespace
