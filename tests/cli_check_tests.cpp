@@ -213,6 +213,22 @@ TEST_F(CliCheck, AGeneratedIdiomStandsWhereTheModelCannotWeighIt) {
         << r.err;
 }
 
+TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
+    // 庆松 begins and ends like a given name and is not generated from 轻松; 按装 still reads as
+    // 安装 mistyped.
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys", dir.file("data/sys"),
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(std::string(KJF_SOURCE_DIR) + "/data/setup.ini",
+                               dir.file("setup.ini"),
+                               std::filesystem::copy_options::overwrite_existing);
+    const CliResult r = check({"--context", "0"}, "王庆松轻轻地推开门。请先按装驱动程序。");
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t按装\t安装\t错误\t12\t2\n")
+        << r.err;
+}
+
 // A long text is checked in pieces; a word the model would flag that the writer uses twice is
 // left alone also when the two stand in different pieces.
 TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {

@@ -52,6 +52,9 @@ PACKAGES = [
 
 JIEBA_DICT = "./usr/lib/python3/dist-packages/jieba/dict.txt"
 FRISO_MAIN = "./usr/share/friso/dict/UTF-8/lex-main.lex"
+# friso's characters that begin and end two-character given names (晓 and 雨 of 晓雨).
+FRISO_GIVEN_FIRST = "./usr/share/friso/dict/UTF-8/lex-dname-1.lex"
+FRISO_GIVEN_SECOND = "./usr/share/friso/dict/UTF-8/lex-dname-2.lex"
 RIME_DICT = "./usr/share/rime-data/pinyin_simp.dict.yaml"
 OPENCC_TABLES = ["package/data/TSCharacters.txt", "package/data/TSCharactersExt.txt"]
 LICENCE_FILES = {
@@ -199,6 +202,11 @@ def read_friso(pkg):
     return words
 
 
+def read_friso_given(pkg, path):
+    return {line.strip() for line in pkg.text(path).splitlines()
+            if line.strip() and not line.startswith("#")}
+
+
 def read_rime(pkg):
     """Returns (word -> summed weight, character -> {reading: weight}, word -> readings)."""
     weights = collections.Counter()
@@ -289,6 +297,8 @@ class Sources:
         self.traditional = traditional_only(opencc)
         self.jieba, self.tags = read_jieba(jieba)
         self.friso = read_friso(friso)
+        self.given_first = read_friso_given(friso, FRISO_GIVEN_FIRST)
+        self.given_second = read_friso_given(friso, FRISO_GIVEN_SECOND)
         self.rime_weights, self.char_readings, self.word_readings = read_rime(rime)
         self.licences = {
             "python3-jieba": jieba.text(LICENCE_FILES["python3-jieba"]),
@@ -428,6 +438,7 @@ def build(src):
         return out
 
     variants = {}
+    given_names = set()
     by_count = sorted(src.jieba.items(), key=lambda item: (-item[1], item[0]))
     for word, count in by_count:
         if word not in words or len(word) not in (2, 3, 4):
@@ -445,7 +456,13 @@ def build(src):
                     limit = VARIANT_MAX_LOG_RATIO if len(word) == 2 else VARIANT_MAX_LOG_RATIO_LONG
                     if reader.best(v) - logp[word] >= limit:
                         continue
+                    # Two characters that begin and end given names read as a person's name
+                    # (林晓雨 is no 小雨) more often than as a word mistyped.
+                    if len(v) == 2 and v[0] in src.given_first and v[1] in src.given_second:
+                        given_names.add(v)
+                        continue
                     variants[v] = word
+    report["generated pairs left out as given names"] = len(given_names)
     return {
         "words": words, "chars": chars, "symbols": signs,
         "common": common, "homophones": variants, "report": report,
@@ -554,6 +571,8 @@ def main():
     for key, value in result["report"].items():
         if isinstance(value, list):
             lines.append(f"{key} ({len(value)}): {'、'.join(sorted(value, key=utf16_order))}")
+        elif isinstance(value, int):
+            lines.append(f"{key}: {value}")
         else:
             lines.append(f"{key}: {', '.join(f'{k} {v}' for k, v in sorted(value.items()))}")
         lines.append("")
