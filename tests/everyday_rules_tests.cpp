@@ -185,4 +185,19 @@ TEST_F(ShippedGrammarRules, AFourthReadersSlips) {
                      u"收到货款后请开具发票。"});
 }
 
+TEST_F(ShippedGrammarRules, ParticlesOfTechnicalProseAndOfPeoplesThings) {
+    expectFound({{u"准确的找出需要哪些依赖可能很困难。", "的→地 地/结果动词"},
+                 {u"递归的列出目录以及其下内容的属性。", "的→地 地/结果动词"},
+                 {u"它们分别的匹配一行的开始和结束。", "的→地 地/动词数量"},
+                 {u"数据在网络上一帧一帧的传输。", "的→地 地/一一"},
+                 {u"剩余的文字会被逐个字符的转换。", "的→地 地/逐个名词"},
+                 {u"它将无条件的为每个输入值调用。", "的→地 地/无条件"},
+                 {u"我听出了陈叔叔地声音。", "地→的 的/人名地"},
+                 {u"请不要拆开本产品地外壳。", "地→的 的/本名词地"}});
+    // 地 after what happens at a place, and after an adverb the lexicon calls a noun, stays.
+    expectLeftAlone({u"宣告失踪，一律适用自然人经常居所地法律。",
+                     u"依法院地国适用于先决问题的冲突规范。", u"而盲目地产生了错误的输出。",
+                     u"详细的使用说明见附录。", u"这是一个简单的使用场景。"});
+}
+
 }  // namespace
