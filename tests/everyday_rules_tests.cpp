@@ -200,4 +200,18 @@ TEST_F(ShippedGrammarRules, ParticlesOfTechnicalProseAndOfPeoplesThings) {
                      u"详细的使用说明见附录。", u"这是一个简单的使用场景。"});
 }
 
+TEST_F(ShippedGrammarRules, AFifthReadersSlips) {
+    expectFound({{u"他跑的这么急，一定有什么事。", "的→得 得/程度"},
+                 {u"刀刃打磨的越锋利越好用。", "的→得 得/这么"},
+                 {u"新版本的页面加载地很快。", "地→得 得/动词地很快"},
+                 {u"如果屏幕锁定地太快，也会恼人。", "地→得 得/动词地程度"},
+                 {u"他累地走不动了。", "地→得 得/状态补语地"},
+                 {u"出发前请在三核对乘客名单。", "在→再 再/再三"},
+                 {u"以后不要在轻信陌生人的电话。", "在→再 再/不要犯"},
+                 {u"她高兴的一晚上都没睡着。", "的→得 得/状态一夜"}});
+    // A verb before 这么 and a noun, and 在 before 三 and a place, keep what they have.
+    expectLeftAlone(
+        {u"他激动地说：“我们赢了！”", u"我们在三楼开会。", u"他慢慢地说不出话来了吗？"});
+}
+
 }  // namespace
