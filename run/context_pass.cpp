@@ -230,14 +230,13 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     input.unscanned.assign(findings.size(), false);
     input.unscanned.resize(findings.size() + unscanned.size(), true);
     input.unscanned.resize(all.size(), false);
-    const auto isCommonWord = [this](std::u16string_view word) {
+    input.crossed = crossedFindings(text, findings, m_curated, [this](std::u16string_view word) {
         return m_model->unigram(m_model->wordIndex(word)) >= kCrossingMinUnigram;
+    });
+    const auto isCorrectWord = [&engine](std::u16string_view word) {
+        return engine.correctWords().value(word).has_value();
     };
-    input.crossed = crossedFindings(text, findings, m_curated, isCommonWord);
-    const auto setPhrases =
-        setPhraseFindings(text, findings, m_curated, [&engine](std::u16string_view word) {
-            return engine.correctWords().value(word).has_value();
-        });
+    const auto setPhrases = setPhraseFindings(text, findings, m_curated, isCorrectWord);
     for (std::size_t i = 0; i < findings.size(); ++i) {
         if (input.crossed[i]) {
             input.verifiable[i] = true;
@@ -261,9 +260,6 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     input.isShieldWord = [&engine](std::u16string_view word) {
         const auto tag = engine.correctWords().value(word);
         return tag && (*tag == u"user" || *tag == u"auto");
-    };
-    const auto isCorrectWord = [&engine](std::u16string_view word) {
-        return engine.correctWords().value(word).has_value();
     };
     input.isKnownWord = isCorrectWord;
     ContextOptions options;
