@@ -214,4 +214,29 @@ TEST_F(ShippedGrammarRules, AFifthReadersSlips) {
         {u"他激动地说：“我们赢了！”", u"我们在三楼开会。", u"他慢慢地说不出话来了吗？"});
 }
 
+TEST_F(ShippedGrammarRules, RealWordsWrittenForRealWords) {
+    expectFound({{u"点击此按钮可以清楚所有的浏览记录。", "清楚→清除 清除/缓存"},
+                 {u"数据库的事物必须保证原子性。", "事物→事务 事务/数据库"},
+                 {u"这个识别模型的经度还有待提高。", "经度→精度 精度/测量"},
+                 {u"今年的销售形式比去年好得多。", "形式→形势 形势/当前"},
+                 {u"转动旋钮可以调解火力的大小。", "调解→调节 调节/对象"},
+                 {u"公司全体员工出息了这次表彰大会。", "出息→出席 出席/这次会议"},
+                 {u"要起动这个服务，必须具有管理员权限。", "起动→启动 启动/服务"},
+                 {u"如果没有受权，用户将无法访问。", "受权→授权 授权/未经"},
+                 {u"请稍等片刻后从新尝试。", "从新→重新 重新/动词"},
+                 {u"这段代码需要调式以后才能上线。", "调式→调试 调试/之后"},
+                 {u"他用力拨出插在锁孔里的钥匙。", "拨出→拔出 拔出/钥匙"},
+                 {u"孩子们在操场上打蓝球。", "蓝球→篮球 篮球/打"},
+                 {u"他像丢了魂是的，一整天都不说话。", "是→似 似的/像"},
+                 {u"她不加思索地回答了提问。", "不加思索→不假思索 不假思索"}});
+    // The same words where they are right: a thing made clear, things in general, a place's
+    // longitude, a form, a quarrel mediated, a child who made good, an engine, authority given to
+    // an agency, a start from a new place, funds allotted and a lottery's blue ball.
+    expectLeftAlone(
+        {u"我说不清楚所有的细节。", u"新事物总会取代旧事物。", u"该岛位于东经一百二十度。",
+         u"形式比内容更重要。", u"居委会出面调解邻里纠纷。", u"这孩子将来一定有出息。",
+         u"发动机起动时声音很大。", u"新华社受权发布公告。", u"从新引用位置开始的区域。",
+         u"政府拨出专款修建道路。", u"本期开出的蓝球是十二号。"});
+}
+
 }  // namespace
