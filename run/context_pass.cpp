@@ -207,11 +207,30 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
                                                  std::vector<bool>* kept) const {
     // The guard keeps a dictionary load (and with it readCuratedWords) from finishing meanwhile.
     const rg_ChaCuoYinQing::TableReadGuard guard(engine);
+    const auto isCommonWord = [this](std::u16string_view word) {
+        return m_model->unigram(m_model->wordIndex(word)) >= kCrossingMinUnigram;
+    };
+    const auto isCorrectWord = [&engine](std::u16string_view word) {
+        return engine.correctWords().value(word).has_value();
+    };
     // Curated wrong words that the scan read past join the findings as the model's to judge.
-    const std::vector<rg_BiaoJiCiYuLei> unscanned = m_curated.unscanned(text, findings);
+    std::vector<rg_BiaoJiCiYuLei> unscanned = m_curated.unscanned(text, findings);
     // Those that only a generated error word hid are as sure as the scan's own: they join as they
     // are, and the generated word gives way to them.
-    const std::vector<rg_BiaoJiCiYuLei> hidden = hiddenCuratedWords(text, findings, unscanned);
+    std::vector<rg_BiaoJiCiYuLei> hidden = hiddenCuratedWords(text, findings, unscanned);
+    // So are those that no common word and no correct word of three or more crosses: the word of
+    // two that hid them is one the text hardly reads as (的家 over 家俱, 请按 over 按装), unlike
+    // 回车符 over 符和.
+    const auto crossedUnscanned =
+        crossedFindings(text, unscanned, m_curated, [&](std::u16string_view word) {
+            return isCommonWord(word) || (word.size() >= 3 && isCorrectWord(word));
+        });
+    for (std::size_t i = unscanned.size(); i-- > 0;) {
+        if (!crossedUnscanned[i]) {
+            hidden.push_back(std::move(unscanned[i]));
+            unscanned.erase(unscanned.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
     std::vector<rg_BiaoJiCiYuLei> joined;
     if (!unscanned.empty() || !hidden.empty()) {
         joined.reserve(findings.size() + unscanned.size() + hidden.size());
@@ -230,12 +249,7 @@ std::vector<rg_BiaoJiCiYuLei> ContextPass::apply(const rg_ChaCuoYinQing& engine,
     input.unscanned.assign(findings.size(), false);
     input.unscanned.resize(findings.size() + unscanned.size(), true);
     input.unscanned.resize(all.size(), false);
-    input.crossed = crossedFindings(text, findings, m_curated, [this](std::u16string_view word) {
-        return m_model->unigram(m_model->wordIndex(word)) >= kCrossingMinUnigram;
-    });
-    const auto isCorrectWord = [&engine](std::u16string_view word) {
-        return engine.correctWords().value(word).has_value();
-    };
+    input.crossed = crossedFindings(text, findings, m_curated, isCommonWord);
     const auto setPhrases = setPhraseFindings(text, findings, m_curated, isCorrectWord);
     for (std::size_t i = 0; i < findings.size(); ++i) {
         if (input.crossed[i]) {

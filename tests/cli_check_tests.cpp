@@ -213,6 +213,23 @@ TEST_F(CliCheck, AGeneratedIdiomStandsWhereTheModelCannotWeighIt) {
         << r.err;
 }
 
+TEST_F(CliCheck, ACuratedWordHiddenByARareWordStands) {
+    // The scan reads 的家 and 寺座, so it never looks at 家俱 or 座落. The model barely tells 家具
+    // from 家俱, but 的家 is a word the text hardly reads as: 家俱 stands as the scan's own. 落在
+    // is a common word across the end of 座落, so the model judges that one and keeps the text.
+    useShippedContext();
+    test::writeDictionary(
+        dir, DictionaryKind::SystemCorrect, "c.dict",
+        {u"新", u"买", u"的家", u"俱", u"明天", u"送到", u"。", u"古", u"寺座", u"落在", u"山上"});
+    test::writeDictionary(dir, DictionaryKind::SystemError, "common.dict",
+                          {u"家俱$=$家具", u"座落$=$坐落"});
+    ASSERT_TRUE(writeSetting(dir.path(), u"词库设置", u"系统错误词库列表", u"common.dict,"));
+    const std::string text = "新买的家俱明天送到。古寺座落在山上。";
+    EXPECT_EQ(check({"--context", "0"}, text).out, "序号\t错误\t建议\t类型\t位置\t长度\n");
+    const CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.out, "序号\t错误\t建议\t类型\t位置\t长度\n1\t家俱\t家具\t错误\t3\t2\n") << r.err;
+}
+
 TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
     // 庆松 begins and ends like a given name and is not generated from 轻松; 按装 still reads as
     // 安装 mistyped.
