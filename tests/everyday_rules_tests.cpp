@@ -270,4 +270,22 @@ TEST_F(ShippedGrammarRules, ASixthReadersSlips) {
                      u"在过去的一年里，我们成长了很多。"});
 }
 
+TEST_F(ShippedGrammarRules, RareWordsOfTheLexiconThatAreSlips) {
+    expectFound({{u"您可以在首页流览最新的产品信息。", "流览→浏览 浏览"},
+                 {u"他们一家人打算去海南渡假。", "渡假→度假 度假"},
+                 {u"由于交接不清，遗误了最佳时机。", "遗→贻 贻误"},
+                 {u"下单时可以使用优惠卷。", "优惠卷→优惠券 优惠券"},
+                 {u"我一点冒口都没有。", "冒口→胃口 胃口"},
+                 {u"还请大家多多包含。", "包含→包涵 包涵"},
+                 {u"他赶紧抱着孩子去挂急症。", "急症→急诊 急诊"},
+                 {u"切实维护社会次序。", "次序→秩序 秩序"},
+                 {u"这是人类生存所必须的条件。", "必须→必需 必需"},
+                 {u"他在病床上渡过了自己的三十岁生日。", "渡过→度过 度过/生日"},
+                 {u"他向银行申请了一笔住房货款。", "货款→贷款 贷款/银行"}});
+    // 包含 of what holds something, 急症 of an illness, 次序 of an order of things, 必须 before
+    // what must be done and 其时 of a time long past stay.
+    expectLeftAlone({u"该文件包含三个部分。", u"阑尾炎是一种急症。", u"请按次序排好。",
+                     u"这是我们所必须做的。", u"其时天下大乱。"});
+}
+
 }  // namespace
