@@ -45,8 +45,11 @@ struct ContextOptions {
     // What a replacement needs beyond its kind's evidence when the word it makes takes a
     // character from another word of the text as written (最高行 read as 最 + 高兴).
     double takenWordExtra = 0.25;
-    // A verifiable dictionary Error is kept when its suggestion gains at least this much.
+    // A verifiable dictionary Error is kept when its suggestion gains at least this much, and
+    // keepFrequencyExtra more unless contextMargin of the gain comes from how it fits its
+    // neighbours.
     double keepMargin = 4.0;
+    double keepFrequencyExtra = 1.0;
     // What a curated wrong word that the scan read past needs (see ContextInput::unscanned), and
     // what one of four or more characters needs: a miswritten idiom that a word before it took
     // the first character of (要在 + 接再厉) is hardly ever the text's own reading.

@@ -522,7 +522,19 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
             } else if (i < m_input.crossed.size() && m_input.crossed[i]) {
                 margin = m_options.crossedMargin;
             }
-            keep[i] = g >= margin ? 1 : 0;
+            bool kept = g >= margin;
+            // A generated wrong word whose suggestion wins mostly by how common its words are,
+            // rather than by how it fits its neighbours, needs more: names and brands read as
+            // common words (林晓雨 as 小雨, 逸动 as 移动).
+            if (kept && margin == m_options.keepMargin &&
+                g < margin + m_options.keepFrequencyExtra) {
+                const auto changed =
+                    std::u16string_view(f.suggestion)
+                        .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b));
+                kept = g - wordGain(f.position + b, f.position + e, changed) >=
+                       m_options.contextMargin;
+            }
+            keep[i] = kept ? 1 : 0;
         }
     });
     for (const auto i : findings) {

@@ -246,6 +246,25 @@ TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
         << r.err;
 }
 
+TEST_F(CliCheck, AGeneratedWordThatWinsOnlyByHowCommonItIsStaysUnflagged) {
+    // 小雨 is far commoner than 晓雨, but nothing around 林晓雨 asks for it: the name stands. 解决
+    // fits 问题的 … 办法 as 解绝 does not, and is flagged.
+    useShippedContext();
+    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys", dir.file("data/sys"),
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(std::string(KJF_SOURCE_DIR) + "/data/setup.ini",
+                               dir.file("setup.ini"),
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string text = "林晓雨皱着眉头问道。明天讨论这个问题的解绝办法。";
+    EXPECT_EQ(check({"--context", "0"}, text).out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t晓雨\t小雨\t错误\t1\t2\n"
+              "2\t解绝\t解决\t错误\t19\t2\n");
+    const CliResult r = check({"--context", "1"}, text);
+    EXPECT_EQ(r.out, "序号\t错误\t建议\t类型\t位置\t长度\n1\t解绝\t解决\t错误\t19\t2\n") << r.err;
+}
+
 // A long text is checked in pieces; a word the model would flag that the writer uses twice is
 // left alone also when the two stand in different pieces.
 TEST_F(CliCheck, AWordWrittenTwiceIsTheWritersAlsoInDifferentPieces) {
