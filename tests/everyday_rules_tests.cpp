@@ -310,7 +310,10 @@ TEST_F(ShippedGrammarRules, ASeventhReadersSlips) {
                  {u"类似的失误绝不能在发生。", "在→再 再/不能发生分开"},
                  {u"这个版本在改一改就可以定稿了。", "在→再 再/改一改"},
                  {u"这家店的菜太好吃了，下次一定在来。", "在→再 再/下次一定来"},
-                 {u"请不要再公共场所大声喧哗。", "再→在 在/不要再场所"}});
+                 {u"请不要再公共场所大声喧哗。", "再→在 在/不要再场所"},
+                 {u"客厅里挂着一副爷爷亲手画的山水画。", "副→幅 幅/画的"},
+                 {u"请把这分合同复印三份。", "分→份 份/合同"},
+                 {u"进入工地的人员必须带好安全帽。", "带好→戴好 戴/带好帽子"}});
     // 地 of a place in law, of a noun that makes an adverb, cut from 本地, and after one
     // character; 得 after a state before what it leads to.
     expectLeftAlone(
