@@ -517,17 +517,19 @@ void SentenceChecker::check(SentenceRange sentence, std::span<const std::size_t>
                      std::u16string_view(f.suggestion)
                          .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b)));
             double margin = m_options.keepMargin;
+            bool generated = true;
             if (i < m_input.unscanned.size() && m_input.unscanned[i]) {
                 margin = f.length >= 4 ? m_options.unscannedIdiomMargin : m_options.unscannedMargin;
+                generated = false;
             } else if (i < m_input.crossed.size() && m_input.crossed[i]) {
                 margin = m_options.crossedMargin;
+                generated = false;
             }
             bool kept = g >= margin;
             // A generated wrong word whose suggestion wins mostly by how common its words are,
             // rather than by how it fits its neighbours, needs more: names and brands read as
             // common words (林晓雨 as 小雨, 逸动 as 移动).
-            if (kept && margin == m_options.keepMargin &&
-                g < margin + m_options.keepFrequencyExtra) {
+            if (kept && generated && g < margin + m_options.keepFrequencyExtra) {
                 const auto changed =
                     std::u16string_view(f.suggestion)
                         .substr(static_cast<std::size_t>(b), static_cast<std::size_t>(e - b));
