@@ -39,6 +39,15 @@ class CliCheck : public ::testing::Test {
         std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys/context",
                               dir.file("data/sys/context"));
     }
+    // The shipped dictionaries, context data and settings.
+    void useShippedData() {
+        std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys", dir.file("data/sys"),
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(std::string(KJF_SOURCE_DIR) + "/data/setup.ini",
+                                   dir.file("setup.ini"),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
     CliResult check(std::vector<std::string> args, const std::string& text) {
         test::writeBytes(dir.file("in.txt"), text);
         args.insert(args.begin(), {"--root", dir.path(), "check"});
@@ -233,12 +242,7 @@ TEST_F(CliCheck, ACuratedWordHiddenByARareWordStands) {
 TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
     // 庆松 begins and ends like a given name and is not generated from 轻松; 按装 still reads as
     // 安装 mistyped.
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys", dir.file("data/sys"),
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::copy_file(std::string(KJF_SOURCE_DIR) + "/data/setup.ini",
-                               dir.file("setup.ini"),
-                               std::filesystem::copy_options::overwrite_existing);
+    useShippedData();
     const CliResult r = check({"--context", "0"}, "王庆松轻轻地推开门。请先按装驱动程序。");
     EXPECT_EQ(r.out,
               "序号\t错误\t建议\t类型\t位置\t长度\n"
@@ -249,13 +253,7 @@ TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
 TEST_F(CliCheck, AGeneratedWordThatWinsOnlyByHowCommonItIsStaysUnflagged) {
     // 小雨 is far commoner than 晓雨, but nothing around 林晓雨 asks for it: the name stands. 解决
     // fits 问题的 … 办法 as 解绝 does not, and is flagged.
-    useShippedContext();
-    std::filesystem::copy(std::string(KJF_SOURCE_DIR) + "/data/sys", dir.file("data/sys"),
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::copy_file(std::string(KJF_SOURCE_DIR) + "/data/setup.ini",
-                               dir.file("setup.ini"),
-                               std::filesystem::copy_options::overwrite_existing);
+    useShippedData();
     const std::string text = "林晓雨皱着眉头问道。明天讨论这个问题的解绝办法。";
     EXPECT_EQ(check({"--context", "0"}, text).out,
               "序号\t错误\t建议\t类型\t位置\t长度\n"
