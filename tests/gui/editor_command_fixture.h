@@ -139,6 +139,9 @@ class EditorCommandTest : public ::testing::Test {
         watchdog.start(10000);
         main()->commandAction(Command::Check)->trigger();
         ASSERT_TRUE(waitUntil([&] { return status().startsWith(q(u"校对完毕")); }));
+        // The worker posts the summary a moment before it ends; until then the run still owns
+        // what the automatic learning would take.
+        ASSERT_TRUE(waitUntil([&] { return !m_startup->runInProgress(); }));
     }
 
     // Right-clicks the editor and chooses the menu item caption; returns the captions of the
