@@ -322,4 +322,38 @@ TEST_F(ShippedGrammarRules, ASeventhReadersSlips) {
          u"教室里顿时安静得能听见呼吸声。", u"他在仔细检查每一个零件。", u"他说的对。"});
 }
 
+TEST_F(ShippedGrammarRules, IdiomsOfMannerAndComplementsThatEndTheClause) {
+    expectFound({{u"救援人员争分夺秒的搜寻着被困群众。", "的→地 地/成语"},
+                 {u"他小心翼翼得把花瓶放回原处。", "得→地 地/成语得"},
+                 {u"这款音箱的低音表现地非常出色。", "地→得 得/动词地程度动词"},
+                 {u"山路陡地厉害，要抓紧扶手。", "地→得 得/动词地厉害"},
+                 {u"他的胃疼的厉害。", "的→得 得/动词的厉害"},
+                 {u"这座桥修地又宽又平。", "地→得 得/又又地"},
+                 {u"那天的雪下地特别大。", "下地→下得 得/下地"},
+                 {u"我永远忘不了那个温暖地冬夜。", "地→的 的/形容词地名词句末模型"},
+                 {u"山脚下有一个宁静得小村庄。", "得→的 的/量词形容词得"},
+                 {u"这是我见过得最美的风景。", "过得→过的 的/见过得"},
+                 {u"你这个问题问的好。", "的→得 得/问的好"},
+                 {u"他们忙地不可开交。", "地→得 得/动词地成语"},
+                 {u"部分句子写的莫名其妙。", "的→得 得/动词的成语"},
+                 {u"志愿者们热情得为过往行人指路。", "得→地 地/情绪得介词"}});
+    // An idiom that describes a thing or a kind, 安全地 before a verb the lexicon reads as a noun,
+    // 过得 of how one lives, and 地 of a field.
+    expectLeftAlone({u"这是一场争分夺秒的比赛。", u"他是个小心翼翼的人。",
+                     u"众所周知的是，地球是圆的。", u"请定期安全地备份数据。",
+                     u"这名早产儿健康地出院了。", u"这几年他过得最开心。",
+                     u"农民们一早就下地干活了。", u"他在大会上问的问题很好。"});
+}
+
+TEST_F(ShippedGrammarRules, ZaiBeforeAVerbThatTheModelReadsAsAgain) {
+    expectFound({{u"这道菜太好吃了，老板，在来一份糖醋排骨！", "在→再 再/模型动词"},
+                 {u"先把面粉和鸡蛋搅匀，在加入适量的牛奶。", "在→再 再/模型动词"},
+                 {u"我不想在听你解释了。", "在→再 再/模型动词"}});
+    // 在 before a verb and a time, a case or a place that it frames.
+    expectLeftAlone({u"我暗暗下定决心，以后再也不在上课的时候偷偷看漫画了。",
+                     u"没有必要在犯错误的情况下冒丢失数据的风险。",
+                     u"这个替换不在花括号和引号之间时发生。", u"这样在输入密码时就不会显示星号。",
+                     u"他在吃饭，等一会儿再打给他。"});
+}
+
 }  // namespace
