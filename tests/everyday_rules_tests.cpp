@@ -379,4 +379,16 @@ TEST_F(ShippedGrammarRules, DoubledWordsUnitsAndWhatEndsInDe) {
                      u"那里的土地是红色的。"});
 }
 
+TEST_F(ShippedGrammarRules, TheModelAloneJudgesAParticleNoRuleSpokeFor) {
+    expectFound({{u"窗外地大树被风吹倒了。", "地→的 的/通用地"},
+                 {u"屋里显地格外冷清。", "地→得 得/通用地程度"},
+                 {u"游标得位置可以移动。", "得→的 的/通用得"},
+                 {u"刚出锅得馒头很烫。", "得→的 的/通用得"},
+                 {u"他们把这件事办地妥妥当当。", "地→得 得/通用地程度"},
+                 {u"很多人错误的将它删除了。", "的→地 地/通用的"}});
+    // 地 after a doubled word or an adverb, or before a verb, is an adverbial's.
+    expectLeftAlone({u"花盘沉甸甸地低着头。", u"地址是惟一地标识计算机的数字。",
+                     u"系统会相应地调整文件。", u"大家都在地里干活。", u"这片土地的主人是谁？"});
+}
+
 }  // namespace
