@@ -348,7 +348,8 @@ TEST_F(ShippedGrammarRules, IdiomsOfMannerAndComplementsThatEndTheClause) {
 TEST_F(ShippedGrammarRules, ZaiBeforeAVerbThatTheModelReadsAsAgain) {
     expectFound({{u"这道菜太好吃了，老板，在来一份糖醋排骨！", "在→再 再/模型动词"},
                  {u"先把面粉和鸡蛋搅匀，在加入适量的牛奶。", "在→再 再/模型动词"},
-                 {u"我不想在听你解释了。", "在→再 再/模型动词"}});
+                 {u"我不想在听你解释了。", "在→再 再/模型动词"},
+                 {u"旧报纸可以回收在利用。", "在→再 再/通用"}});
     // 在 before a verb and a time, a case or a place that it frames.
     expectLeftAlone({u"我暗暗下定决心，以后再也不在上课的时候偷偷看漫画了。",
                      u"没有必要在犯错误的情况下冒丢失数据的风险。",
