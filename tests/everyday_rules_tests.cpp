@@ -392,4 +392,15 @@ TEST_F(ShippedGrammarRules, TheModelAloneJudgesAParticleNoRuleSpokeFor) {
                      u"系统会相应地调整文件。", u"大家都在地里干活。", u"这片土地的主人是谁？"});
 }
 
+TEST_F(ShippedGrammarRules, AWordForAWordOfTheSameSoundWhereTheModelReadsTheOther) {
+    expectFound({{u"消费者有权力要求商家退货。", "权力→权利 权利/模型"},
+                 {u"儿童用药要严格控制计量。", "计量→剂量 剂量/模型"},
+                 {u"她每天出门前都要化装。", "化装→化妆 化妆/模型"},
+                 {u"这款手表可以监测心律和睡眠。", "心律→心率 心率/模型"},
+                 {u"这在一定程度上反应了市场的变化。", "反应→反映 反映/模型"}});
+    // Each word where it is the right one.
+    expectLeftAlone({u"人民代表大会是国家权力机关。", u"演员们正在后台化装。", u"这是必需的步骤。",
+                     u"计量单位要统一。", u"医生说他心律不齐。", u"他对这件事反应很快。"});
+}
+
 }  // namespace
