@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -138,13 +139,27 @@ void addRuleFindings(std::vector<rg_BiaoJiCiYuLei> rules,
             }
         }
     }
+    // A finding of the model that makes the rule's change and more (在接再厉 over 在→再) says it
+    // better: the rule yields to it as to a dictionary's.
+    const auto saidAlready = [&](const rg_BiaoJiCiYuLei& r) {
+        return std::any_of(result.findings.begin(), result.findings.end(), [&](const auto& f) {
+            if (f.position > r.position || r.position + r.length > f.position + f.length ||
+                f.suggestion.size() != f.word.size() ||
+                r.suggestion.size() != static_cast<std::size_t>(r.length)) {
+                return false;
+            }
+            const auto offset = static_cast<std::size_t>(r.position - f.position);
+            return std::u16string_view(f.suggestion).substr(offset, r.suggestion.size()) ==
+                   r.suggestion;
+        });
+    };
     std::erase_if(rules, [&](const rg_BiaoJiCiYuLei& r) {
         for (auto x = r.position; x < r.position + r.length; ++x) {
             if (covered[static_cast<std::size_t>(x)]) {
                 return true;
             }
         }
-        return false;
+        return saidAlready(r);
     });
     if (rules.empty()) {
         return;
