@@ -405,4 +405,18 @@ TEST_F(ShippedGrammarRules, AWordForAWordOfTheSameSoundWhereTheModelReadsTheOthe
                      u"他并不向你隐藏任何东西。", u"以上内容已经超过五千字。"});
 }
 
+TEST_F(ShippedGrammarRules, ZaiOfMoreAndOfThenInAdviceAndDirections) {
+    expectFound({{u"不管学习在怎么紧张，也要锻炼身体。", "在→再 再/怎么"},
+                 {u"如果在不改正错误，后果很严重。", "在→再 再/如果不动词"},
+                 {u"汤要是在辣一点，我就喝不了了。", "在→再 再/一点"},
+                 {u"在这样拖下去，问题只会更严重。", "在→再 再/这样下去"},
+                 {u"三天后在来换药。", "在→再 再/后动词"},
+                 {u"推动经济发展在上新台阶。", "在→再 再/上台阶"},
+                 {u"这事等开完会在说吧。", "在→再 再/说吧"}});
+    // 在 of a place, a time or a state of things stays.
+    expectLeftAlone({u"不管在怎样的环境中，他都很乐观。", u"如果在不同的地方，结果也不同。",
+                     u"他在这样的条件下坚持了下来。", u"会后在会议室集合。", u"我在上海工作。",
+                     u"这一点在说明书里写得很清楚。"});
+}
+
 }  // namespace
