@@ -419,4 +419,13 @@ TEST_F(ShippedGrammarRules, ZaiOfMoreAndOfThenInAdviceAndDirections) {
                      u"这一点在说明书里写得很清楚。"});
 }
 
+TEST_F(ShippedGrammarRules, ZaiInWordsTheLexiconSplitsOrKnowsOtherwise) {
+    expectFound({{u"她嘴上说不再意，心里却很难过。", "不再→不在 在/不在意"},
+                 {u"再会上，王总做了部署。", "再会→在会 在/在会上"},
+                 {u"全市再建重点项目达到一百个。", "再建→在建 在/在建"},
+                 {u"期末考试再即，请家长督促孩子。", "再→在 在/在即"}});
+    // 不再 before an idiom, 再会 of a farewell, 再建 of building again.
+    expectLeftAlone({u"我不再意气用事了。", u"他说了声再会，然后走了。", u"地震后要再建家园。"});
+}
+
 }  // namespace
