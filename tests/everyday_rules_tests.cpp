@@ -428,4 +428,14 @@ TEST_F(ShippedGrammarRules, ZaiInWordsTheLexiconSplitsOrKnowsOtherwise) {
     expectLeftAlone({u"我不再意气用事了。", u"他说了声再会，然后走了。", u"地震后要再建家园。"});
 }
 
+TEST_F(ShippedGrammarRules, HowWellAndHowMuchAfterAVerb) {
+    expectFound({{u"本次会议讨论得主要议题有三项。", "得→的 的/动词得名词"},
+                 {u"请把步骤描述的更具体一些。", "的→得 得/程度模型宽"},
+                 {u"他的病恢复地不错。", "地→得 得/不错"},
+                 {u"小明急地直哭。", "地→得 得/状态直"}});
+    // 得 of what one remembers or gets, and 的 before what it describes.
+    expectLeftAlone({u"我记得这些事。", u"系统给出了更加详细的信息。", u"他跑得很快。",
+                     u"帮助中有关此修改的更加详细的信息。"});
+}
+
 }  // namespace
