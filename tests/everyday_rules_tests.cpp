@@ -38,7 +38,7 @@ TEST_F(ShippedGrammarRules, StatesAndGoingInNarrative) {
     expectFound({{u"他激动的热泪盈眶。", "的→得 得/状态表现"},
                  {u"他气的满脸通红。", "的→得 得/状态表现"},
                  {u"大家笑的前仰后合。", "的→得 得/状态表现"},
-                 {u"他飞快的跑回了家。", "的→地 地/趋向动词"},
+                 {u"他飞快的跑回了家。", "的→地 地/情绪"},
                  {u"这里的风景美的让人难忘。", "美的→美得 得/美得"},
                  {u"我今天早上起的很早。", "的→得 得/程度词"},
                  {u"我们已经登陆了系统。", "登陆→登录 登录/了"}});
@@ -436,6 +436,48 @@ TEST_F(ShippedGrammarRules, HowWellAndHowMuchAfterAVerb) {
     // 得 of what one remembers or gets, and 的 before what it describes.
     expectLeftAlone({u"我记得这些事。", u"系统给出了更加详细的信息。", u"他跑得很快。",
                      u"帮助中有关此修改的更加详细的信息。"});
+}
+
+TEST_F(ShippedGrammarRules, ParticlesAfterAMeasureWordAVerbOfExperienceAndAComparison) {
+    expectFound({{u"门外传来一阵急促地敲门声。", "地→的 的/量词修饰地"},
+                 {u"这是我这些年见过得最大的雪。", "得→的 的/经历过得"},
+                 {u"招聘得两名司机已经上岗。", "得→的 的/动词得数量"},
+                 {u"比赛进行的极为激烈。", "的→得 得/异常"},
+                 {u"客厅被她布置的漂漂亮亮。", "的→得 得/名词叠词"},
+                 {u"新系统跑的比旧系统快多了。", "的→得 得/比"},
+                 {u"这辆车坐的下七个人吗？", "的→得 得/容得下"},
+                 {u"请大家有序的从后门离开。", "的→地 地/有序介词"}});
+    // 地 of an adverbial and of the ground, 得 of a result, 的 of what is compared.
+    expectLeftAlone({u"一个人慢慢地走回家。", u"一阵风轻轻地吹过。", u"那块地种满了玉米。",
+                     u"他是我们班跑得最快的。", u"他写得一手好字。", u"他说得大家都笑了。",
+                     u"这家店的东西比那家贵多了。"});
+}
+
+TEST_F(ShippedGrammarRules, VerbsOfOneCharacterAndAComplementAreVerbs) {
+    // 跑到 and 洒在 are no words of jieba's lexicon; the rules must still see a verb after 的.
+    expectFound({{u"孩子们蹦蹦跳跳的跑到操场上。", "的→地 地/叠词"},
+                 {u"阳光静静的洒在湖面上。", "的→地 地/叠词"}});
+}
+
+TEST_F(ShippedGrammarRules, ZaiOfAgainAfterANegationOrWhatIsDone) {
+    expectFound({{u"从明天起，本店不在提供免费停车。", "在→再 再/模型动词"},
+                 {u"以后我不会在相信你了。", "在→再 再/否定动词分开"},
+                 {u"如果在迟到，就扣分。", "在→再 再/如果动词"},
+                 {u"吃完饭在看电视吧。", "在→再 再/完成后宾语"}});
+    // 在 of what is going on, of a place and of a case.
+    expectLeftAlone({u"当前服务不在运行。", u"这不在考虑范围之内。", u"他不在家。",
+                     u"如果在使用中遇到问题，请联系我们。", u"他下午在开会。",
+                     u"不要在开始和结束时按下按钮。"});
+}
+
+TEST_F(ShippedGrammarRules, LoginRecordsAndSeatsWhereThePhraseTellsWhichIsMeant) {
+    expectFound({{u"请用手机号登陆。", "登陆→登录 登录/手机号"},
+                 {u"扫描二维码登陆。", "登陆→登录 登录/凭据"},
+                 {u"她打破了全国青年记录。", "记录→纪录 纪录/打破远"},
+                 {u"这是新的世界记录。", "记录→纪录 纪录/世界"},
+                 {u"请各位嘉宾按顺序就坐。", "就坐→就座 就座/句末"}});
+    expectLeftAlone(
+        {u"台风在福建登陆。", u"请保存好会议记录。", u"他就坐在门口。", u"我们保持联系。"});
 }
 
 }  // namespace
