@@ -480,4 +480,13 @@ TEST_F(ShippedGrammarRules, LoginRecordsAndSeatsWhereThePhraseTellsWhichIsMeant)
         {u"台风在福建登陆。", u"请保存好会议记录。", u"他就坐在门口。", u"我们保持联系。"});
 }
 
+TEST_F(ShippedGrammarRules, SetPhrasesOfMannerTakeDi) {
+    expectFound({{u"他原封不动的把钱还了回去。", "的→地 地/成语"},
+                 {u"奶奶不紧不慢的说起了往事。", "的→地 地/成语"},
+                 {u"这件事给了我们很大的启事。", "启事→启示 启示/模型"}});
+    // 得不到 after a time, a notice and what a book teaches.
+    expectLeftAlone({u"用户会等很长时间得不到回应。", u"学校门口贴着一张招生启事。",
+                     u"这本书给我的启示很多。"});
+}
+
 }  // namespace
