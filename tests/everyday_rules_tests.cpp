@@ -389,7 +389,8 @@ TEST_F(ShippedGrammarRules, TheModelAloneJudgesAParticleNoRuleSpokeFor) {
                  {u"很多人错误的将它删除了。", "的→地 地/通用的"}});
     // 地 after a doubled word or an adverb, or before a verb, is an adverbial's.
     expectLeftAlone({u"花盘沉甸甸地低着头。", u"地址是惟一地标识计算机的数字。",
-                     u"系统会相应地调整文件。", u"大家都在地里干活。", u"这片土地的主人是谁？"});
+                     u"系统会相应地调整文件。", u"大家都在地里干活。", u"这片土地的主人是谁？",
+                     u"您的收货地址填写得不完整。"});
 }
 
 TEST_F(ShippedGrammarRules, AWordForAWordOfTheSameSoundWhereTheModelReadsTheOther) {
@@ -487,6 +488,21 @@ TEST_F(ShippedGrammarRules, SetPhrasesOfMannerTakeDi) {
     // 得不到 after a time, a notice and what a book teaches.
     expectLeftAlone({u"用户会等很长时间得不到回应。", u"学校门口贴着一张招生启事。",
                      u"这本书给我的启示很多。"});
+}
+
+TEST_F(ShippedGrammarRules, SameSoundWordsThatTheWordsAroundThemTellApart) {
+    expectFound({{u"演出门票以售罄，请关注下一场。", "以→已 已/以满"},
+                 {u"我们做了三个小时的火车才到北京。", "做→坐 坐/乘车远"},
+                 {u"我们要像优秀的同学学习。", "像→向 向/请教"},
+                 {u"这孩子长得真向他妈妈。", "向→像 像/长得"},
+                 {u"我已经在网上定好了机票。", "定好→订好 订/定好"},
+                 {u"服药后如有过敏反映，请立即就医。", "反映→反应 反应/身体"},
+                 {u"请点击短信中的连接完成注册。", "连接→链接 链接/点击"},
+                 {u"请安时服用降压药。", "请安→请按 按时/请安时"}});
+    // Learning the way someone does, a report, a network's connection, a plan made, a meal cooked.
+    expectLeftAlone({u"我们要像他那样努力学习。", u"群众强烈反映了这个问题。",
+                     u"服务器打开了新连接。", u"我们定了一个计划。", u"我做了一架飞机模型。",
+                     u"妈妈做了一桌好菜才回家。", u"他向往常一样早起。"});
 }
 
 }  // namespace
