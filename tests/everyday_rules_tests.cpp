@@ -505,4 +505,34 @@ TEST_F(ShippedGrammarRules, SameSoundWordsThatTheWordsAroundThemTellApart) {
                      u"妈妈做了一桌好菜才回家。", u"他向往常一样早起。"});
 }
 
+TEST_F(ShippedGrammarRules, ZaiOfPlaceAndTimeAndZaiOfMoreInHomelyAdvice) {
+    expectFound({{u"再吃饭之前要洗手。", "再→在 在/句首动词时"},
+                 {u"接种后需要再观察区休息。", "再→在 在/功能区"},
+                 {u"宝宝再出牙期间容易哭闹。", "再→在 在/期间"},
+                 {u"在贵的东西，也有坏的时候。", "在→再 再/句首好的"},
+                 {u"签完字就别想在改了。", "在→再 再/想动词"},
+                 {u"他伤好以后没能在回到赛场。", "在→再 再/没能"},
+                 {u"这个方案需要在讨论讨论。", "在→再 再/叠词两词"},
+                 {u"他一而在的犯同样的错误。", "在→再 再/一而再"}});
+    // 再 of one more rise, 在 of what goes on, of a place, a case and a time past.
+    expectLeftAlone({u"如果体温再超过三十九度，就去医院。", u"他在跑十公里。", u"我在等三个人。",
+                     u"在好的环境中成长。", u"我们在过去的一年里取得了成绩。", u"他想在北京买房。",
+                     u"你可以在网上查询。", u"明天在家休息。", u"再休息一下吧。",
+                     u"保存再设置窗口里的内容。"});
+}
+
+TEST_F(ShippedGrammarRules, ComplementsAfterAVerbAndOneAfterAnother) {
+    expectFound({{u"同学们一个接一个得跳进水里。", "得→地 地/一个接一个得"},
+                 {u"大家一个接一个的走进教室。", "的→地 地/一个接一个的"},
+                 {u"她唱地比谁都好。", "地→得 得/动词地比"},
+                 {u"孩子哭地停不下来。", "地→得 得/动词地不能"},
+                 {u"药水稀释地过多了。", "地→得 得/动词地太"},
+                 {u"这次实验记录的不太详细。", "的→得 得/名动程度"},
+                 {u"这款软件设计的不错。", "的→得 得/名动不错"},
+                 {u"这批树苗栽的密了一些。", "的→得 得/动词一些"}});
+    // A state and its result, an adverbial, and 的 of what was made.
+    expectLeftAlone({u"他高兴得跳了起来。", u"湖面平静得像一面镜子。", u"一个人慢慢地走。",
+                     u"他设计的不是手机。", u"我们一个接一个地检查。"});
+}
+
 }  // namespace
