@@ -252,6 +252,21 @@ TEST_F(CliCheck, TheShippedDictionariesKnowTheSlipsOfHomelyWords) {
         << r.err;
 }
 
+TEST_F(CliCheck, TheShippedDictionariesKnowTheClassicSlipsOfTheClinicTheShopAndTheOffice) {
+    // Classic miswritings whose wrong form is no word of its own: the model need not speak for
+    // them, and the right forms around them stay unmarked.
+    useShippedData();
+    const CliResult r =
+        check({"--context", "1"}, "胆襄炎患者慎用。本店豆桨已售磬。请按规定激费后领取收据。");
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t胆襄\t胆囊\t错误\t0\t2\n"
+              "2\t豆桨\t豆浆\t错误\t10\t2\n"
+              "3\t售磬\t售罄\t错误\t13\t2\n"
+              "4\t激费\t缴费\t错误\t20\t2\n")
+        << r.err;
+}
+
 TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
     // 庆松 begins and ends like a given name and is not generated from 轻松; 按装 still reads as
     // 安装 mistyped.
