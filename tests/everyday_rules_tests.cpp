@@ -535,4 +535,15 @@ TEST_F(ShippedGrammarRules, ComplementsAfterAVerbAndOneAfterAnother) {
                      u"他设计的不是手机。", u"我们一个接一个地检查。"});
 }
 
+TEST_F(ShippedGrammarRules, RealWordsForRealWordsThatTheirNeighboursTellApart) {
+    expectFound({{u"有问题可以向居委会反应。", "反应→反映 反映/向"},
+                 {u"今天的雨下得利害。", "利害→厉害 厉害/得"},
+                 {u"运动员要有良好的心里素质。", "心里→心理 心理/素质"},
+                 {u"请用积分在官网对换优惠券。", "对换→兑换 兑换/积分隔"},
+                 {u"先用滤纸过虑一遍。", "过虑→过滤 过滤/滤纸"},
+                 {u"双方签定了合作协议。", "签定→签订 签订/合同"}});
+    expectLeftAlone({u"他对药物的反应很强烈。", u"这件事牵涉到双方的利害关系。", u"你太过虑了。",
+                     u"记者到现场报道了这件事。", u"我心里很难受。", u"两个人对换了座位。"});
+}
+
 }  // namespace
