@@ -42,10 +42,28 @@ def rule_tags(rules_text):
     return tags - lists - {"redup"}
 
 
+def repeated_names(rules_text):
+    """Rule names that the rule file gives more than once: the bench's counts and the findings'
+    labels would merge two rules."""
+    seen, repeated = set(), []
+    for line in rules_text.splitlines():
+        line = line.strip()
+        if not line or line.startswith("#") or line.startswith("@") or ":" not in line:
+            continue
+        name = line.split(":", 1)[0].strip()
+        if name in seen:
+            repeated.append(name)
+        seen.add(name)
+    return repeated
+
+
 def grammar_files(src, order):
     """grammar.txt (the rule file as written) and word_classes.txt (word<TAB>tag)."""
     with open(GRAMMAR_RULES, encoding="utf-8") as f:
         rules = f.read()
+    repeated = repeated_names(rules)
+    if repeated:
+        raise SystemExit(f"{GRAMMAR_RULES}: rule names given twice: {', '.join(repeated)}")
     tags = rule_tags(rules)
     rows = []
     for word, tag in src.tags.items():
