@@ -267,6 +267,22 @@ TEST_F(CliCheck, TheShippedDictionariesKnowTheClassicSlipsOfTheClinicTheShopAndT
         << r.err;
 }
 
+TEST_F(CliCheck, TheShippedDictionariesKnowCharactersOfALikeShapeInNotices) {
+    // 侯, 淮 and 戎 are each a character of their own and of names, so only the list can tell the
+    // notices' 候诊, 准时 and 戒烟 from them; 功略 is no word at all.
+    useShippedData();
+    const CliResult r =
+        check({"--context", "1"},
+              "请在侯诊区等候。明天请淮时出发。医生劝他早日戎烟。我看了很多旅游功略。");
+    EXPECT_EQ(r.out,
+              "序号\t错误\t建议\t类型\t位置\t长度\n"
+              "1\t侯诊\t候诊\t错误\t2\t2\n"
+              "2\t淮时\t准时\t错误\t11\t2\n"
+              "3\t戎烟\t戒烟\t错误\t22\t2\n"
+              "4\t功略\t攻略\t错误\t32\t2\n")
+        << r.err;
+}
+
 TEST_F(CliCheck, TheShippedDictionariesTakeNoGivenNameForAWordMistyped) {
     // 庆松 begins and ends like a given name and is not generated from 轻松; 按装 still reads as
     // 安装 mistyped.
