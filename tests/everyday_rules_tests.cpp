@@ -512,6 +512,7 @@ TEST_F(ShippedGrammarRules, ZaiOfPlaceAndTimeAndZaiOfMoreInHomelyAdvice) {
                  {u"在贵的东西，也有坏的时候。", "在→再 再/句首好的"},
                  {u"签完字就别想在改了。", "在→再 再/想动词"},
                  {u"他伤好以后没能在回到赛场。", "在→再 再/没能"},
+                 {u"他们没能在改变结果。", "在→再 再/没能"},
                  {u"这个方案需要在讨论讨论。", "在→再 再/叠词两词"},
                  {u"他一而在的犯同样的错误。", "在→再 再/一而再"}});
     // 再 of one more rise, 在 of what goes on, of a place, a case and a time past.
