@@ -547,4 +547,10 @@ TEST_F(ShippedGrammarRules, RealWordsForRealWordsThatTheirNeighboursTellApart) {
                      u"记者到现场报道了这件事。", u"我心里很难受。", u"两个人对换了座位。"});
 }
 
+TEST_F(ShippedGrammarRules, YouOfRespectIsAPronounLikeAnyOther) {
+    // jieba does not tag 您 as a pronoun; the rules must still read a verb and its object.
+    expectFound({{u"我们将认真的核查您提供的材料。", "的→地 地/状语"}});
+    expectLeftAlone({u"请妥善保管您的身份证件。", u"这是您的房间。"});
+}
+
 }  // namespace

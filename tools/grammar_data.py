@@ -22,6 +22,9 @@ COMPOUND_VERB_NOT = set("是有来去要可能会使想如没让叫无即像称�
                         "居待亲罢锛姓树横致侧斜杂费盛繁疏荒弓陷仰欢亏壮柔希禀凉润谓毕墩誉乘兴疼急怕"
                         "忙爱喜恨怪惊怨愁忧忌愿敢肯善惯晕疯悟烦困饿醉敬惧迷嫌感觉知望念盼得为在对")
 COMPLEMENTS = "上下到在向进出回过起开完好走掉住成给错懂见清满光透倒坏醒来去入断死"
+# Tags of jieba's that the rules must not take as they stand: 您 is a pronoun (jieba: zg), so that
+# 会认真的核查您反映的问题 reads as a verb and its object as 会认真的核查他反映的问题 does.
+TAG_FIXES = {"您": "r"}
 
 
 def rule_tags(rules_text):
@@ -67,6 +70,7 @@ def grammar_files(src, order):
     tags = rule_tags(rules)
     rows = []
     for word, tag in src.tags.items():
+        tag = TAG_FIXES.get(word, tag)
         least = NOUN_CLASS_MIN_COUNT if tag == "n" else WORD_CLASS_MIN_COUNT
         if tag in tags and src.jieba.get(word, 0) >= least and src.simplified_han(word):
             rows.append(f"{word}\t{tag}")
