@@ -530,7 +530,8 @@ TEST_F(ShippedGrammarRules, ComplementsAfterAVerbAndOneAfterAnother) {
                  {u"药水稀释地过多了。", "地→得 得/动词地太"},
                  {u"这次实验记录的不太详细。", "的→得 得/名动程度"},
                  {u"这款软件设计的不错。", "的→得 得/名动不错"},
-                 {u"这批树苗栽的密了一些。", "的→得 得/动词一些"}});
+                 {u"这批树苗栽的密了一些。", "的→得 得/动词一些"},
+                 {u"排骨要炖的软烂一些。", "的→得 得/动词一些"}});
     // A state and its result, an adverbial, and 的 of what was made.
     expectLeftAlone({u"他高兴得跳了起来。", u"湖面平静得像一面镜子。", u"一个人慢慢地走。",
                      u"他设计的不是手机。", u"我们一个接一个地检查。"});
