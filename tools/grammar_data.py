@@ -27,15 +27,24 @@ COMPLEMENTS = "上下到在向进出回过起开完好走掉住成给错懂见�
 TAG_FIXES = {"您": "r"}
 
 
+def rule_lines(rules_text):
+    """The rule file's lines that mean something, stripped: rules and list definitions."""
+    for line in rules_text.splitlines():
+        line = line.strip()
+        if line and not line.startswith("#"):
+            yield line
+
+
+def is_list(line):
+    return line.startswith("@") and "=" in line
+
+
 def rule_tags(rules_text):
     """The part-of-speech tags that a rule file names (@name that no list defines)."""
     lists = set()
     tags = set()
-    for line in rules_text.splitlines():
-        line = line.strip()
-        if not line or line.startswith("#"):
-            continue
-        if line.startswith("@") and "=" in line:
+    for line in rule_lines(rules_text):
+        if is_list(line):
             lists.add(line[1:line.index("=")].strip())
             continue
         for token in line.split(":", 1)[1].split():
@@ -49,9 +58,8 @@ def repeated_names(rules_text):
     """Rule names that the rule file gives more than once: the bench's counts and the findings'
     labels would merge two rules."""
     seen, repeated = set(), []
-    for line in rules_text.splitlines():
-        line = line.strip()
-        if not line or line.startswith("#") or line.startswith("@") or ":" not in line:
+    for line in rule_lines(rules_text):
+        if is_list(line) or ":" not in line:
             continue
         name = line.split(":", 1)[0].strip()
         if name in seen:
